@@ -1,0 +1,54 @@
+// Start and end of a toolkit program: command line, toolkit initialisation,
+// the application's main function, and the exit sequence with its close and
+// clean-up lists and the toolkit's temporary files.
+#pragma once
+
+#include <cstddef>
+
+constexpr int KX_MAX_ARGS = 500;
+constexpr int KX_MAX_CLOSE_FUNCS = 100;
+constexpr int KX_MAX_CLEANUP_FUNCS = 100;
+constexpr int KX_PROGRAM_DIR_SIZE = 300;  // 299 characters and the NUL
+constexpr const char *KX_VERSION = "2.10.710.12";
+
+using kxmainfn = int (*)();
+using kxexitfn = void (*)();
+
+// The host entry point: keeps the words of argv (argument 0 stays empty),
+// initialises the toolkit, runs main, keeps pumping while a window it left
+// open is still there, and ends with the exit sequence.  The result is the
+// process's exit code.
+int kxapp_start(int argc, char **argv, kxmainfn main);
+// The same for a command line given as one string.
+int kxapp_start_cmdline(const char *cmdline, kxmainfn main);
+
+// Splits a command line into the argument list (argument 0 empty, at most
+// KX_MAX_ARGS entries).
+void kxapp_setargs(const char *cmdline);
+int kxapp_argc();
+// The argument list, ending with a null entry.
+char **kxapp_argv();
+// The program's directory (its path up to the last slash).
+const char *kxapp_programdir();
+
+// Toolkit initialisation without running a main function (tests, tools).
+bool kxapp_init();
+
+// Functions run by the exit sequence, in registration order.
+void kxapp_atclose(kxexitfn fn);
+void kxapp_atcleanup(kxexitfn fn);
+void kxapp_setexitcallback(kxexitfn fn);
+// Runs the exit sequence once; with terminate the process ends with code.
+void kxapp_exit(int code, bool terminate);
+int kxapp_exitcode();
+
+// Creates a temporary file that the exit sequence deletes.
+bool kxapp_tempfile(char *path, std::size_t size);
+
+// Count of open windows, kept by the window module.
+void kxapp_window_opened();
+void kxapp_window_closed();
+int kxapp_windows_open();
+
+// The text of the toolkit's information box.
+const char *kxapp_infotext();

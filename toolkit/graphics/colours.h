@@ -1,0 +1,23 @@
+// The eleven GUI colours of the toolkit's 3D look, and the toolkit-wide
+// default font id.
+#pragma once
+
+enum : int {
+    KX_GUI_GREY = 0,
+    KX_GUI_LIGHT = 1,
+    KX_GUI_DARK = 2,
+    KX_GUI_WHITE = 3,
+    KX_GUI_BLACK = 4,
+    KX_GUI_TEXTSEL = 5,
+    KX_GUI_TEXT = 6,
+    KX_GUI_TEXTGREY = 7,
+    KX_GUI_DARKC0 = 8,
+    KX_GUI_BLUE = 9,
+    KX_GUI_VERYLIGHT = 10,
+};
+
+// GUI colour 0..10 (0x00RRGGBB); -1 for any other number.  The table is
+// filled from the host on first use and never changes afterwards.
+int kxgui_color(int number);
+void kxgui_setdefaultfont(int font);
+int kxgui_defaultfont();

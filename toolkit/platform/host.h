@@ -1,0 +1,113 @@
+// What a display host provides.  The platform layer keeps everything that is
+// the same on every host (the window table, the window procedure that turns
+// host messages into toolkit events, the blit rules, metric and colour names)
+// and asks the host only for these.  Every entry is pure virtual, so a host
+// that forgets one does not build.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+enum class kxmsgtype : std::uint8_t {
+    size,       // a = client width, b = client height, c = minimised
+    focus_in,
+    focus_out,
+    paint,      // a, b, c, d = rectangle
+    close,
+    keydown,    // a = kxhostkey
+    keyup,      // a = kxhostkey
+    character,  // a = character code 1..255 (ISO 8859-1)
+    motion,     // a, b = client position
+    button_down,    // a = button (1 left, 2 middle, 3 right), b, c = client position
+    button_up,
+    button_double,
+    wheel,      // a = delta (positive away from the user), b, c = screen position
+    tray,       // a = button released (1 left, 3 right)
+};
+
+// Keys that have a meaning of their own; every other key reaches the toolkit
+// through its character.
+enum class kxhostkey : int {
+    other = 0,
+    tab,
+    enter,
+    shift,
+    ctrl,
+    alt,
+    escape,
+    space,
+    pgup,
+    pgdown,
+    end,
+    home,
+    left,
+    up,
+    right,
+    down,
+    insert,
+    del,
+    f1,
+    f2,
+    f3,
+    f4,
+    f5,
+    f6,
+    f7,
+    f8,
+    f9,
+    f10,
+    f11,
+    f12,
+};
+
+struct kxhostmsg {
+    kxmsgtype type = kxmsgtype::paint;
+    std::uintptr_t handle = 0;
+    int a = 0, b = 0, c = 0, d = 0;
+};
+
+struct kxscreeninfo {
+    int width = 0, height = 0;
+    int work_x = 0, work_y = 0, work_width = 0, work_height = 0;
+    int border = 0;   // width of a sizing frame
+    int caption = 0;  // height of a caption
+    int depth = 24;
+};
+
+struct kxhost {
+    virtual ~kxhost() = default;
+    virtual const char *name() const = 0;
+    // Connects to the display; prints one line and returns false on failure.
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    virtual kxscreeninfo screen() = 0;
+    // Creates and shows a window whose client area is width x height at
+    // outer position x, y; returns its handle, 0 on failure.
+    virtual std::uintptr_t create_window(kxllgui_window *w, int x, int y, int width, int height,
+                                         const kxwinstyle &style) = 0;
+    virtual void destroy_window(kxllgui_window *w) = 0;
+    // Copies a rectangle of the window pixmap (already clipped) to the screen.
+    virtual void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) = 0;
+    // Screen position of the client area's top-left corner.
+    virtual void client_origin(const kxllgui_window *w, int *x, int *y) = 0;
+    virtual void grab(kxllgui_window *w) = 0;
+    virtual void ungrab(kxllgui_window *w) = 0;
+    virtual void restore(kxllgui_window *w) = 0;
+    virtual void cursor(bool hand) = 0;
+    // Removes one waiting message; false when none waits.
+    virtual bool next_message(kxhostmsg *msg) = 0;
+    virtual void wait(int ms) = 0;
+    virtual void clip_put(const std::string &text) = 0;
+    virtual bool clip_get(std::string *text) = 0;
+};
+
+kxhost *kxhost_headless();
+kxhost *kxhost_x11();
+
+// The window procedure: turns one host message into toolkit events for the
+// window it belongs to.
+void kxwinproc(const kxhostmsg &msg);
+// Finds the platform window of a host handle (null when not in the table).
+kxllgui_window *kxwintable_find(std::uintptr_t handle);

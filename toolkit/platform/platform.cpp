@@ -1,0 +1,304 @@
+// Host choice, the host-window table and the window operations that are the
+// same on every display host.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "core/target.h"
+#include "platform/host.h"
+
+namespace {
+
+struct WindowSlot {
+    std::uint8_t used = 0;
+    kxhandler handler = nullptr;
+    kxllgui_window *window = nullptr;
+    std::uintptr_t handle = 0;
+};
+
+kxhost *host = nullptr;
+std::array<WindowSlot, KX_MAX_HOST_WINDOWS> windows;
+int depth = 0;  // asked once
+std::string clip_text;
+bool clip_held = false;
+
+kxhost *choose_host()
+{
+    const char *want = std::getenv("KX_HOST");
+    if (want && *want) {
+        std::string_view w = want;
+        if (w == "headless")
+            return kxhost_headless();
+        if (w == "x11")
+            return kxhost_x11();
+        std::printf("kxplatform_init: unknown host \"%s\" (x11 or headless)\n", want);
+        return nullptr;
+    }
+    const char *display = std::getenv("DISPLAY");
+    return display && *display ? kxhost_x11() : kxhost_headless();
+}
+
+kxscreeninfo screen()
+{
+    return host ? host->screen() : kxscreeninfo{};
+}
+
+void table_add(kxllgui_window *w)
+{
+    for (WindowSlot &s : windows)
+        if (!s.used) {
+            s = {1, w->handler, w, w->handle};
+            return;
+        }
+    // A full table leaves the window unregistered: it gets no events.
+}
+
+void table_remove(const kxllgui_window *w)
+{
+    for (WindowSlot &s : windows)
+        if (s.used && s.window == w)
+            s = WindowSlot{};
+}
+
+} // namespace
+
+bool kxplatform_init()
+{
+    if (host)
+        return true;
+    kxhost *h = choose_host();
+    if (!h || !h->open())
+        return false;
+    host = h;
+    return true;
+}
+
+void kxplatform_exit()
+{
+    if (!host)
+        return;
+    host->close();
+    host = nullptr;
+    windows = {};
+    depth = 0;
+}
+
+const char *kxplatform_hostname() { return host ? host->name() : ""; }
+
+kxllgui_window *kxwintable_find(std::uintptr_t handle)
+{
+    if (!handle)
+        return nullptr;
+    for (WindowSlot &s : windows)
+        if (s.used && s.handle == handle)
+            return s.window;
+    return nullptr;
+}
+
+bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x, int y, int width,
+                      int height, const char *title, const kxwinstyle &style)
+{
+    if (!kxplatform_init())
+        return false;
+    *w = kxllgui_window{};
+    w->handler = handler;
+    w->object = object;
+    std::snprintf(w->title, sizeof w->title, "%s", title ? title : "");
+    kxscreeninfo s = screen();
+    if (style.fullscreen) {
+        x = 0, y = 0, width = s.width, height = s.height;
+    } else if (x == -1) {
+        x = s.work_x, y = s.work_y;
+    }
+    width = width > 0 ? width : 1;
+    height = height > 0 ? height : 1;
+    w->pixmap.width = width;
+    w->pixmap.height = height;
+    w->pixmap.format = KX_PXFMT_SERVER;
+    kxpxmap_allocate(&w->pixmap);
+    w->x = x, w->y = y, w->width = width, w->height = height;
+    w->handle = host->create_window(w, x, y, width, height, style);
+    if (w->handle)
+        table_add(w);
+    w->created = 1;
+    return true;
+}
+
+void kxplatwin_destroy(kxllgui_window *w)
+{
+    if (!w->created)
+        return;
+    kxpxmap_free(&w->pixmap);
+    table_remove(w);
+    if (host && w->handle)
+        host->destroy_window(w);
+    *w = kxllgui_window{};
+}
+
+void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int sy, bool force)
+{
+    if (!host || !w->created || !w->handle || w->hidden || (kxbuild_active() && !force))
+        return;
+    const kxpxmap &p = w->pixmap;
+    if (xs == 0)
+        x = 0, sx = 0, xs = p.width;
+    if (ys == 0)
+        y = 0, sy = 0, ys = p.height;
+    // Clip source and destination to the pixmap, which is also the client area.
+    if (sx < 0)
+        x -= sx, xs += sx, sx = 0;
+    if (sy < 0)
+        y -= sy, ys += sy, sy = 0;
+    if (x < 0)
+        sx -= x, xs += x, x = 0;
+    if (y < 0)
+        sy -= y, ys += y, y = 0;
+    xs = std::min({xs, p.width - sx, p.width - x});
+    ys = std::min({ys, p.height - sy, p.height - y});
+    if (xs <= 0 || ys <= 0)
+        return;
+    host->show(w, x, y, xs, ys, sx, sy);
+}
+
+int kxplatwin_screen_x(const kxllgui_window *w)
+{
+    int x = 0, y = 0;
+    if (host && w->handle)
+        host->client_origin(w, &x, &y);
+    return x;
+}
+
+int kxplatwin_screen_y(const kxllgui_window *w)
+{
+    int x = 0, y = 0;
+    if (host && w->handle)
+        host->client_origin(w, &x, &y);
+    return y;
+}
+
+void kxplatwin_grab(kxllgui_window *w)
+{
+    if (host && w->handle)
+        host->grab(w);
+}
+
+void kxplatwin_ungrab(kxllgui_window *w)
+{
+    if (host && w->handle)
+        host->ungrab(w);
+}
+
+void kxplatwin_tray_restore(kxllgui_window *w)
+{
+    if (host && w->handle)
+        host->restore(w);
+}
+
+void kxsys_cursor(const char *name)
+{
+    if (!host || !name)
+        return;
+    std::string_view n = name;
+    if (n == "hand")
+        host->cursor(true);
+    else if (n == "standard")
+        host->cursor(false);
+}
+
+int kxsys_metric(const char *name)
+{
+    std::string_view n = name ? name : "";
+    kxscreeninfo s = screen();
+    if (n == "screenxs")
+        return s.width;
+    if (n == "screenys")
+        return s.height;
+    if (n == "windowbordersize")
+        return s.border;
+    if (n == "windowcaptionheight")
+        return s.caption;
+    if (n == "maxwindowxs")
+        return s.work_width - 2 * s.border;
+    if (n == "maxwindowys")
+        return s.work_height - s.caption - s.border;
+    std::printf("get setting: %s\n", name ? name : "(null)");
+    return 0;
+}
+
+int kxsys_colordepth()
+{
+    if (!depth)
+        depth = host ? host->screen().depth : 24;
+    return depth;
+}
+
+// Neither host tells button colours, so the toolkit's own defaults apply;
+// the two selection colours follow the depth as on any host.
+int kxsys_syscolor(const char *name)
+{
+    std::string_view n = name ? name : "";
+    bool shallow = kxsys_colordepth() < 9;
+    if (n == "textsel")
+        return shallow ? 0xFFFFFF : -1;
+    if (n == "blue")
+        return shallow ? 0x000080 : -1;
+    return -1;
+}
+
+int kxfont_loadfromsystem(const char *face, int points, int xs, int ys, int bold, int italic,
+                          int underlined, int ascent, int descent)
+{
+    std::printf("load system font:\n");
+    std::printf("%s\nPoints=%d XS=%d YS=%d\nBold=%d Italic=%d Underlined=%d Ascent=%d Descent=%d\n",
+                face ? face : "", points, xs, ys, bold, italic, underlined, ascent, descent);
+    std::printf("kxfont_loadfromsystem: not implemented !\n");
+    return 0;
+}
+
+bool kxhost_dispatch()
+{
+    if (!host)
+        return false;
+    kxhostmsg msg;
+    if (!host->next_message(&msg))
+        return false;
+    kxwinproc(msg);
+    return true;
+}
+
+void kxhost_wait(int ms)
+{
+    if (host)
+        host->wait(ms);
+    else
+        kxsys_sleep(static_cast<long>(ms) * 1000);
+}
+
+void kxclip_puttext(const char *text)
+{
+    if (!text)
+        return;
+    // Line ends are stored as CR LF unless the text already has a CR.
+    std::string s;
+    if (std::strchr(text, '\r')) {
+        s = text;
+    } else {
+        for (const char *p = text; *p; p++) {
+            if (*p == '\n')
+                s += '\r';
+            s += *p;
+        }
+    }
+    if (host)
+        host->clip_put(s);
+}
+
+const char *kxclip_gettext()
+{
+    clip_held = host && host->clip_get(&clip_text);
+    return clip_held ? clip_text.c_str() : nullptr;
+}

@@ -1,0 +1,122 @@
+// Time, the base-tick thread, temporary files and the program's path on
+// POSIX systems.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace {
+
+using steady = std::chrono::steady_clock;
+
+// The tick thread: calls back every period, keeping to a fixed schedule so
+// that ticks do not drift.
+struct TickThread {
+    std::thread thread;
+    std::mutex lock;
+    std::condition_variable wake;
+    bool stop = false;
+};
+
+TickThread *ticker = nullptr;
+
+void tick_loop(TickThread *t, int period_ms, void (*callback)())
+{
+    auto next = steady::now() + std::chrono::milliseconds(period_ms);
+    std::unique_lock<std::mutex> hold(t->lock);
+    while (!t->stop) {
+        if (t->wake.wait_until(hold, next, [t] { return t->stop; }))
+            break;
+        callback();
+        next += std::chrono::milliseconds(period_ms);
+        auto now = steady::now();
+        if (next < now - std::chrono::seconds(1))
+            next = now;  // the machine was suspended: do not race to catch up
+    }
+}
+
+std::string temp_dir;
+
+} // namespace
+
+void kxsys_sleep(long microseconds)
+{
+    long ms = microseconds / 1000;
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::int64_t kxsys_ticks()
+{
+    static const auto start = steady::now();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(steady::now() - start).count();
+}
+
+int kxsys_timer_minperiod() { return 1; }
+
+bool kxsys_timer_start(int period_ms, void (*callback)())
+{
+    kxsys_timer_stop();
+    if (period_ms <= 0 || !callback)
+        return false;
+    ticker = new TickThread;
+    ticker->thread = std::thread(tick_loop, ticker, period_ms, callback);
+    return true;
+}
+
+void kxsys_timer_stop()
+{
+    if (!ticker)
+        return;
+    {
+        std::lock_guard<std::mutex> hold(ticker->lock);
+        ticker->stop = true;
+    }
+    ticker->wake.notify_all();
+    ticker->thread.join();
+    delete ticker;
+    ticker = nullptr;
+}
+
+const char *kxsys_tempdir()
+{
+    if (temp_dir.empty()) {
+        const char *t = std::getenv("TMPDIR");
+        temp_dir = t && *t ? t : "/tmp";
+        while (temp_dir.size() > 1 && temp_dir.back() == '/')
+            temp_dir.pop_back();
+    }
+    return temp_dir.c_str();
+}
+
+bool kxsys_tempfile(char *path, std::size_t size)
+{
+    std::string name = std::string(kxsys_tempdir()) + "/kxtmpXXXXXX";
+    if (!path || name.size() + 1 > size)
+        return false;
+    std::memcpy(path, name.c_str(), name.size() + 1);
+    int fd = mkstemp(path);
+    if (fd < 0) {
+        path[0] = 0;
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+void kxsys_module_path(char *buf, std::size_t size)
+{
+    if (!buf || size == 0)
+        return;
+    ssize_t n = readlink("/proc/self/exe", buf, size - 1);
+    buf[n > 0 ? n : 0] = 0;
+}

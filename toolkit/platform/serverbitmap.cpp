@@ -1,0 +1,502 @@
+// Server pixmaps on these hosts: 32-bit images in client memory that the
+// hosts show directly.  The operations give the results of the host bitmap
+// operations they stand for (transparent blits as AND mask / OR colours, lines
+// with both end points, circle outlines, cached brush and pen), and every one
+// of them clips to the bitmap.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/serverbitmap.h"
+
+namespace {
+
+constexpr std::uint32_t RGB_BITS = 0xFFFFFF;
+constexpr std::uint32_t MASK_TRANSPARENT = 0xFFFFFF;
+constexpr std::uint32_t MASK_OPAQUE = 0;
+
+// The current colour of fills and pixels, shared by all server pixmaps.
+std::uint32_t current_colour = 0;
+
+kxserverbitmap *record(const kxpxmap *p)
+{
+    if (!p || p->format != KX_PXFMT_SERVER)
+        return nullptr;
+    return static_cast<kxserverbitmap *>(p->data);
+}
+
+std::size_t at(const kxserverbitmap *b, long long x, long long y)
+{
+    return static_cast<std::size_t>(x) +
+           static_cast<std::size_t>(y) * static_cast<std::size_t>(b->width);
+}
+
+void plot(kxserverbitmap *b, long long x, long long y)
+{
+    if (x >= 0 && y >= 0 && x < b->width && y < b->height)
+        b->pixels[at(b, x, y)] = current_colour;
+}
+
+void use_brush(kxserverbitmap *b)
+{
+    if (b->brush_colour != static_cast<int>(current_colour)) {
+        b->brush_colour = static_cast<int>(current_colour);
+        b->brushes_made++;
+    }
+}
+
+void use_pen(kxserverbitmap *b)
+{
+    if (b->pen_colour != static_cast<int>(current_colour)) {
+        b->pen_colour = static_cast<int>(current_colour);
+        b->pens_made++;
+    }
+}
+
+void destroy(kxserverbitmap *b)
+{
+    std::free(b->pixels);
+    std::free(b->mask);
+    delete b;
+}
+
+std::uint32_t *new_words(int width, int height)
+{
+    std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    return static_cast<std::uint32_t *>(std::calloc(std::max<std::size_t>(n, 1), 4));
+}
+
+// Cuts the span pos .. pos + len to 0 .. limit; false when nothing is left.
+bool clip_span(long long &pos, long long &len, int limit)
+{
+    if (pos < 0) {
+        len += pos;
+        pos = 0;
+    }
+    if (pos + len > limit)
+        len = limit - pos;
+    return len > 0;
+}
+
+// One axis of a blit: the span must lie in the source and in the destination.
+bool clip_blit_axis(long long &d, long long &s, long long &len, int dlimit, int slimit)
+{
+    if (s < 0) {
+        d -= s;
+        len += s;
+        s = 0;
+    }
+    if (d < 0) {
+        s -= d;
+        len += d;
+        d = 0;
+    }
+    if (s + len > slimit)
+        len = slimit - s;
+    if (d + len > dlimit)
+        len = dlimit - d;
+    return len > 0;
+}
+
+struct blit {
+    long long dx, dy, sx, sy, w, h;
+};
+
+// A source region as rows of words, copied out first when it is the
+// destination's own bitmap so that overlapping moves read the old pixels.
+class source_words {
+  public:
+    source_words(const std::uint32_t *words, int width, const blit &r, bool shared)
+    {
+        first_ = words + static_cast<std::size_t>(r.sx) +
+                 static_cast<std::size_t>(r.sy) * static_cast<std::size_t>(width);
+        stride_ = static_cast<std::size_t>(width);
+        if (!shared)
+            return;
+        const std::size_t w = static_cast<std::size_t>(r.w);
+        copy_.resize(w * static_cast<std::size_t>(r.h));
+        for (long long j = 0; j < r.h; j++)
+            std::copy_n(first_ + j * stride_, w, copy_.data() + j * w);
+        first_ = copy_.data();
+        stride_ = w;
+    }
+    const std::uint32_t *row(long long j) const { return first_ + j * stride_; }
+
+  private:
+    const std::uint32_t *first_ = nullptr;
+    std::size_t stride_ = 0;
+    std::vector<std::uint32_t> copy_;
+};
+
+std::uint32_t *dest_row(kxserverbitmap *d, const blit &r, long long j)
+{
+    return d->pixels + at(d, r.dx, r.dy + j);
+}
+
+// Transparent pixels (index 255) leave the destination as the AND of the mask
+// and the OR of a black colour would.
+void blit_palette8(kxserverbitmap *d, const kxpxmap *src, const blit &r)
+{
+    std::uint32_t colour[KX_PALETTE_SIZE];
+    for (int i = 0; i < KX_PALETTE_SIZE; i++)
+        colour[i] = static_cast<std::uint32_t>(src->palette[i]) & RGB_BITS;
+    const auto *in = static_cast<const std::uint8_t *>(src->data);
+    for (long long j = 0; j < r.h; j++) {
+        const std::uint8_t *s = in + static_cast<std::size_t>(r.sx) +
+                                static_cast<std::size_t>(r.sy + j) * src->width;
+        std::uint32_t *out = dest_row(d, r, j);
+        for (long long i = 0; i < r.w; i++)
+            if (s[i] != KX_TRANSPARENT_INDEX)
+                out[i] = colour[s[i]];
+    }
+}
+
+void blit_truecolor(kxserverbitmap *d, const kxpxmap *src, const blit &r)
+{
+    const auto *in = static_cast<const std::uint32_t *>(src->data);
+    for (long long j = 0; j < r.h; j++) {
+        const std::uint32_t *s = in + static_cast<std::size_t>(r.sx) +
+                                 static_cast<std::size_t>(r.sy + j) * src->width;
+        std::uint32_t *out = dest_row(d, r, j);
+        for (long long i = 0; i < r.w; i++)
+            out[i] = s[i] & RGB_BITS;
+    }
+}
+
+void blit_server(kxserverbitmap *d, const kxserverbitmap *s, const blit &r)
+{
+    const bool shared = s == d;
+    source_words px(s->pixels, s->width, r, shared);
+    if (!s->has_mask) {
+        for (long long j = 0; j < r.h; j++)
+            std::copy_n(px.row(j), r.w, dest_row(d, r, j));
+        return;
+    }
+    source_words mask(s->mask, s->width, r, shared);
+    for (long long j = 0; j < r.h; j++) {
+        const std::uint32_t *sp = px.row(j), *sm = mask.row(j);
+        std::uint32_t *out = dest_row(d, r, j);
+        for (long long i = 0; i < r.w; i++)
+            out[i] = (out[i] & sm[i]) | sp[i];
+    }
+}
+
+// ------------------------------------------------------- lines and circles
+
+// Pixel i of a line along its major axis lies minor(i) steps along the other
+// axis: i * run / length rounded half up, as the midpoint rule gives.
+long long minor_step(long long i, long long run, long long length)
+{
+    if (length == 0)
+        return 0;
+    __int128 num = static_cast<__int128>(2) * i * run + length;
+    return static_cast<long long>(num / (2 * static_cast<__int128>(length)));
+}
+
+// The steps 0 .. last of a line whose major coordinate is start + dir * i
+// and lies inside 0 .. limit - 1.
+bool visible_steps(long long start, int dir, long long last, int limit, long long *lo,
+                   long long *hi)
+{
+    long long a = dir > 0 ? -start : start - (limit - 1);
+    long long b = dir > 0 ? (limit - 1) - start : start;
+    *lo = std::max<long long>(a, 0);
+    *hi = std::min(b, last);
+    return *lo <= *hi;
+}
+
+// Only the steps that land inside the bitmap are walked, so far-away end
+// points cost nothing.
+void draw_line(kxserverbitmap *b, long long x0, long long y0, long long x1, long long y1)
+{
+    const long long adx = std::llabs(x1 - x0), ady = std::llabs(y1 - y0);
+    const int sx = x1 < x0 ? -1 : 1, sy = y1 < y0 ? -1 : 1;
+    const bool x_major = adx >= ady;
+    const long long length = x_major ? adx : ady, run = x_major ? ady : adx;
+    long long lo, hi;
+    if (x_major ? !visible_steps(x0, sx, length, b->width, &lo, &hi)
+                : !visible_steps(y0, sy, length, b->height, &lo, &hi))
+        return;
+    for (long long i = lo; i <= hi; i++) {
+        const long long m = minor_step(i, run, length);
+        if (x_major)
+            plot(b, x0 + sx * i, y0 + sy * m);
+        else
+            plot(b, x0 + sx * m, y0 + sy * i);
+    }
+}
+
+// The outline's y at x, for 0 <= x <= r: the integer nearest to
+// sqrt(r^2 - x^2).
+long long outline_y(long long r, long long x)
+{
+    const unsigned long long v =
+        static_cast<unsigned long long>(r) * r - static_cast<unsigned long long>(x) * x;
+    auto y = static_cast<unsigned long long>(std::sqrt(static_cast<long double>(v)));
+    while (y > 0 && static_cast<unsigned __int128>(y) * y > v)
+        y--;
+    while (static_cast<unsigned __int128>(y + 1) * (y + 1) <= v)
+        y++;
+    // (y + 1/2)^2 < v, in integers.
+    if (static_cast<unsigned __int128>(y) * y + y < v)
+        y++;
+    return static_cast<long long>(y);
+}
+
+// Last x of the first octant (x <= y).
+long long octant_end(long long r)
+{
+    long long lo = 0, hi = r;
+    while (lo < hi) {
+        long long mid = lo + (hi - lo + 1) / 2;
+        if (mid <= outline_y(r, mid))
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
+}
+
+void plot_octants(kxserverbitmap *b, long long cx, long long cy, long long x, long long y)
+{
+    plot(b, cx + x, cy + y);
+    plot(b, cx - x, cy + y);
+    plot(b, cx + x, cy - y);
+    plot(b, cx - x, cy - y);
+    plot(b, cx + y, cy + x);
+    plot(b, cx - y, cy + x);
+    plot(b, cx + y, cy - x);
+    plot(b, cx - y, cy - x);
+}
+
+// Every point of the outline has cx +- x inside the width or cy +- x inside
+// the height, so only those x are walked.
+void draw_circle(kxserverbitmap *b, long long cx, long long cy, long long r)
+{
+    const long long last = octant_end(r);
+    const long long ranges[4][2] = {{-cx, b->width - 1 - cx},
+                                    {cx - (b->width - 1), cx},
+                                    {-cy, b->height - 1 - cy},
+                                    {cy - (b->height - 1), cy}};
+    for (const auto &range : ranges) {
+        const long long lo = std::max<long long>(range[0], 0), hi = std::min(range[1], last);
+        for (long long x = lo; x <= hi; x++)
+            plot_octants(b, cx, cy, x, outline_y(r, x));
+    }
+}
+
+} // namespace
+
+kxserverbitmap *kxserver_create(int width, int height)
+{
+    if (width < 0 || height < 0 ||
+        static_cast<long long>(width) * height > KX_PXMAP_MAX_PIXELS)
+        return nullptr;
+    auto *b = new (std::nothrow) kxserverbitmap;
+    if (!b)
+        return nullptr;
+    b->pixels = new_words(width, height);
+    if (!b->pixels) {
+        delete b;
+        return nullptr;
+    }
+    b->width = width;
+    b->height = height;
+    return b;
+}
+
+void kxserver_free(kxpxmap *p)
+{
+    kxserverbitmap *b = record(p);
+    if (!b)
+        return;
+    destroy(b);
+    p->data = nullptr;
+}
+
+bool kxserver_fromtruecolor(kxpxmap *p)
+{
+    if (!p || p->format != KX_PXFMT_TRUECOLOR || !p->data)
+        return false;
+    kxserverbitmap *b = kxserver_create(p->width, p->height);
+    if (!b)
+        return false;
+    const auto *in = static_cast<const std::uint32_t *>(p->data);
+    const std::size_t n = static_cast<std::size_t>(p->width) * p->height;
+    for (std::size_t i = 0; i < n; i++)
+        b->pixels[i] = in[i] & RGB_BITS;
+    std::free(p->data);
+    p->data = b;
+    p->format = KX_PXFMT_SERVER;
+    return true;
+}
+
+bool kxserver_frompalette8(kxpxmap *p)
+{
+    if (!p || p->format != KX_PXFMT_PALETTE8 || !p->data)
+        return false;
+    kxserverbitmap *b = kxserver_create(p->width, p->height);
+    if (!b)
+        return false;
+    const auto *in = static_cast<const std::uint8_t *>(p->data);
+    const std::size_t n = static_cast<std::size_t>(p->width) * p->height;
+    std::uint32_t colour[KX_PALETTE_SIZE];
+    for (int i = 0; i < KX_PALETTE_SIZE; i++)
+        colour[i] = static_cast<std::uint32_t>(p->palette[i]) & RGB_BITS;
+    colour[KX_TRANSPARENT_INDEX] = 0;
+    bool transparent = false;
+    for (std::size_t i = 0; i < n; i++) {
+        b->pixels[i] = colour[in[i]];
+        transparent |= in[i] == KX_TRANSPARENT_INDEX;
+    }
+    if (transparent) {
+        b->mask = new_words(p->width, p->height);
+        if (!b->mask) {
+            destroy(b);
+            return false;
+        }
+        for (std::size_t i = 0; i < n; i++)
+            b->mask[i] = in[i] == KX_TRANSPARENT_INDEX ? MASK_TRANSPARENT : MASK_OPAQUE;
+        b->has_mask = 1;
+    }
+    std::free(p->data);
+    p->data = b;
+    p->format = KX_PXFMT_SERVER;
+    return true;
+}
+
+bool kxserver_totruecolor(kxpxmap *p)
+{
+    kxserverbitmap *b = record(p);
+    if (!b)
+        return false;
+    std::uint32_t *out = new_words(b->width, b->height);
+    if (!out)
+        return false;
+    std::copy_n(b->pixels, static_cast<std::size_t>(b->width) * b->height, out);
+    p->width = b->width;
+    p->height = b->height;
+    kxserver_free(p);
+    p->data = out;
+    p->format = KX_PXFMT_TRUECOLOR;
+    return true;
+}
+
+void kxserver_merge(kxpxmap *dst, const kxpxmap *src, int dx, int dy, int width, int height, int sx,
+                    int sy)
+{
+    kxserverbitmap *d = record(dst);
+    if (!d || !src)
+        return;
+    if (src->format != KX_PXFMT_PALETTE8 && src->format != KX_PXFMT_TRUECOLOR &&
+        src->format != KX_PXFMT_SERVER) {
+        std::printf("pxmapmerge not supported: %d -> %d\n", src->format, dst->format);
+        return;
+    }
+    if (!src->data)
+        return;
+    const kxserverbitmap *s = record(src);
+    const int sw = s ? s->width : src->width, sh = s ? s->height : src->height;
+    blit r{dx, dy, sx, sy, width, height};
+    if (!clip_blit_axis(r.dx, r.sx, r.w, d->width, sw) ||
+        !clip_blit_axis(r.dy, r.sy, r.h, d->height, sh))
+        return;
+    if (s)
+        blit_server(d, s, r);
+    else if (src->format == KX_PXFMT_PALETTE8)
+        blit_palette8(d, src, r);
+    else
+        blit_truecolor(d, src, r);
+}
+
+bool kxserver_fillrect(kxpxmap *p, int x, int y, int width, int height)
+{
+    kxserverbitmap *b = record(p);
+    if (!b)
+        return false;
+    use_brush(b);
+    long long lx = x, ly = y, lw = width, lh = height;
+    if (!clip_span(lx, lw, b->width) || !clip_span(ly, lh, b->height))
+        return true;
+    for (long long j = ly; j < ly + lh; j++)
+        std::fill_n(b->pixels + at(b, lx, j), lw, current_colour);
+    return true;
+}
+
+void kxserver_setpixel(kxpxmap *p, int x, int y)
+{
+    if (kxserverbitmap *b = record(p))
+        plot(b, x, y);
+}
+
+int kxserver_getpixel(const kxpxmap *p, int x, int y)
+{
+    const kxserverbitmap *b = record(p);
+    if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height)
+        return -1;
+    return static_cast<int>(b->pixels[at(b, x, y)]);
+}
+
+void kxserver_setpixels(kxpxmap *p, int count, const int *xs, const int *ys, int colour)
+{
+    kxserver_setcolour(colour);
+    kxserverbitmap *b = record(p);
+    if (!b || count <= 0 || !xs || !ys)
+        return;
+    for (int i = 0; i < count; i++)
+        plot(b, xs[i], ys[i]);
+}
+
+bool kxserver_line(kxpxmap *p, int x0, int y0, int x1, int y1, int colour)
+{
+    kxserverbitmap *b = record(p);
+    if (!b)
+        return false;
+    kxserver_setcolour(colour);
+    use_pen(b);
+    draw_line(b, x0, y0, x1, y1);
+    return true;
+}
+
+bool kxserver_circle(kxpxmap *p, int cx, int cy, int r, int colour)
+{
+    kxserverbitmap *b = record(p);
+    if (!b || r < 0)
+        return false;
+    kxserver_setcolour(colour);
+    use_pen(b);
+    draw_circle(b, cx, cy, r);
+    return true;
+}
+
+void kxserver_setcolour(int colour) { current_colour = static_cast<std::uint32_t>(colour) & RGB_BITS; }
+
+const std::uint32_t *kxserver_pixels(const kxpxmap *p)
+{
+    const kxserverbitmap *b = record(p);
+    return b ? b->pixels : nullptr;
+}
+
+const std::uint32_t *kxserver_mask(const kxpxmap *p)
+{
+    const kxserverbitmap *b = record(p);
+    return b && b->has_mask ? b->mask : nullptr;
+}
+
+int kxserver_brushes_made(const kxpxmap *p)
+{
+    const kxserverbitmap *b = record(p);
+    return b ? b->brushes_made : 0;
+}
+
+int kxserver_pens_made(const kxpxmap *p)
+{
+    const kxserverbitmap *b = record(p);
+    return b ? b->pens_made : 0;
+}
