@@ -3,12 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+
+// An allocated pixmap that frees itself.
+struct Px {
+    kxpxmap p;
+    Px(int format, int w, int h)
+    {
+        kxpxmap_init(&p);
+        p.width = w;
+        p.height = h;
+        p.format = format;
+        EXPECT_TRUE(kxpxmap_allocate(&p));
+    }
+    ~Px() { kxpxmap_free(&p); }
+    Px(const Px &) = delete;
+    Px &operator=(const Px &) = delete;
+    int at(int x, int y) const { return kxpxmap_getpixel(&p, x, y); }
+};
 
 // Every test process starts on the headless host.
 inline void kxtest_headless()
@@ -23,6 +41,7 @@ inline std::string kxtest_stdout(const std::function<void()> &fn)
 {
     testing::internal::CaptureStdout();
     fn();
+    std::fflush(stdout);
     return testing::internal::GetCapturedStdout();
 }
 

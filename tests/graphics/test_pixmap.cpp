@@ -8,33 +8,10 @@
 #include <vector>
 
 #include "graphics/pixmap.h"
+#include "support.h"
 
 namespace {
 
-// An allocated pixmap that frees itself.
-struct Px {
-    kxpxmap p;
-    Px(int format, int w, int h)
-    {
-        kxpxmap_init(&p);
-        p.width = w;
-        p.height = h;
-        p.format = format;
-        EXPECT_TRUE(kxpxmap_allocate(&p));
-    }
-    ~Px() { kxpxmap_free(&p); }
-    Px(const Px &) = delete;
-    Px &operator=(const Px &) = delete;
-    int at(int x, int y) const { return kxpxmap_getpixel(&p, x, y); }
-};
-
-std::string output_of(const std::function<void()> &f)
-{
-    testing::internal::CaptureStdout();
-    f();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
 
 std::vector<int> all_pixels(const kxpxmap &p)
 {
@@ -111,7 +88,7 @@ TEST(PixmapAllocate, RejectsBadSizes)
         p.width = s[0];
         p.height = s[1];
         p.format = KX_PXFMT_TRUECOLOR;
-        std::string out = output_of([&] { EXPECT_FALSE(kxpxmap_allocate(&p)); });
+        std::string out = kxtest_stdout([&] { EXPECT_FALSE(kxpxmap_allocate(&p)); });
         EXPECT_EQ(out.rfind("kxpxmap_allocate: ", 0), 0u) << out;
         EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
         EXPECT_EQ(p.data, nullptr);
@@ -127,7 +104,7 @@ TEST(PixmapAllocate, PixmapWithoutStoreIsHarmless)
     Px other(KX_PXFMT_TRUECOLOR, 8, 8);
     kxpxmap copy;
     kxpxmap_init(&copy);
-    EXPECT_EQ(output_of([&] {
+    EXPECT_EQ(kxtest_stdout([&] {
                   kxpxmap_clear(&p, 1);
                   kxpxmap_setpixel(&p, 1, 1, 1);
                   EXPECT_EQ(kxpxmap_getpixel(&p, 1, 1), -1);
@@ -147,7 +124,7 @@ TEST(PixmapAllocate, PixmapWithoutStoreIsHarmless)
 TEST(PixmapPixels, BoundsAndStoredWidth)
 {
     Px t(KX_PXFMT_TRUECOLOR, 4, 3);
-    EXPECT_EQ(output_of([&] { EXPECT_EQ(t.at(-1, 0), -1); }), "");
+    EXPECT_EQ(kxtest_stdout([&] { EXPECT_EQ(t.at(-1, 0), -1); }), "");
     EXPECT_EQ(t.at(4, 0), -1);
     EXPECT_EQ(t.at(0, 3), -1);
     kxpxmap_setpixel(&t.p, 4, 0, 0x123456);
@@ -240,9 +217,9 @@ TEST(PixmapMerge, PaletteCodes)
     kxpxmap_merge4(&d3.p, &src.p, 0, 0, 0, 0, 0, 0, 3);
     EXPECT_EQ(all_pixels(d3.p), (std::vector<int>{200, 255, 3}));
     EXPECT_EQ(d3.p.palette, src.p.palette);
-    EXPECT_EQ(output_of([&] { kxpxmap_merge4(&d2.p, &src.p, 0, 0, 0, 0, 0, 0, 2); }),
+    EXPECT_EQ(kxtest_stdout([&] { kxpxmap_merge4(&d2.p, &src.p, 0, 0, 0, 0, 0, 0, 2); }),
               "kxpxmap_merge_pal8topal8_pc2\n");
-    EXPECT_EQ(output_of([&] { kxpxmap_merge4(&d2.p, &src.p, 0, 0, 0, 0, 0, 0, 7); }),
+    EXPECT_EQ(kxtest_stdout([&] { kxpxmap_merge4(&d2.p, &src.p, 0, 0, 0, 0, 0, 0, 7); }),
               "kxpxmap_merge_pal8topal8: wrong PaletteCode (7)\n");
     EXPECT_EQ(all_pixels(d2.p), std::vector<int>(3, 9));
 }
@@ -311,7 +288,7 @@ TEST(PixmapDiagnostics, WrongFormatsPrintAndChangeNothing)
         {[&] { kxpxmap_duplicate(&out, &scr.p, -1, -1, -1, -1); }, "kxpxmap_duplicate: wrong format\n"},
     };
     for (const auto &[call, text] : cases)
-        EXPECT_EQ(output_of(call), text);
+        EXPECT_EQ(kxtest_stdout(call), text);
     EXPECT_EQ(all_pixels(p8.p), std::vector<int>(4, 0));
     EXPECT_EQ(all_pixels(tc.p), std::vector<int>(4, 6));
     EXPECT_EQ(all_pixels(p16.p), std::vector<int>(4, 5));
@@ -378,7 +355,7 @@ TEST(PixmapResize, TruecolorKeepsOverlap)
     for (int y = 0; y < 5; y++)
         for (int x = 0; x < 20; x++)
             EXPECT_EQ(t.at(x, y), x < 10 ? pattern(x, y) : 0) << x << "," << y;
-    std::string out = output_of([&] { EXPECT_FALSE(kxpxmap_resize(&t.p, -1, 5)); });
+    std::string out = kxtest_stdout([&] { EXPECT_FALSE(kxpxmap_resize(&t.p, -1, 5)); });
     EXPECT_EQ(out.rfind("kxpxmap_resize: ", 0), 0u);
     EXPECT_EQ(t.p.width, 20);
 }

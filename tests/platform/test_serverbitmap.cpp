@@ -7,33 +7,11 @@
 #include <vector>
 
 #include "graphics/pixmap.h"
+#include "support.h"
 #include "platform/platform.h"
 
 namespace {
 
-struct Px {
-    kxpxmap p;
-    Px(int format, int w, int h)
-    {
-        kxpxmap_init(&p);
-        p.width = w;
-        p.height = h;
-        p.format = format;
-        EXPECT_TRUE(kxpxmap_allocate(&p));
-    }
-    ~Px() { kxpxmap_free(&p); }
-    Px(const Px &) = delete;
-    Px &operator=(const Px &) = delete;
-    int at(int x, int y) const { return kxpxmap_getpixel(&p, x, y); }
-};
-
-std::string output_of(const std::function<void()> &f)
-{
-    testing::internal::CaptureStdout();
-    f();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
 
 // The raw words the hosts show, row by row.
 std::vector<int> words(const kxpxmap &p)
@@ -110,7 +88,7 @@ TEST(ServerMerge, UnsupportedSourcePrintsAndCopiesNothing)
     kxpxmap_clear(&dst.p, 0x444444);
     Px w(KX_PXFMT_PALETTE16, 2, 2);
     kxpxmap_clear(&w.p, 7);
-    EXPECT_EQ(output_of([&] { kxpxmap_merge4(&dst.p, &w.p, 0, 0, 0, 0, 0, 0, 0); }),
+    EXPECT_EQ(kxtest_stdout([&] { kxpxmap_merge4(&dst.p, &w.p, 0, 0, 0, 0, 0, 0, 0); }),
               "pxmapmerge not supported: 2 -> 4\n");
     EXPECT_EQ(words(dst.p), std::vector<int>(4, 0x444444));
 }

@@ -191,35 +191,14 @@ struct region {
     int dx, dy, sx, sy, w, h;
 };
 
-// Clips one axis of a merge: negative positions shift the region inwards and
-// shrink it, then it is cut at the far edges of source and destination.
-bool clip_axis(long long &d, long long &s, long long &len, int dlimit, int slimit)
-{
-    if (s < 0) {
-        d -= s;
-        len += s;
-        s = 0;
-    }
-    if (d < 0) {
-        s -= d;
-        len += d;
-        d = 0;
-    }
-    if (s + len > slimit)
-        len = slimit - s;
-    if (d + len > dlimit)
-        len = dlimit - d;
-    return len > 0;
-}
-
 bool clip_merge(const kxpxmap *d, const kxpxmap *s, int dx, int dy, int sx, int sy, int w, int h,
                 region *r)
 {
     long long ldx = dx, ldy = dy, lsx = sx, lsy = sy;
     long long lw = (w == 0 || w == -1) ? s->width : w;
     long long lh = (h == 0 || h == -1) ? s->height : h;
-    if (!clip_axis(ldx, lsx, lw, d->width, s->width) ||
-        !clip_axis(ldy, lsy, lh, d->height, s->height))
+    if (!kxpxmap_clipspan(ldx, lsx, lw, d->width, s->width) ||
+        !kxpxmap_clipspan(ldy, lsy, lh, d->height, s->height))
         return false;
     *r = {static_cast<int>(ldx), static_cast<int>(ldy), static_cast<int>(lsx),
           static_cast<int>(lsy), static_cast<int>(lw), static_cast<int>(lh)};
@@ -432,6 +411,25 @@ bool build_pal8(const true_t *in, std::size_t n, bool reduce, int key, pal8_t *o
 }
 
 } // namespace
+
+bool kxpxmap_clipspan(long long &d, long long &s, long long &len, int dlimit, int slimit)
+{
+    if (s < 0) {
+        d -= s;
+        len += s;
+        s = 0;
+    }
+    if (d < 0) {
+        s -= d;
+        len += d;
+        d = 0;
+    }
+    if (s + len > slimit)
+        len = slimit - s;
+    if (d + len > dlimit)
+        len = dlimit - d;
+    return len > 0;
+}
 
 const std::array<int, KX_PALETTE_SIZE> &kxpxmap_defaultpalette() { return DEFAULT_PALETTE; }
 

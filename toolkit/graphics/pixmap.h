@@ -38,6 +38,11 @@ struct kxPxMapCache {
     std::uint8_t held = 0;
 };
 
+// Clips one axis of a copy between two stores: negative positions shift the
+// span inwards and shrink it, then it is cut at the far edges of source and
+// destination.  False when nothing is left.
+bool kxpxmap_clipspan(long long &d, long long &s, long long &len, int dlimit, int slimit);
+
 // The fixed default palette that allocation loads.
 const std::array<int, KX_PALETTE_SIZE> &kxpxmap_defaultpalette();
 

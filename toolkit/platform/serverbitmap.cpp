@@ -84,26 +84,6 @@ bool clip_span(long long &pos, long long &len, int limit)
     return len > 0;
 }
 
-// One axis of a blit: the span must lie in the source and in the destination.
-bool clip_blit_axis(long long &d, long long &s, long long &len, int dlimit, int slimit)
-{
-    if (s < 0) {
-        d -= s;
-        len += s;
-        s = 0;
-    }
-    if (d < 0) {
-        s -= d;
-        len += d;
-        d = 0;
-    }
-    if (s + len > slimit)
-        len = slimit - s;
-    if (d + len > dlimit)
-        len = dlimit - d;
-    return len > 0;
-}
-
 struct blit {
     long long dx, dy, sx, sy, w, h;
 };
@@ -404,8 +384,8 @@ void kxserver_merge(kxpxmap *dst, const kxpxmap *src, int dx, int dy, int width,
     const kxserverbitmap *s = record(src);
     const int sw = s ? s->width : src->width, sh = s ? s->height : src->height;
     blit r{dx, dy, sx, sy, width, height};
-    if (!clip_blit_axis(r.dx, r.sx, r.w, d->width, sw) ||
-        !clip_blit_axis(r.dy, r.sy, r.h, d->height, sh))
+    if (!kxpxmap_clipspan(r.dx, r.sx, r.w, d->width, sw) ||
+        !kxpxmap_clipspan(r.dy, r.sy, r.h, d->height, sh))
         return;
     if (s)
         blit_server(d, s, r);
