@@ -54,3 +54,30 @@ struct kxtest_idle {
     }
     ~kxtest_idle() { kxheadless_setidle(nullptr, nullptr); }
 };
+
+// Writes a pixmap as a binary PPM (for people to look at test output).
+inline bool kxtest_write_ppm(const std::string &path, const kxpxmap &p)
+{
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    std::fprintf(f, "P6\n%d %d\n255\n", p.width, p.height);
+    for (int y = 0; y < p.height; y++)
+        for (int x = 0; x < p.width; x++) {
+            int c = kxpxmap_getpixel(&p, x, y);
+            unsigned char rgb[3] = {static_cast<unsigned char>(c >> 16),
+                                    static_cast<unsigned char>(c >> 8),
+                                    static_cast<unsigned char>(c)};
+            std::fwrite(rgb, 1, 3, f);
+        }
+    return std::fclose(f) == 0;
+}
+
+inline std::string kxtest_output_dir()
+{
+#ifdef KX_TEST_BINARY_DIR
+    return KX_TEST_BINARY_DIR;
+#else
+    return "/tmp";
+#endif
+}

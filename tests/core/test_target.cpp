@@ -4,6 +4,7 @@
 
 #include "core/event.h"
 #include "core/target.h"
+#include "core/timer.h"
 #include "graphics/colours.h"
 #include "support.h"
 
@@ -109,4 +110,64 @@ TEST(GuiColours, AHostThatKnowsNoNameGivesTheDefaultColumn)
     EXPECT_EQ(kxgui_color(-1), -1);
     EXPECT_EQ(kxsys_syscolor("textsel"), -1);
     EXPECT_EQ(kxgui_defaultfont(), KX_FONT_DEFAULT);
+}
+
+namespace {
+
+int refreshes = 0;
+kxarg view_handler(void *, int code, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg)
+{
+    if (code == KX_EV_REFRESH)
+        refreshes++;
+    if (code == 1009)  // a line: the view would schedule its refresh
+        kxrefresh_schedule(view_handler, &v1);
+    return code;
+}
+
+} // namespace
+
+TEST(DrawingTarget, CommandsGoToTheTargetAndSaveRestoreKeepsIt)
+{
+    kxtest_headless();
+    EXPECT_EQ(kxdraw_command(1009), 0);  // no target: nothing, 0
+    kxdraw_settarget(view_handler, &v1);
+    EXPECT_EQ(kxdraw_command(1037), 1037);
+    kxdraw_save();
+    kxdraw_settarget(view_handler, &v2);
+    kxdraw_cleartarget(&v1);  // not the target: no change
+    EXPECT_TRUE(kxdraw_hastarget());
+    kxdraw_restore();
+    kxdraw_cleartarget(&v1);
+    EXPECT_FALSE(kxdraw_hastarget());
+}
+
+TEST(DeferredRefresh, AThousandLinesCauseOneRefresh)
+{
+    kxtest_headless();
+    kxdraw_settarget(view_handler, &v1);
+    for (int i = 0; i < 1000; i++)
+        kxdraw_command(1009, 0, 0, i, i, 0);
+    kxtick_stop();  // only counted ticks from here on
+    kxtick_count(-kxtimer_pending());
+    EXPECT_EQ(kxrefresh_count(), 1);
+    for (int i = 0; i < 2 * KX_REFRESH_PERIOD / KX_TICK_MS; i++) {
+        kxtick_count(1);
+        kxtimer_deliver();
+    }
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(kxrefresh_count(), 0);
+}
+
+TEST(DeferredRefresh, TheListHoldsTwentyFiveAndCancelTakesAViewOff)
+{
+    kxtest_headless();
+    static int views[KX_MAX_REFRESH + 2];
+    for (int &v : views)
+        kxrefresh_schedule(view_handler, &v);
+    EXPECT_EQ(kxrefresh_count(), KX_MAX_REFRESH);
+    kxrefresh_cancel(&views[3]);
+    kxrefresh_cancel(&views[KX_MAX_REFRESH + 1]);  // never listed
+    EXPECT_EQ(kxrefresh_count(), KX_MAX_REFRESH - 1);
+    kxrefresh_schedule(view_handler, &views[0]);  // already listed
+    EXPECT_EQ(kxrefresh_count(), KX_MAX_REFRESH - 1);
 }

@@ -10,6 +10,7 @@
 
 #include "core/event.h"
 #include "graphics/colours.h"
+#include "graphics/font.h"
 #include "platform/platform.h"
 
 namespace {
@@ -132,6 +133,7 @@ bool kxapp_init()
     if (args.empty())
         kxapp_setargs("");
     close_list = {};
+    kxfont_loadbuiltins();
     remember_program_dir();
     if (!kxplatform_init())
         return false;

@@ -250,6 +250,16 @@ bool kxfile_write(const char *data, const char *name, std::size_t length)
     return out.commit();
 }
 
+bool kxfile_writestream(const char *name, const std::function<bool(std::FILE *)> &fill)
+{
+    if (!name || !fill)
+        return false;
+    Replacement out(name);
+    if (!out.stream() || !fill(out.stream()))
+        return false;
+    return out.commit();
+}
+
 bool kxfile_save(const char *text, const char *name)
 {
     if (!text)

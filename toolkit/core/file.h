@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 
 // Longest path the splitting helpers look at; longer paths are cut here.
 constexpr std::size_t KX_PATH_MAX = 2000;
@@ -42,6 +43,11 @@ bool kxfile_write(const char *data, const char *name, std::size_t length);
 // "destination/<source's file name>" when destination is a directory.  A
 // source whose last component is "." or ".." is refused.
 bool kxfile_copy(const char *source, const char *destination);
+
+// Writes a file through fill, which gets a stream opened for writing (and
+// seeking) on a new file next to name.  The new file takes name's place only
+// when fill returns true and every byte reached the disk.
+bool kxfile_writestream(const char *name, const std::function<bool(std::FILE *)> &fill);
 
 // The saving helpers above never leave a half-written file: the old file stays
 // as it was unless the new bytes were written completely.

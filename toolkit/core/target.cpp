@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/timer.h"
 #include "graphics/colours.h"
 
 namespace {
@@ -19,6 +20,35 @@ int used_count = 0;  // entries ever handed out (the list's length)
 int current = -1;
 int saved = -1;
 bool building = false;
+
+struct Drawing {
+    kxhandler handler = nullptr;
+    void *object = nullptr;
+};
+Drawing drawing, drawing_saved;
+
+struct Refresh {
+    kxhandler handler = nullptr;
+    void *view = nullptr;
+};
+std::array<Refresh, KX_MAX_REFRESH> refresh_list;
+int refresh_count = 0;
+bool refresh_started = false;
+int refresh_timer_object;  // its address names the refresh timer
+
+// Every 200 ms the listed views refresh once, however much they drew.
+kxarg refresh_tick(void *, int code, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg)
+{
+    if (code != KX_EV_TIMER)
+        return 0;
+    auto list = refresh_list;  // a refresh may schedule or cancel
+    int n = refresh_count;
+    refresh_list = {};
+    refresh_count = 0;
+    for (int i = 0; i < n; i++)
+        kxsend(list[i].handler, list[i].view, KX_EV_REFRESH);
+    return 0;
+}
 
 int find(void *object)
 {
@@ -97,6 +127,54 @@ void kxtarget_broadcast_show()
             kxsend(e.target.handler, e.target.object, KX_REQ_SHOW);
     }
 }
+
+void kxdraw_settarget(kxhandler handler, void *object) { drawing = {handler, object}; }
+
+void kxdraw_cleartarget(void *object)
+{
+    if (drawing.object == object)
+        drawing = {};
+    if (drawing_saved.object == object)
+        drawing_saved = {};
+}
+
+bool kxdraw_hastarget() { return drawing.handler != nullptr; }
+void kxdraw_save() { drawing_saved = drawing; }
+void kxdraw_restore() { drawing = drawing_saved; }
+
+kxarg kxdraw_command(int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4, kxarg a5,
+                     kxarg a6, kxarg a7)
+{
+    return kxsend(drawing.handler, drawing.object, code, a0, a1, a2, a3, a4, a5, a6, a7);
+}
+
+void kxrefresh_schedule(kxhandler handler, void *view)
+{
+    if (!refresh_started) {
+        refresh_started = true;
+        refresh_list = {};
+        refresh_count = 0;
+        kxtimer_add(refresh_tick, &refresh_timer_object, KX_REFRESH_PERIOD, 0);
+    }
+    for (int i = 0; i < refresh_count; i++)
+        if (refresh_list[i].view == view)
+            return;
+    if (refresh_count < KX_MAX_REFRESH)
+        refresh_list[refresh_count++] = {handler, view};
+}
+
+void kxrefresh_cancel(void *view)
+{
+    int j = 0;
+    for (int i = 0; i < refresh_count; i++)
+        if (refresh_list[i].view != view)
+            refresh_list[j++] = refresh_list[i];
+    for (int i = j; i < refresh_count; i++)
+        refresh_list[i] = {};
+    refresh_count = j;
+}
+
+int kxrefresh_count() { return refresh_count; }
 
 void kxbuild_begin() { building = true; }
 void kxbuild_end() { building = false; }

@@ -1,6 +1,7 @@
 // The output-target list: every window and standard view, and which of them
-// new widgets join.  Also the building flag that holds back screen copies
-// while a page is laid out.
+// new widgets join; the drawing target that drawing calls go to; the views
+// waiting for a deferred refresh; and the building flag that holds back
+// screen copies while a page is laid out.
 #pragma once
 
 #include "core/widget.h"
@@ -25,6 +26,23 @@ void kxtarget_save();
 void kxtarget_restore();
 // Sends KX_REQ_SHOW to every window in the list.
 void kxtarget_broadcast_show();
+
+// The drawing target: the view that carries out the drawing calls.
+void kxdraw_settarget(kxhandler handler, void *object);
+void kxdraw_cleartarget(void *object);
+bool kxdraw_hastarget();
+void kxdraw_save();
+void kxdraw_restore();
+// Sends a drawing command to the drawing target; 0 without one.
+kxarg kxdraw_command(int code, kxarg a0 = 0, kxarg a1 = 0, kxarg a2 = 0, kxarg a3 = 0,
+                     kxarg a4 = 0, kxarg a5 = 0, kxarg a6 = 0, kxarg a7 = 0);
+
+// Views waiting for their deferred refresh, sent KX_EV_REFRESH every 200 ms.
+constexpr int KX_MAX_REFRESH = 25;
+constexpr int KX_REFRESH_PERIOD = 200;
+void kxrefresh_schedule(kxhandler handler, void *view);
+void kxrefresh_cancel(void *view);
+int kxrefresh_count();
 
 void kxbuild_begin();
 void kxbuild_end();

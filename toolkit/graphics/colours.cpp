@@ -1,8 +1,11 @@
 #include "graphics/colours.h"
 
 #include <array>
+#include <cstdio>
+#include <string_view>
 
 #include "core/widget.h"
+#include "graphics/font.h"
 #include "platform/platform.h"
 
 namespace {
@@ -58,6 +61,25 @@ int kxgui_color(int number)
     if (!filled)
         fill();
     return table[number];
+}
+
+int guimetrics(const char *name)
+{
+    std::string_view n = name ? name : "";
+    if (n == "menuheight" || n == "toolbarheight")
+        return 20;
+    if (n == "statusbarheight")
+        return kxfont_height(default_font) + 8;
+    if (n == "scrollbarwidth" || n == "scrollbarheight")
+        return 15;
+    if (n == "screenwidth" || n == "screenxs")
+        return kxsys_metric("screenxs");
+    if (n == "screenheight" || n == "screenys")
+        return kxsys_metric("screenys");
+    if (n == "maxwindowxs" || n == "maxwindowys")
+        return kxsys_metric(name);
+    std::printf("guimetrics: %s\n", name ? name : "(null)");
+    return 0;
 }
 
 void kxgui_setdefaultfont(int font) { default_font = font; }

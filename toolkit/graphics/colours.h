@@ -1,5 +1,5 @@
-// The eleven GUI colours of the toolkit's 3D look, and the toolkit-wide
-// default font id.
+// The eleven GUI colours of the toolkit's 3D look, the standard sizes of
+// bars, and the toolkit-wide default font id.
 #pragma once
 
 enum : int {
@@ -19,5 +19,8 @@ enum : int {
 // GUI colour 0..10 (0x00RRGGBB); -1 for any other number.  The table is
 // filled from the host on first use and never changes afterwards.
 int kxgui_color(int number);
+// A named standard size ("menuheight", "statusbarheight", "screenxs", ...);
+// unknown names print "guimetrics: %s" and give 0.
+int guimetrics(const char *name);
 void kxgui_setdefaultfont(int font);
 int kxgui_defaultfont();
