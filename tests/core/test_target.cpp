@@ -171,3 +171,13 @@ TEST(DeferredRefresh, TheListHoldsTwentyFiveAndCancelTakesAViewOff)
     kxrefresh_schedule(view_handler, &views[0]);  // already listed
     EXPECT_EQ(kxrefresh_count(), KX_MAX_REFRESH - 1);
 }
+
+TEST(GuiColours, AnEightBitScreenShowsSelectionsWhiteOnNavy)
+{
+    setenv("KX_HEADLESS_DEPTH", "8", 1);
+    kxtest_headless();
+    EXPECT_EQ(kxsys_colordepth(), 8);
+    EXPECT_EQ(kxgui_color(KX_GUI_TEXTSEL), 0xFFFFFF);
+    EXPECT_EQ(kxgui_color(KX_GUI_BLUE), 0x000080);
+    EXPECT_EQ(kxgui_color(KX_GUI_GREY), 0xD0D0D0);
+}

@@ -56,6 +56,13 @@ struct Headless final : kxhost {
         info.border = KX_HEADLESS_BORDER;
         info.caption = KX_HEADLESS_CAPTION;
         info.depth = 24;
+        if (const char *d = std::getenv("KX_HEADLESS_DEPTH")) {
+            int depth = std::atoi(d);
+            if (depth == 8 || depth == 16 || depth == 24 || depth == 32)
+                info.depth = depth;
+            else
+                std::printf("headless: KX_HEADLESS_DEPTH=%s is not 8, 16, 24 or 32\n", d);
+        }
         return true;
     }
 
