@@ -679,7 +679,8 @@ def main():
         if args.show:
             preview(t, glyphs, [int(c) for c in args.show.split(",")])
         if args.out:
-            with open(os.path.join(args.out, t.symbol + ".cpp"), "w") as f:
+            os.makedirs(os.path.join(args.out, "data"), exist_ok=True)
+            with open(os.path.join(args.out, "data", t.symbol + ".cpp"), "w") as f:
                 f.write(cpp_source(t, lines))
         if args.text:
             with open(os.path.join(args.text, t.symbol + ".txt"), "w") as f:
