@@ -76,6 +76,24 @@ struct kxscreeninfo {
     int depth = 24;
 };
 
+// Clipboard text kept inside the program, for hosts without a system
+// clipboard of their own.
+struct kxclipstore {
+    std::string text;
+    bool held = false;
+    void put(const std::string &t)
+    {
+        text = t;
+        held = true;
+    }
+    bool get(std::string *out) const
+    {
+        if (held)
+            *out = text;
+        return held;
+    }
+};
+
 struct kxhost {
     virtual ~kxhost() = default;
     virtual const char *name() const = 0;

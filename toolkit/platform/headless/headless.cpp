@@ -29,8 +29,7 @@ struct Headless final : kxhost {
     kxidlehook idle = nullptr;
     void *idle_ctx = nullptr;
     bool hand = false;
-    std::string clipboard;
-    bool clip_has = false;
+    kxclipstore clipboard;
 
     const char *name() const override { return "headless"; }
 
@@ -179,18 +178,8 @@ struct Headless final : kxhost {
             kxsys_sleep(static_cast<long>(ms) * 1000);
     }
 
-    void clip_put(const std::string &text) override
-    {
-        clipboard = text;
-        clip_has = true;
-    }
-
-    bool clip_get(std::string *text) override
-    {
-        if (clip_has)
-            *text = clipboard;
-        return clip_has;
-    }
+    void clip_put(const std::string &text) override { clipboard.put(text); }
+    bool clip_get(std::string *text) override { return clipboard.get(text); }
 };
 
 Headless the_host;

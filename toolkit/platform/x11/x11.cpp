@@ -84,8 +84,7 @@ struct X11 final : kxhost {
     std::vector<X11Window> windows;
     Cursor arrow = 0, hand = 0;
     bool hand_on = false;
-    std::string clipboard;
-    bool clip_has = false;
+    kxclipstore clipboard;
     std::deque<kxhostmsg> queued;  // one X event may give two messages
     // Double clicks are made here, as X has none.
     Time last_press = 0;
@@ -395,18 +394,8 @@ struct X11 final : kxhost {
     }
 
     // Text stays inside the program until the selection protocol is served.
-    void clip_put(const std::string &text) override
-    {
-        clipboard = text;
-        clip_has = true;
-    }
-
-    bool clip_get(std::string *text) override
-    {
-        if (clip_has)
-            *text = clipboard;
-        return clip_has;
-    }
+    void clip_put(const std::string &text) override { clipboard.put(text); }
+    bool clip_get(std::string *text) override { return clipboard.get(text); }
 };
 
 X11 the_host;
