@@ -153,7 +153,7 @@ Replacement::Replacement(const char *name) : target_(name)
         char num[8];
         std::snprintf(num, sizeof num, "%04u", next_tmp_number());
         tmp_ = target_ + ".kxtmp" + num;
-        f_ = std::fopen(tmp_.c_str(), "wxb");
+        f_ = std::fopen(tmp_.c_str(), "w+bx");
         if (f_)
             break;
         // Only a name already taken is worth another try; a missing or
@@ -258,6 +258,34 @@ bool kxfile_writestream(const char *name, const std::function<bool(std::FILE *)>
     if (!out.stream() || !fill(out.stream()))
         return false;
     return out.commit();
+}
+
+struct kxfilereplace {
+    explicit kxfilereplace(const char *name) : out(name) {}
+    Replacement out;
+};
+
+kxfilereplace *kxfile_replacebegin(const char *name)
+{
+    if (!name)
+        return nullptr;
+    auto *r = new kxfilereplace(name);
+    if (!r->out.stream()) {
+        delete r;
+        return nullptr;
+    }
+    return r;
+}
+
+std::FILE *kxfile_replacestream(const kxfilereplace *r) { return r ? r->out.stream() : nullptr; }
+
+bool kxfile_replaceend(kxfilereplace *r, bool keep)
+{
+    if (!r)
+        return false;
+    bool ok = keep && r->out.commit();
+    delete r; // removes the new file unless it was committed
+    return ok;
 }
 
 bool kxfile_save(const char *text, const char *name)

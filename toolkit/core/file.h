@@ -52,6 +52,18 @@ bool kxfile_writestream(const char *name, const std::function<bool(std::FILE *)>
 // The saving helpers above never leave a half-written file: the old file stays
 // as it was unless the new bytes were written completely.
 
+// The same for a file written over many calls: a new file next to name, open
+// for reading, writing and seeking, that takes name's place at
+// kxfile_replaceend.  Null when it cannot be made (a directory, a missing
+// directory, an existing file that cannot be written).
+struct kxfilereplace;
+kxfilereplace *kxfile_replacebegin(const char *name);
+std::FILE *kxfile_replacestream(const kxfilereplace *r);
+// Closes the stream and frees r.  With keep, the new file replaces the old
+// one if every byte reached the disk; without, it is removed.  True only when
+// the new file is in place.
+bool kxfile_replaceend(kxfilereplace *r, bool keep);
+
 // Copies path to out with every '\\' turned into '/'; out may be path itself.
 // False when the result was cut to fit capacity (out still ends in a NUL) or
 // capacity is 0.  A null path counts as "".

@@ -98,6 +98,8 @@ void kxhost_wait(int ms);
 void kxsys_sleep(long microseconds);
 // Milliseconds since an arbitrary fixed point; never goes backwards.
 std::int64_t kxsys_ticks();
+// Today's date in local time: year (2007), month 1 to 12, day 1 to 31.
+void kxsys_today(int *year, int *month, int *day);
 
 // The base tick: a periodic callback on a thread of its own.  The callback
 // must only touch atomics.

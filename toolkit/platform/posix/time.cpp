@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -59,6 +60,20 @@ std::int64_t kxsys_ticks()
 {
     static const auto start = steady::now();
     return std::chrono::duration_cast<std::chrono::milliseconds>(steady::now() - start).count();
+}
+
+void kxsys_today(int *year, int *month, int *day)
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!localtime_r(&now, &local))
+        local = std::tm{}; // the clock is unusable: 1 January 1900
+    if (year)
+        *year = local.tm_year + 1900;
+    if (month)
+        *month = local.tm_mon + 1;
+    if (day)
+        *day = local.tm_mday ? local.tm_mday : 1;
 }
 
 int kxsys_timer_minperiod() { return 1; }
