@@ -1,4 +1,5 @@
 #include "core/app.h"
+#include "core/msgbox.h"
 
 #include <algorithm>
 #include <array>
@@ -138,6 +139,7 @@ bool kxapp_init()
     if (!kxplatform_init())
         return false;
     kxgui_color(0);  // the colour table is filled once, from the host
+    kxevent_setinfohook(kxmsgbox_info);
     return true;
 }
 

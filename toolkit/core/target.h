@@ -47,3 +47,23 @@ int kxrefresh_count();
 void kxbuild_begin();
 void kxbuild_end();
 bool kxbuild_active();
+
+// ---- drawing calls on the drawing target (0 without one) -----------------
+
+kxarg kxdraw_fillrect(int x, int y, int w, int h, int colour);
+kxarg kxdraw_line(int x0, int y0, int x1, int y1, int colour);
+kxarg kxdraw_text(int x, int y, int colour, const char *text);
+// The text is formatted into at most 64 kB first.
+kxarg kxdraw_printf(int x, int y, int colour, const char *fmt, ...)
+    __attribute__((format(printf, 4, 5)));
+// A picture file (a file specification with options) placed at 0, 0.
+kxarg kxdraw_picture(const char *fmt, ...);
+// An in-memory XPM image at 0, 0; the attribute string may move and cut it.
+kxarg kxdraw_xpm(const char *const *xpm, const char *fmt, ...);
+kxarg kxdraw_setfont(int font);
+kxarg kxdraw_textwidth(const char *text);
+kxarg kxdraw_fontheight();
+kxarg kxdraw_width();
+kxarg kxdraw_height();
+kxarg kxdraw_copy(int x, int y, const kxpxmap *source);
+kxarg kxdraw_char(int x, int y, int colour, int ch);

@@ -1,0 +1,77 @@
+// The drawing interface: each call sends its drawing command to the drawing
+// target and returns the answer.
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "core/target.h"
+#include "widgets/cfgstr.h"
+
+namespace {
+
+constexpr std::size_t KX_DRAW_TEXT_MAX = 65536;
+constexpr std::size_t KX_DRAW_SPEC_MAX = 4000;
+
+} // namespace
+
+kxarg kxdraw_fillrect(int x, int y, int w, int h, int colour)
+{
+    return kxdraw_command(1006, x, y, w, h, colour);
+}
+
+kxarg kxdraw_line(int x0, int y0, int x1, int y1, int colour)
+{
+    return kxdraw_command(1009, x0, y0, x1, y1, colour);
+}
+
+kxarg kxdraw_text(int x, int y, int colour, const char *text)
+{
+    return kxdraw_command(1019, x, y, colour, kxptr(text));
+}
+
+kxarg kxdraw_printf(int x, int y, int colour, const char *fmt, ...)
+{
+    if (!kxdraw_hastarget())
+        return 0;
+    std::vector<char> text(KX_DRAW_TEXT_MAX);
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(text.data(), text.size(), fmt, ap);
+    va_end(ap);
+    return kxdraw_command(1019, x, y, colour, kxptr(text.data()));
+}
+
+kxarg kxdraw_picture(const char *fmt, ...)
+{
+    if (!kxdraw_hastarget())
+        return 0;
+    char spec[KX_DRAW_SPEC_MAX];
+    va_list ap;
+    va_start(ap, fmt);
+    kxcfgstr_vattr(spec, sizeof spec, fmt, ap);
+    va_end(ap);
+    return kxdraw_command(1023, 0, 0, kxptr(spec));
+}
+
+kxarg kxdraw_xpm(const char *const *xpm, const char *fmt, ...)
+{
+    if (!kxdraw_hastarget())
+        return 0;
+    char attr[KX_DRAW_SPEC_MAX];
+    va_list ap;
+    va_start(ap, fmt);
+    kxcfgstr_vattr(attr, sizeof attr, fmt, ap);
+    va_end(ap);
+    return kxdraw_command(1024, 0, 0, kxptr(xpm), kxptr(attr));
+}
+
+kxarg kxdraw_setfont(int font) { return kxdraw_command(1027, font); }
+kxarg kxdraw_textwidth(const char *text) { return kxdraw_command(1036, kxptr(text)); }
+kxarg kxdraw_fontheight() { return kxdraw_command(1037); }
+kxarg kxdraw_width() { return kxdraw_command(1043); }
+kxarg kxdraw_height() { return kxdraw_command(1044); }
+kxarg kxdraw_copy(int x, int y, const kxpxmap *source)
+{
+    return kxdraw_command(1045, x, y, kxptr(source));
+}
+kxarg kxdraw_char(int x, int y, int colour, int ch) { return kxdraw_command(1048, x, y, colour, ch); }

@@ -1,0 +1,167 @@
+// The drawing commands a view carries out on its content pixmap.  Commands
+// that change pixels only put the view on the refresh list, so a burst of
+// drawing costs one copy to the screen.
+#include <cstdio>
+
+#include "core/target.h"
+#include "core/view.h"
+#include "graphics/draw.h"
+#include "graphics/font.h"
+#include "graphics/image.h"
+#include "graphics/text.h"
+
+namespace {
+
+int I(kxarg a) { return static_cast<int>(a); }
+const char *S(kxarg a) { return kxunptr<const char>(a); }
+
+void changed(kxView *v)
+{
+    if (v->shown && v->autorefresh)
+        kxrefresh_schedule(kxview_handler, v);
+}
+
+// Outline plus a two-pixel shadow along the right and bottom edges.
+void shadow_rect(kxpxmap *p, int x, int y, int w, int h, int colour)
+{
+    kxgraphic_rect(p, x, y, w, h, colour);
+    kxpxmap_fillrect(p, x + w, y + 2, 2, h, colour);
+    kxpxmap_fillrect(p, x + 2, y + h, w - 1, 2, colour);
+}
+
+// Commands that draw: true when the command was one of them.
+bool draw(kxView *v, kxpxmap *p, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
+          kxarg a5, kxarg a6)
+{
+    switch (code) {
+    case KX_DRAW_SETPIXEL: kxpxmap_setpixel(p, I(a0), I(a1), I(a2)); break;
+    case KX_DRAW_CIRCLE: kxgraphic_circle(p, I(a0), I(a1), I(a2), I(a3)); break;
+    case KX_DRAW_FILLCIRCLE: kxgraphic_fillcircle(p, I(a0), I(a1), I(a2), I(a3)); break;
+    case KX_DRAW_RECT: kxgraphic_rect(p, I(a0), I(a1), I(a2), I(a3), I(a4)); break;
+    case KX_DRAW_BOX2: kxgraphic_box2(p, I(a0), I(a1), I(a2), I(a3), I(a4), I(a5)); break;
+    case KX_DRAW_FILLRECT: kxpxmap_fillrect(p, I(a0), I(a1), I(a2), I(a3), I(a4)); break;
+    case KX_DRAW_FILLEDBOX:
+        kxgraphic_filledbox(p, I(a0), I(a1), I(a2), I(a3), I(a4), I(a5), I(a6));
+        break;
+    case KX_DRAW_SHADOWRECT: shadow_rect(p, I(a0), I(a1), I(a2), I(a3), I(a4)); break;
+    case KX_DRAW_LINE: kxgraphic_line(p, I(a0), I(a1), I(a2), I(a3), I(a4)); break;
+    case KX_DRAW_LINETO: kxgraphic_lineto(p, I(a0), I(a1), I(a2)); break;
+    case KX_DRAW_DASHEDLINETO: kxgraphic_dashedlineto(p, I(a0), I(a1), I(a2)); break;
+    case KX_DRAW_FLOODFILL: kxgraphic_floodfill(p, I(a0), I(a1), I(a2)); break;
+    case KX_DRAW_ARC:
+        kxgraphic_arc(p, I(a0), I(a1), I(a2), I(a3), I(a4), I(a5), I(a6));
+        break;
+    case KX_DRAW_ELLIPSE: kxgraphic_ellipse(p, I(a0), I(a1), I(a2), I(a3), I(a4)); break;
+    case KX_DRAW_FILLELLIPSE: kxgraphic_fillellipse(p, I(a0), I(a1), I(a2), I(a3), I(a4)); break;
+    case KX_DRAW_CLEAR: kxpxmap_clear(p, I(a0)); break;
+    case KX_DRAW_TEXT:
+        kxtext_draw(p, v->font, I(a0), I(a1), I(a2), false, false, -1, 0, -1, S(a3), -1, -1);
+        break;
+    case KX_DRAW_CENTRED:
+        kxtext_draw(p, v->font, (v->pxs - kxtext_width(v->font, S(a2))) / 2, I(a0), I(a1), false,
+                    false, -1, 0, -1, S(a2), -1, -1);
+        break;
+    case KX_DRAW_SETPALETTE: kxpxmap_setpalette(p, I(a0), I(a1)); break;
+    case KX_DRAW_IMAGE:
+        // image, dx, dy, sx, sy, w, h, palette code
+        kxpxmap_merge4(p, kxunptr<const kxpxmap>(a0), I(a1), I(a2), I(a3), I(a4), I(a5), I(a6),
+                       0);
+        break;
+    case KX_DRAW_COPY: {
+        const kxpxmap *src = kxunptr<const kxpxmap>(a2);
+        if (src)
+            kxgraphic_copy(p, src, I(a0), I(a1), src->width, src->height, 0, 0);
+        break;
+    }
+    case KX_DRAW_DASHEDLINE:
+        kxgraphic_dashedline(p, I(a0), I(a1), I(a2), I(a3), I(a4), I(a5), I(a6));
+        break;
+    case KX_DRAW_CHAR:
+        kxtext_drawchar(p, v->font, I(a0), I(a1), I(a2), false, false, -1, I(a3) & 0xFF, -1, -1);
+        break;
+    default: return false;
+    }
+    return true;
+}
+
+} // namespace
+
+kxarg kxview_draw(kxView *v, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4, kxarg a5,
+                  kxarg a6, kxarg a7)
+{
+    kxpxmap *p = v->content;
+    if (draw(v, p, code, a0, a1, a2, a3, a4, a5, a6)) {
+        changed(v);
+        return 0;
+    }
+    switch (code) {
+    case KX_DRAW_MOVETO: kxgraphic_moveto(p, I(a0), I(a1)); return 0;
+    case KX_DRAW_REFRESH: kxview_refresh(v); return 0;
+    case KX_DRAW_WRAPPED: {
+        int used = kxtext_drawwrapped(p, v->font, I(a0), I(a1), I(a2), I(a3), I(a4), S(a5), false);
+        changed(v);
+        return used;
+    }
+    case KX_DRAW_SAVE:
+        if (!p || !S(a0))
+            return 0;
+        for (std::size_t i = 0; i < v->c.entries.size(); i++)
+            kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_SNAPSHOT);
+        return kxpxmap_savetofile(p, "%s", S(a0));
+    case KX_DRAW_PICTURE: {
+        if (!S(a2))
+            return 0;
+        // The specification may carry its own "x=", "y="; a given position wins.
+        bool ok = I(a0) || I(a1)
+                      ? kxgraphic_gloadintern_file(p, "%s,x=%d,y=%d", S(a2), I(a0), I(a1))
+                      : kxgraphic_gloadintern_file(p, "%s", S(a2));
+        changed(v);
+        return ok;
+    }
+    case KX_DRAW_XPM: {
+        auto xpm = kxunptr<const char *const>(a2);
+        if (!xpm)
+            return 0;
+        bool ok = kxgraphic_drawxpm(p, xpm, I(a0), I(a1), "%s", S(a3) ? S(a3) : "");
+        changed(v);
+        return ok;
+    }
+    case KX_DRAW_XPMPALETTE: {
+        auto xpm = kxunptr<const char *const>(a2);
+        if (!xpm)
+            return 0;
+        bool ok = kxgraphic_drawxpm_at(p, xpm, I(a0), I(a1), -1, -1, 0, kxunptr<const int>(a3));
+        changed(v);
+        return ok;
+    }
+    case KX_DRAW_GETPIXEL: return kxpxmap_getpixel(p, I(a0), I(a1));
+    case KX_DRAW_SETFONT: v->font = I(a0); return 0;
+    case KX_DRAW_LOADFONT: {
+        int f = kxfont_loadtable(kxunptr<const char *const>(a0));
+        if (f >= 0)
+            v->font = f;
+        return f;
+    }
+    case KX_DRAW_FINDFONT: {
+        int f = S(a0) ? kxfont_findbyname(S(a0)) : -1;
+        if (f >= 0)
+            v->font = f;
+        return f;
+    }
+    case KX_DRAW_OPTION:
+        // The one per-pixmap setting the pixmap module has: its transparent
+        // colour.
+        kxpxmap_settransparent(p, I(a0));
+        return 0;
+    case KX_DRAW_TEXTWIDTH: return kxtext_width(v->font, S(a0));
+    case KX_DRAW_FONTHEIGHT: return kxfont_height(v->font);
+    case KX_DRAW_CHARWIDTH: return kxfont_charwidth(v->font, I(a0) & 0xFF);
+    case KX_DRAW_UPDATE: kxview_handler(v, KX_REQ_UPDATE, a0, a1, a2, a3, 0, 0, 0, 0); return 0;
+    case KX_DRAW_PIXMAP: return kxptr(p);
+    case KX_DRAW_WIDTH: return v->pxs - (v->vbar ? v->vthick : 0);
+    case KX_DRAW_HEIGHT: return v->pys - (v->hbar ? v->hthick : 0);
+    case KX_DRAW_POINTER_X: return v->lastx;
+    case KX_DRAW_POINTER_Y: return v->lasty;
+    default: return 0;
+    }
+}
