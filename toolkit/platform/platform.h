@@ -109,13 +109,22 @@ void kxsys_timer_stop();
 
 // ------------------------------------------------------------ serial devices
 
+// Slots 0..255.  "COMn" names a file or link COMn in the working directory,
+// else COMn in the directory $KX_SERIAL_DIR, else /dev/ttyS<n-1>.  The open
+// is exclusive and fails when the driver refuses the line settings (raw,
+// 8N1, no flow control, DTR and RTS up) or the baud rate.
 constexpr int KX_SERIAL_SLOTS = 256;
 bool kxserial_openname(const char *name, int slot, int baud);
+// Opens "COM<slot+1>".
 bool kxserial_open(int slot, int baud);
 bool kxserial_configure(int slot);
 bool kxserial_settimeouts(int slot);
+// The next received byte 0..255, or -1 at once when none has arrived.
 int kxserial_getc(int slot);
+// Waits up to 2 s for room; false when the byte could not be written.
 bool kxserial_putc(int slot, int byte);
+void kxserial_close(int slot);
+bool kxserial_isopen(int slot);
 
 // --------------------------------------------------- clipboard and processes
 
@@ -123,11 +132,22 @@ void kxclip_puttext(const char *text);
 // The clipboard's text, or null; valid until the next call.
 const char *kxclip_gettext();
 
+// Children run "/bin/sh -c cmdline" with their standard input, output and
+// error on pipes.  The pump polls them: output goes to
+// handler(owner, KX_EV_CHILD_OUTPUT, text) in pieces of at most
+// KX_CHILD_PIECE bytes, then handler(owner, KX_EV_CHILD_EXIT, code) once the
+// child has ended and all its output has been delivered (a child killed by
+// a signal ends with 128 + the signal number).
 constexpr int KX_MAX_CHILDREN = 100;
-// Starts a child whose output goes to handler(owner, ...); slot or -1.
+constexpr int KX_CHILD_PIECE = 19001;
+// Starts a child; its slot 0..99, or -1 when none is free or the start failed.
 int kxprocess_run(kxhandler handler, void *owner, const char *cmdline, bool hidden);
+// Writes the whole text to the child's standard input, waiting up to 2 s
+// for the child to take it.
 bool kxprocess_write(int slot, const char *text);
 void kxprocess_poll();
+// Count of slots in use.
+int kxprocess_running();
 
 // ----------------------------------------------------------- temporary files
 

@@ -1,0 +1,61 @@
+// ANSI/ECMA-48 escape-sequence decoder: bytes in, a queue of character and
+// command results out, for a character terminal.
+#pragma once
+
+#include <cstdint>
+
+constexpr int KX_ANSI_SEQ_SIZE = 52;  // 51 bytes after ESC and a NUL
+constexpr int KX_ANSI_SEQ_MAX = KX_ANSI_SEQ_SIZE - 1;
+constexpr int KX_ANSI_RING = 48;
+constexpr int KX_ANSI_PARAMS = 5;
+
+// Result codes of kxansi_next.
+enum : int {
+    KX_ANSI_NONE = 0,
+    KX_ANSI_CHAR = 1,        // the character
+    KX_ANSI_RESET = 2,       // all attributes off (first parameter 0)
+    KX_ANSI_FG = 3,          // foreground colour 0..8
+    KX_ANSI_BG = 4,          // background colour 0..8
+    KX_ANSI_RESET_LATER = 5, // a 0 later in the parameter list
+    KX_ANSI_BOLD = 6,
+    KX_ANSI_FG_DEFAULT = 7,
+    KX_ANSI_BG_DEFAULT = 8,
+    KX_ANSI_INVERSE = 9,
+    KX_ANSI_ERASE_EOL = 10,
+    KX_ANSI_ERASE_SOL = 11,
+    KX_ANSI_ERASE_LINE = 12,
+    KX_ANSI_ERASE_EOS = 13,
+    KX_ANSI_ERASE_SCREEN = 14,
+    KX_ANSI_COLUMN = 15,     // from 1
+    KX_ANSI_LINE = 16,       // from 1
+    KX_ANSI_AUTOWRAP = 17,   // 1 on, 0 off
+    KX_ANSI_CURSOR_SHOW = 18,
+    KX_ANSI_APP_KEYS = 19,
+    KX_ANSI_INSERT = 20,
+    KX_ANSI_SAVE = 21,
+    KX_ANSI_RESTORE = 22,
+    KX_ANSI_FORWARD = 23,    // count
+    KX_ANSI_BACK = 24,
+    KX_ANSI_UP = 25,
+    KX_ANSI_DOWN = 26,
+    KX_ANSI_ERASE_CHARS = 27,
+    KX_ANSI_INSERT_CHARS = 28,
+    KX_ANSI_DELETE_CHARS = 29,
+};
+
+struct kxAnsiDecoder {
+    char seq[KX_ANSI_SEQ_SIZE];  // bytes after ESC
+    std::int32_t seqlen;
+    std::uint8_t shifted;    // SO seen: line-drawing letters become ASCII
+    std::uint8_t in_escape;
+    std::uint8_t codes[KX_ANSI_RING];
+    std::uint8_t values[KX_ANSI_RING];
+    std::int32_t count, readpos, writepos;
+};
+
+void kxansi_init(kxAnsiDecoder *d);
+// Decodes one byte.  At most five results come from one byte; when the
+// ring is full, further results are dropped.
+void kxansi_feed(kxAnsiDecoder *d, int byte);
+// The next result code and its value, or KX_ANSI_NONE when none waits.
+int kxansi_next(kxAnsiDecoder *d, int *value);
