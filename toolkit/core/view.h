@@ -102,6 +102,10 @@ void kxview_destroy(kxView *v);
 kxarg kxview_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
                      kxarg a5, kxarg a6, kxarg a7);
 
+// The drawing commands that change pixels, on any pixmap: true when code
+// was one of them.  width is the content width that centred text uses.
+bool kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a1, kxarg a2,
+                    kxarg a3, kxarg a4, kxarg a5, kxarg a6);
 // Carries out drawing command code (1001..1050) on the content pixmap.
 kxarg kxview_draw(kxView *v, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4, kxarg a5,
                   kxarg a6, kxarg a7);

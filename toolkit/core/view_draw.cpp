@@ -29,9 +29,10 @@ void shadow_rect(kxpxmap *p, int x, int y, int w, int h, int colour)
     kxpxmap_fillrect(p, x + 2, y + h, w - 1, 2, colour);
 }
 
-// Commands that draw: true when the command was one of them.
-bool draw(kxView *v, kxpxmap *p, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
-          kxarg a5, kxarg a6)
+} // namespace
+
+bool kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a1, kxarg a2,
+                    kxarg a3, kxarg a4, kxarg a5, kxarg a6)
 {
     switch (code) {
     case KX_DRAW_SETPIXEL: kxpxmap_setpixel(p, I(a0), I(a1), I(a2)); break;
@@ -55,10 +56,10 @@ bool draw(kxView *v, kxpxmap *p, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a
     case KX_DRAW_FILLELLIPSE: kxgraphic_fillellipse(p, I(a0), I(a1), I(a2), I(a3), I(a4)); break;
     case KX_DRAW_CLEAR: kxpxmap_clear(p, I(a0)); break;
     case KX_DRAW_TEXT:
-        kxtext_draw(p, v->font, I(a0), I(a1), I(a2), false, false, -1, 0, -1, S(a3), -1, -1);
+        kxtext_draw(p, font, I(a0), I(a1), I(a2), false, false, -1, 0, -1, S(a3), -1, -1);
         break;
     case KX_DRAW_CENTRED:
-        kxtext_draw(p, v->font, (v->pxs - kxtext_width(v->font, S(a2))) / 2, I(a0), I(a1), false,
+        kxtext_draw(p, font, (width - kxtext_width(font, S(a2))) / 2, I(a0), I(a1), false,
                     false, -1, 0, -1, S(a2), -1, -1);
         break;
     case KX_DRAW_SETPALETTE: kxpxmap_setpalette(p, I(a0), I(a1)); break;
@@ -77,20 +78,18 @@ bool draw(kxView *v, kxpxmap *p, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a
         kxgraphic_dashedline(p, I(a0), I(a1), I(a2), I(a3), I(a4), I(a5), I(a6));
         break;
     case KX_DRAW_CHAR:
-        kxtext_drawchar(p, v->font, I(a0), I(a1), I(a2), false, false, -1, I(a3) & 0xFF, -1, -1);
+        kxtext_drawchar(p, font, I(a0), I(a1), I(a2), false, false, -1, I(a3) & 0xFF, -1, -1);
         break;
     default: return false;
     }
     return true;
 }
 
-} // namespace
-
 kxarg kxview_draw(kxView *v, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4, kxarg a5,
                   kxarg a6, kxarg a7)
 {
     kxpxmap *p = v->content;
-    if (draw(v, p, code, a0, a1, a2, a3, a4, a5, a6)) {
+    if (kxdraw_execute(p, v->font, v->pxs, code, a0, a1, a2, a3, a4, a5, a6)) {
         changed(v);
         return 0;
     }

@@ -100,6 +100,8 @@ void kxsys_sleep(long microseconds);
 std::int64_t kxsys_ticks();
 // Today's date in local time: year (2007), month 1 to 12, day 1 to 31.
 void kxsys_today(int *year, int *month, int *day);
+// The local date and time as "Mon Dec 07 21:14:14 2026".
+void kxsys_datetime(char *buf, std::size_t size);
 
 // The base tick: a periodic callback on a thread of its own.  The callback
 // must only touch atomics.

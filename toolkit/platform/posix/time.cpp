@@ -76,6 +76,16 @@ void kxsys_today(int *year, int *month, int *day)
         *day = local.tm_mday ? local.tm_mday : 1;
 }
 
+void kxsys_datetime(char *buf, std::size_t size)
+{
+    if (!buf || size == 0)
+        return;
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!localtime_r(&now, &local) || std::strftime(buf, size, "%a %b %d %H:%M:%S %Y", &local) == 0)
+        buf[0] = 0;
+}
+
 int kxsys_timer_minperiod() { return 1; }
 
 bool kxsys_timer_start(int period_ms, void (*callback)())

@@ -1,0 +1,219 @@
+// The terminal widget in a window on the headless host.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "core/app.h"
+#include "core/event.h"
+#include "core/window.h"
+#include "graphics/font.h"
+#include "graphics/text.h"
+#include "io/terminal.h"
+#include "support.h"
+
+namespace {
+
+struct TerminalTest : testing::Test {
+    kxWindow *win = new kxWindow;
+    kxTerminal *term = new kxTerminal;
+    void SetUp() override
+    {
+        kxtest_headless();
+        ASSERT_TRUE(kxapp_init());
+        kxwindow_init(win);
+        kxwindow_create(win, "t,x=0,y=0,xs=700,ys=400");
+        kxterm_init(term);
+    }
+    void TearDown() override
+    {
+        kxterm_destroy(term);
+        kxwindow_free(win);
+        delete term;
+        delete win;
+    }
+    std::string line(int l)
+    {
+        std::string s;
+        for (int c = 0; c < term->columns; c++)
+            s += static_cast<char>(kxterm_cell(term, c, l).ch);
+        while (!s.empty() && s.back() == ' ')
+            s.pop_back();
+        return s;
+    }
+};
+
+TEST_F(TerminalTest, TheApplicationsTerminalHasItsSizes)
+{
+    kxterm_create(term, "x=10,y=10,lines=10,scrollback=500,xs=680");
+    const int h = kxfont_height(kxfont_builtin_6x13());
+    EXPECT_EQ(term->charw, 6);
+    EXPECT_EQ(term->lines, 500);
+    EXPECT_EQ(term->visible, 10);
+    EXPECT_EQ(term->geom.ys, 10 * h + 4);
+    EXPECT_EQ(term->columns, (680 - 4) / 6 - (15 / 6 + 1));
+    EXPECT_TRUE(term->bar.created);
+    // Without scroll-back: the buffer is what is visible, and no bar.
+    kxterm_create(term, "x=10,y=10,lines=5,columns=20");
+    EXPECT_EQ(term->lines, 5);
+    EXPECT_EQ(term->columns, 20);
+    EXPECT_EQ(term->geom.xs, 20 * 6 + 4);
+    EXPECT_FALSE(term->bar.created);
+}
+
+TEST_F(TerminalTest, WrappingLineFeedsAtTheBottomTabsAndCarriageReturns)
+{
+    kxterm_create(term, "x=10,y=10,lines=3,columns=10");
+    kxterm_puts(term, "0123456789AB");
+    EXPECT_EQ(line(0), "0123456789");
+    EXPECT_EQ(line(1), "AB");
+    kxterm_puts(term, "\nzwei\n");  // line feed on the last line: cursor below the grid
+    EXPECT_EQ(term->cy, 3);
+    EXPECT_EQ(line(2), "zwei");
+    kxterm_puts(term, "x");  // scrolls, lands on the last line
+    EXPECT_EQ(line(0), "AB");
+    EXPECT_EQ(line(1), "zwei");
+    EXPECT_EQ(line(2), "x");
+    kxterm_clear(term);
+    kxterm_puts(term, "A\tB");
+    EXPECT_EQ(line(0), "A   B");
+    kxterm_clear(term);
+    kxterm_puts(term, "abcd\tX");
+    EXPECT_EQ(line(0), "abcd    X");
+    kxterm_puts(term, "\rZZ");
+    EXPECT_EQ(line(0), "ZZcd    X");
+}
+
+TEST_F(TerminalTest, ColoursAndEscapeSequences)
+{
+    kxterm_create(term, "x=10,y=10,lines=10,columns=40");
+    kxterm_setcolor(term, 4);
+    kxterm_puts(term, "blau");
+    EXPECT_EQ(kxterm_cell(term, 0, 0).fg, 4);
+    // The cell is drawn in 0x0000C0: some pixel of the glyph has it.
+    bool blue = false;
+    for (int y = 12; y < 12 + term->lineh; y++)
+        for (int x = 12; x < 12 + term->charw; x++)
+            blue |= kxpxmap_getpixel(&win->plat.pixmap, x, y) == 0x0000C0;
+    EXPECT_TRUE(blue);
+    kxterm_setcolor(term, 0);
+    kxterm_puts(term, "\x1b[31mR\x1b[39mD");
+    EXPECT_EQ(kxterm_cell(term, 4, 0).fg, 1);
+    EXPECT_EQ(kxterm_cell(term, 5, 0).fg, 0);
+    kxterm_puts(term, "\x1b[5;10HQ");
+    EXPECT_EQ(kxterm_cell(term, 9, 4).ch, 'Q');
+    kxterm_puts(term, "\x1b[99;999HE");  // clamped into the grid
+    EXPECT_EQ(kxterm_cell(term, 39, 9).ch, 'E');
+    kxterm_puts(term, "\x1b[2J");
+    EXPECT_EQ(line(0), "");
+    EXPECT_EQ(term->cx, 0);
+    EXPECT_EQ(term->cy, 0);
+}
+
+TEST_F(TerminalTest, WordBreakMovesAWordThatDoesNotFit)
+{
+    kxterm_create(term, "x=10,y=10,lines=4,columns=12,wordbreak");
+    kxterm_puts(term, "eins zwei dreizehn vier.");
+    EXPECT_EQ(line(0), "eins zwei");
+    EXPECT_EQ(line(1), "dreizehn");
+    EXPECT_EQ(line(2), "vier.");  // ended by its own full stop
+    kxterm_puts(term, "\nneu");
+    EXPECT_EQ(line(3), "");  // the line feed ends an empty word and the line
+    EXPECT_EQ(term->cy, 3);
+}
+
+TEST_F(TerminalTest, TheLogHoldsADateLineAndExactlyThePrintedCharacters)
+{
+    std::string log = kxtest_output_dir() + "/terminal_test.log";
+    std::remove(log.c_str());
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
+    kxterm_puts(term, "gesendet\r\n");
+    kxterm_puts(term, "\x1b[31mempfangen\x1b[39m\n\xe4");
+    std::ifstream in(log, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string all = ss.str();
+    size_t nl = all.find('\n');
+    ASSERT_NE(nl, std::string::npos);
+    std::string date = all.substr(0, nl);
+    EXPECT_EQ(date.size(), 24u) << date;  // "Mon Dec 07 21:14:14 2026"
+    EXPECT_EQ(all.substr(nl + 1), "gesendet\r\nempfangen\n\xe4");
+}
+
+TEST_F(TerminalTest, AnUnwritableLogLeavesPrintingAlone)
+{
+    std::string out = kxtest_stdout([&] {
+        kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=/nonexistent/dir/x.log");
+        kxterm_puts(term, "geht");
+    });
+    EXPECT_FALSE(term->logging);
+    EXPECT_EQ(line(0), "geht");
+}
+
+TEST_F(TerminalTest, ScrollBackFollowsTheCursorAndTheWheelScrolls)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=50,xs=300");
+    for (int i = 0; i < 20; i++)
+        kxterm_printf(term, "Zeile %d\n", i);
+    kxterm_puts(term, "x");
+    EXPECT_EQ(term->cy, 20);
+    EXPECT_EQ(term->top, 16);  // cursor line on the last visible line
+    EXPECT_EQ(line(19), "Zeile 19");
+    kxterm_handler(term, KX_EV_WHEEL_UP, 50, 30, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(term->top, 15);
+    kxterm_handler(term, KX_TERM_TOP, 0, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(term->top, 0);
+    EXPECT_EQ(term->bar.vpos, 2);  // (0 * 100 + 100) / 45
+    kxterm_handler(term, KX_SB_PAGEDOWN, 0, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(term->top, 5);
+    kxterm_handler(term, KX_SB_VPOS, 100, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(term->top, 45);
+}
+
+TEST_F(TerminalTest, KeysGoToTheRingAndGetlineEchoes)
+{
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40");
+    kxevent_poll();
+    int step = 0;
+    kxtest_idle idle([&] {
+        if (step++ == 0)
+            kxheadless_type(&win->plat, "ab\x08" "c\xe4xyz\n");
+    });
+    char buf[5];
+    ASSERT_TRUE(kxterm_getline(term, buf, sizeof buf));
+    EXPECT_STREQ(buf, "ac\xe4x");  // backspace took b; only four characters fit
+    EXPECT_EQ(line(0), "ac\xe4x");
+}
+
+TEST_F(TerminalTest, HostileBytesNeverLeaveTheGrid)
+{
+    kxterm_create(term, "x=10,y=10,lines=6,columns=20,scrollback=30,wordbreak");
+    std::string junk;
+    unsigned seed = 12345;
+    for (int i = 0; i < 20000; i++) {
+        seed = seed * 1103515245 + 12345;
+        junk += static_cast<char>((seed >> 16) & 0xFF);
+        if (i % 97 == 0)
+            junk += "\x1b[";
+    }
+    kxtest_stdout([&] { kxterm_puts(term, junk.c_str()); });
+    EXPECT_LE(term->cy, term->lines);
+    EXPECT_LT(term->cx, term->columns);
+    EXPECT_LE(term->top, term->lines - term->visible);
+}
+
+TEST_F(TerminalTest, AChildProcessOutputIsShown)
+{
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40");
+    ASSERT_TRUE(kxterm_run(term, "printf 'vom Kind\\n'; exit 3"));
+    for (int i = 0; i < 500 && term->child >= 0; i++) {
+        kxprocess_poll();
+        kxsys_sleep(10000);
+    }
+    EXPECT_EQ(term->child, -1);
+    EXPECT_EQ(term->exitcode, 3);
+    EXPECT_EQ(line(0), "vom Kind");
+}
+
+} // namespace

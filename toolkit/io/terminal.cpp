@@ -1,0 +1,776 @@
+#include "io/terminal.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "core/event.h"
+#include "core/target.h"
+#include "core/timer.h"
+#include "core/view.h"
+#include "graphics/colours.h"
+#include "graphics/draw.h"
+#include "graphics/font.h"
+#include "graphics/text.h"
+#include "platform/platform.h"
+#include "widgets/cfgstr.h"
+
+namespace {
+
+constexpr std::array<int, KX_TERM_COLOURS> palette = {
+    0x000000, 0xC00000, 0x00FF00, 0xFFFF00, 0x0000C0, 0xC000C0, 0x00C0C0, 0xFFFFFF,
+    0x000000, 0x0000C0, 0x00C000, 0x00C0C0, 0xC00000, 0xC000C0, 0xC0C000, 0xC0C0C0,
+};
+constexpr std::size_t KX_TERM_FORMAT = 65536;
+constexpr std::size_t KX_TERM_COMMAND = 100000;
+
+bool blink_on = false;  // one phase for every terminal
+
+int colour_of(int number) { return number > 0 && number < KX_TERM_COLOURS ? palette[number] : -1; }
+
+kxTermCell &cell(kxTerminal *t, int c, int l) { return t->cells[l * t->columns + c]; }
+
+bool can_draw(const kxTerminal *t) { return t->created && t->drawing && t->parent_pixmap; }
+
+int cell_x(const kxTerminal *t, int c) { return t->geom.x + 2 + c * t->charw; }
+int cell_y(const kxTerminal *t, int l) { return t->geom.y + 2 + (l - t->top) * t->lineh; }
+bool line_visible(const kxTerminal *t, int l) { return l - t->top >= 0 && l - t->top < t->visible; }
+
+void copy_background(kxTerminal *t, int x, int y, int w, int h)
+{
+    kxpxmap *dst = t->parent_pixmap;
+    int sx = x - t->geom.x, sy = y - t->geom.y;
+    if (!kxpxmap_copyrect(dst, &t->background, x, y, sx, sy, w, h))
+        kxpxmap_merge4(dst, &t->background, x, y, sx, sy, w, h, 0);
+}
+
+void draw_cell(kxTerminal *t, int c, int l, bool restore, bool update)
+{
+    if (!can_draw(t) || !line_visible(t, l) || c < 0 || c >= t->columns)
+        return;
+    int x = cell_x(t, c), y = cell_y(t, l);
+    if (restore)
+        copy_background(t, x, y, t->charw, t->lineh);
+    const kxTermCell &k = cell(t, c, l);
+    int fg = k.fg ? colour_of(k.fg) : t->deftext;
+    kxtext_drawchar(t->parent_pixmap, t->font, x, y, fg, false, false, colour_of(k.bg), k.ch, -1,
+                    -1);
+    if (update)
+        kxwidget_request(t, KX_REQ_UPDATE, x, y, t->charw, t->lineh);
+}
+
+void redraw(kxTerminal *t)
+{
+    if (!can_draw(t))
+        return;
+    const kxgeometry &g = t->geom;
+    copy_background(t, g.x, g.y, g.xs, g.ys);
+    if (t->frame)
+        kxgraphic_frame(t->parent_pixmap, KX_FRAME_FIELD, true, g.x - 2, g.y - 2, g.xs + 4,
+                        g.ys + 4, -1, -1, -1, -1);
+    int last = t->top + t->visible;
+    for (int l = t->top; l < last && l < t->lines; l++)
+        for (int c = 0; c < t->columns; c++)
+            draw_cell(t, c, l, false, false);
+    t->cursor_drawn_x = -1;
+    if (t->bar.created)
+        t->bar.draw();
+    kxwidget_request(t, KX_REQ_UPDATE, g.x - 2, g.y - 2, g.xs + 4, g.ys + 4);
+}
+
+void blank_all(kxTerminal *t)
+{
+    std::fill(t->cells.begin(), t->cells.end(), kxTermCell{});
+    t->cx = t->cy = 0;
+}
+
+int max_top(const kxTerminal *t) { return t->lines > t->visible ? t->lines - t->visible : 0; }
+
+void set_top(kxTerminal *t, int top, bool only_if_changed = false)
+{
+    if (top > max_top(t))
+        top = max_top(t);
+    if (top < 0)
+        top = 0;
+    if (only_if_changed && top == t->top)
+        return;
+    t->top = top;
+    if (t->bar.created) {
+        int range = t->lines - t->visible;
+        t->bar.set_vpos(range > 0 ? (top * 100 + 100) / range : 0);
+    }
+    redraw(t);
+}
+
+void scroll_up(kxTerminal *t)
+{
+    if (t->lines <= 0)
+        return;
+    std::memmove(t->cells.data(), t->cells.data() + t->columns,
+                 sizeof(kxTermCell) * static_cast<std::size_t>(t->columns) * (t->lines - 1));
+    std::fill(t->cells.end() - t->columns, t->cells.end(), kxTermCell{});
+    redraw(t);
+}
+
+void new_line(kxTerminal *t)
+{
+    t->cx = 0;
+    t->cy++;
+    if (t->cy >= t->lines) {
+        t->cy = t->lines - 1;
+        scroll_up(t);
+    }
+}
+
+void draw_cursor(kxTerminal *t);
+
+// Stores one printable character at the cursor and advances.
+void put_char(kxTerminal *t, int ch)
+{
+    if (ch < 32)
+        return;
+    if (t->cy >= t->lines) {
+        t->cy = t->lines - 1;
+        scroll_up(t);
+    }
+    kxTermCell &k = cell(t, t->cx, t->cy);
+    k.ch = static_cast<std::uint8_t>(ch);
+    k.fg = static_cast<std::uint8_t>(t->fg);
+    k.bg = static_cast<std::uint8_t>(t->bg);
+    if (t->cursor)
+        draw_cursor(t);
+    else
+        draw_cell(t, t->cx, t->cy, true, true);
+    if (++t->cx >= t->columns) {
+        t->cx = 0;
+        t->cy++;
+    }
+}
+
+void flush_word(kxTerminal *t, int end)
+{
+    int printable = 0;
+    for (int i = 0; i < t->wordlen; i++)
+        printable += static_cast<unsigned char>(t->word[i]) >= 32;
+    if (printable > t->columns - t->cx && t->cx > 0)
+        new_line(t);
+    for (int i = 0; i < t->wordlen; i++)
+        put_char(t, static_cast<unsigned char>(t->word[i]));
+    if (end == ' ' && (t->cx != 0 || t->wordlen == 0) && t->cx < t->columns && t->cy < t->lines)
+        put_char(t, ' ');
+    else if (end == '\n')
+        new_line(t);
+    t->wordlen = 0;
+}
+
+void word_char(kxTerminal *t, int ch)
+{
+    static constexpr char enders[] = "\n!,-.:;?";
+    if (ch == ' ') {
+        flush_word(t, ' ');
+        return;
+    }
+    if (t->wordlen < KX_TERM_WORD && ch != '\n')
+        t->word[t->wordlen++] = static_cast<char>(ch);
+    if (ch != 0 && std::strchr(enders, ch))
+        flush_word(t, ch);
+}
+
+void printed(kxTerminal *t, int ch)
+{
+    if (t->bar.created && (t->cy < t->top || t->cy >= t->top + t->visible)) {
+        int want = t->cy - t->visible + 1;
+        want = want < 0 ? 0 : want > max_top(t) ? max_top(t) : want;
+        if (want != t->top)
+            set_top(t, want);
+    }
+    int before = t->top;
+    if (t->logging && t->log)
+        std::fputc(ch, t->log);
+    if (t->child >= 0 && !t->echoing) {
+        char one[2] = {static_cast<char>(ch), 0};
+        kxprocess_write(t->child, one);
+    }
+    if (t->cy >= t->lines) {
+        t->cy = t->lines - 1;
+        scroll_up(t);
+    }
+    if (t->wordbreak) {
+        word_char(t, ch);
+    } else if (ch == '\n') {
+        t->cx = 0;
+        t->cy++;
+    } else if (ch == '\r') {
+        t->cx = 0;
+    } else if (ch >= 32) {
+        put_char(t, ch);
+    } else if (ch == '\t') {
+        do
+            put_char(t, ' ');
+        while (t->cx % 4 != 0 && t->cx != 0);
+    }
+    if (t->top != before && t->drawing)
+        redraw(t);
+}
+
+int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+void act(kxTerminal *t, int code, int value)
+{
+    switch (code) {
+    case KX_ANSI_CHAR: printed(t, value); break;
+    case KX_ANSI_FG: t->fg = value; break;
+    case KX_ANSI_BG: t->bg = value; break;
+    case KX_ANSI_FG_DEFAULT: t->fg = 0; break;
+    case KX_ANSI_BG_DEFAULT: t->bg = 0; break;
+    case KX_ANSI_ERASE_SCREEN:
+        blank_all(t);
+        redraw(t);
+        break;
+    case KX_ANSI_COLUMN: t->cx = clamp((value ? value : 1) - 1, 0, t->columns - 1); break;
+    case KX_ANSI_LINE: t->cy = clamp((value ? value : 1) - 1, 0, t->lines - 1); break;
+    default: break;
+    }
+}
+
+void draw_cursor(kxTerminal *t)
+{
+    if (t->cursor_drawn_x >= 0) {
+        draw_cell(t, t->cursor_drawn_x, t->cursor_drawn_y, true, true);
+        t->cursor_drawn_x = -1;
+    }
+    // The character under the cursor may have just changed.
+    draw_cell(t, t->cx, t->cy, true, true);
+    if (!can_draw(t) || t->cy >= t->lines || !line_visible(t, t->cy) || t->cx >= t->columns)
+        return;
+    int x = cell_x(t, t->cx), y = cell_y(t, t->cy);
+    kxpxmap *p = t->parent_pixmap;
+    if (!t->focused) {
+        kxgraphic_rect(p, x, y - 1, t->charw, t->lineh, t->deftext);
+        kxwidget_request(t, KX_REQ_UPDATE, x, y - 1, t->charw, t->lineh);
+    } else if (blink_on) {
+        kxpxmap_fillrect(p, x, y + t->lineh - 2, t->charw, 2, t->deftext);
+        kxwidget_request(t, KX_REQ_UPDATE, x, y + t->lineh - 2, t->charw, 2);
+        t->cursor_drawn_x = t->cx;
+        t->cursor_drawn_y = t->cy;
+    }
+}
+
+void blink(kxTerminal *t)
+{
+    if (!t->cursor)
+        return;
+    blink_on = !blink_on;
+    draw_cursor(t);
+}
+
+void put_key(kxTerminal *t, int k)
+{
+    if (t->child >= 0) {
+        kxterm_putc(t, k);
+        return;
+    }
+    if (k > 254 || t->keycount >= KX_TERM_KEYS)  // a full ring keeps the oldest keys
+        return;
+    t->keys[t->keywrite] = k;
+    t->keywrite = (t->keywrite + 1) % KX_TERM_KEYS;
+    t->keycount++;
+}
+
+void open_log(kxTerminal *t)
+{
+    t->logging = false;
+    std::FILE *f = std::fopen(t->logname, "wb");
+    if (!f)
+        return;
+    char when[64];
+    kxsys_datetime(when, sizeof when);
+    bool ok = std::fprintf(f, "%s\n", when) > 0;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok)
+        return;
+    t->log = std::fopen(t->logname, "a+b");
+    t->logging = t->log != nullptr;
+}
+
+void mouse(kxTerminal *t, int code, int x, int y)
+{
+    static constexpr struct {
+        int code, id;
+    } ids[] = {{KX_EV_LDOWN, 1}, {KX_EV_LUP, 2},        {KX_EV_LDOUBLE, 7},   {KX_EV_MDOWN, 3},
+               {KX_EV_MUP, 4},   {KX_EV_RDOWN, 5},      {KX_EV_RUP, 6},       {KX_EV_RDOUBLE, 8},
+               {KX_EV_WHEEL_UP, 12}, {KX_EV_WHEEL_DOWN, 13}, {KX_EV_MOTION, 9}};
+    if (code == KX_EV_LDOWN || code == KX_EV_LDOUBLE) {
+        if (!t->focused && !t->nofocus && kxwidget_request(t, KX_REQ_FOCUS, t->index))
+            t->focused = 1;
+        t->clicked = (y - t->geom.y + t->lineh * t->top) / (t->lineh > 0 ? t->lineh : 1);
+    }
+    if (code == KX_EV_MOTION) {
+        t->pointer_x = x - t->geom.x;
+        t->pointer_y = y - t->geom.y;
+    }
+    if (code == KX_EV_WHEEL_UP)
+        set_top(t, t->top - 1);
+    else if (code == KX_EV_WHEEL_DOWN)
+        set_top(t, t->top + 1);
+    if (x == KX_TERM_NOPOSITION)
+        return;
+    for (auto &row : ids)
+        if (row.code == code)
+            kxwidget_emit(t, t->ids[row.id], x - t->geom.x, y - t->geom.y);
+}
+
+void bar_notice(void *owner, int code, int value)
+{
+    kxterm_handler(owner, code, value, 0, 0, 0, 0, 0, 0, 0);
+}
+
+void layout(kxTerminal *t, const kxtermattr &ta)
+{
+    t->charw = kxtext_width(t->font, "w");
+    t->lineh = kxfont_height(t->font);
+    if (t->charw <= 0)
+        t->charw = 1;
+    if (t->lineh <= 0)
+        t->lineh = 1;
+    kxcfgstr_defaultsize(&t->geom, ta.columns * t->charw + 4, ta.lines * t->lineh + 4);
+    kxcfgstr_resolve(&t->geom);
+    t->visible = (t->geom.ys - 4) / t->lineh;
+    if (t->visible < 1)
+        t->visible = 1;
+    t->lines = t->scrollback > 0 ? t->scrollback : t->visible;
+    if (t->lines < t->visible)
+        t->lines = t->visible;
+    t->columns = (t->geom.xs - 4) / t->charw;
+    if (t->scrollback > 0)
+        t->columns -= guimetrics("scrollbarwidth") / t->charw + 1;
+    if (t->columns < 1)
+        t->columns = 1;
+}
+
+kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
+                   kxarg a5, kxarg a6)
+{
+    kxpxmap *p = &t->background;
+    if (kxdraw_execute(p, t->font, p->width, code, a0, a1, a2, a3, a4, a5, a6)) {
+        if (t->drawing)
+            kxrefresh_schedule(kxterm_handler, t);
+        return 0;
+    }
+    const char *s = kxunptr<const char>(a0);
+    switch (code) {
+    case KX_DRAW_REFRESH: redraw(t); return 0;
+    case KX_DRAW_SETFONT: kxterm_setfont(t, static_cast<int>(a0)); return 0;
+    case KX_DRAW_LOADFONT: {
+        int f = kxfont_loadtable(kxunptr<const char *const>(a0));
+        if (f >= 0)
+            kxterm_setfont(t, f);
+        return f;
+    }
+    case KX_DRAW_FINDFONT: {
+        int f = s ? kxfont_findbyname(s) : -1;
+        if (f >= 0)
+            kxterm_setfont(t, f);
+        return f;
+    }
+    case KX_DRAW_TEXTWIDTH: return kxtext_width(t->font, s);
+    case KX_DRAW_FONTHEIGHT: return kxfont_height(t->font);
+    case KX_DRAW_CHARWIDTH: return kxfont_charwidth(t->font, static_cast<int>(a0) & 0xFF);
+    case KX_DRAW_GETPIXEL:
+        return kxpxmap_getpixel(p, static_cast<int>(a0), static_cast<int>(a1));
+    case KX_DRAW_PIXMAP: return kxptr(p);
+    case KX_DRAW_WIDTH: return p->width;
+    case KX_DRAW_HEIGHT: return p->height;
+    case KX_DRAW_POINTER_X: return t->pointer_x;
+    case KX_DRAW_POINTER_Y: return t->pointer_y;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+int kxterm_palette(int number) { return colour_of(number); }
+
+void kxterm_init(kxTerminal *t)
+{
+    if (t->created)
+        kxterm_destroy(t);
+    kxwidget_init(t);
+    kxpxmap_init(&t->background);
+    kxansi_init(&t->decoder);
+    t->bar = kxScrollBar{};
+    t->scrollback = 0;
+    t->columns = 80;
+    t->lines = 25;
+    t->visible = 0;
+    t->cx = t->cy = t->top = t->clicked = 0;
+    t->logging = false;
+    t->logname[0] = 0;
+    t->log = nullptr;
+    t->wordbreak = t->cursor = t->directdraw = false;
+    t->drawing = t->held_drawing = true;
+    t->cells.clear();
+    t->cursor_drawn_x = -1;
+    t->fg = t->bg = 0;
+    t->deftext = 0x000040;
+    t->keyread = t->keywrite = t->keycount = 0;
+    t->pointer_x = t->pointer_y = 0;
+    t->wordlen = 0;
+    t->child = -1;
+    t->echoing = false;
+    t->exitcode = 0;
+    t->puts_depth = 0;
+    t->font = -1;
+    t->frame = 1;
+    t->bgcolor = 0xFFFFFF;
+}
+
+int kxterm_create(kxTerminal *t, const char *fmt, ...)
+{
+    if (t->created)
+        kxterm_destroy(t);
+    if (t->ids[0] == 0)
+        kxterm_init(t);
+    kxcfgstr_defaults d;
+    d.bgcolor = 0xFFFFFF;
+    d.textcolor = 0x000040;
+    d.frame = 1;
+    d.font = -1;
+    kxcfgstr_tokens tk;
+    va_list ap;
+    va_start(ap, fmt);
+    kxcfgstr_vprefix(t, &tk, d, false, fmt, ap);
+    va_end(ap);
+    kxtermattr ta;
+    kxcfgstr_terminal(tk.tok, tk.start, &ta);
+    if (t->font < 0)
+        t->font = kxfont_builtin_6x13();
+    t->deftext = t->textcolor;
+    t->scrollback = ta.scrollback;
+    t->wordbreak = ta.wordbreak;
+    t->cursor = ta.cursor;
+    t->directdraw = ta.directdraw;
+    std::snprintf(t->logname, sizeof t->logname, "%s", ta.logfile);
+    layout(t, ta);
+
+    const kxgeometry &g = t->geom;
+    t->created = 1;
+    kxwidget_register(t, kxterm_handler,
+                      KX_REG_MOUSE | KX_REG_FOCUSABLE | KX_REG_HOVER | KX_REG_SCROLLS);
+    t->cells.assign(static_cast<std::size_t>(t->lines) * t->columns, kxTermCell{});
+    kxpxmap_init(&t->background);
+    t->background.width = g.xs > 0 ? g.xs : 1;
+    t->background.height = g.ys > 0 ? g.ys : 1;
+    t->background.format = KX_PXFMT_TRUECOLOR;
+    kxpxmap_allocate(&t->background);
+    kxpxmap_clear(&t->background, t->bgcolor);
+    if (t->scrollback > 0) {
+        t->bar.create(bar_notice, t, t->parent_handler, t->parent, t->parent_pixmap, g.x, g.y,
+                      g.xs, g.ys, true, false, 0);
+        t->bar.set_vsize(t->visible * 100 / t->lines);
+        t->bar.set_vpos(0);
+    }
+    redraw(t);
+    if (t->logname[0])
+        open_log(t);
+    kxtimer_add(kxterm_handler, t, KX_TERM_BLINK_MS, 0);
+    if (!ta.nostandardview)
+        kxdraw_settarget(kxterm_handler, t);
+    return static_cast<int>(kxwidget_request(t, KX_REQ_FOCUS, t->index));
+}
+
+void kxterm_destroy(kxTerminal *t)
+{
+    if (!t->created)
+        return;
+    t->bar.remove();
+    kxtimer_remove(t, 0);
+    kxwidget_unregister(t);
+    kxdraw_cleartarget(t);
+    kxrefresh_cancel(t);
+    kxpxmap_free(&t->background);
+    if (t->log)
+        std::fflush(t->log);  // the stream stays open: it may be written again
+    t->created = 0;
+    t->cells.clear();
+}
+
+void kxterm_putc(kxTerminal *t, int ch)
+{
+    if (!t->created)
+        return;
+    kxansi_feed(&t->decoder, ch & 0xFF);
+    int value = 0;
+    for (int code; (code = kxansi_next(&t->decoder, &value)) != KX_ANSI_NONE;)
+        act(t, code, value);
+    if (t->puts_depth == 0 && t->log)
+        std::fflush(t->log);
+}
+
+void kxterm_puts(kxTerminal *t, const char *text)
+{
+    if (!t->created || !text)
+        return;
+    bool was = t->drawing;
+    t->drawing = false;
+    t->puts_depth++;
+    for (const char *p = text; *p; p++)
+        kxterm_putc(t, static_cast<unsigned char>(*p));
+    t->puts_depth--;
+    t->drawing = was;
+    // Every string reaches the log file at once: a crash loses nothing.
+    if (t->log)
+        std::fflush(t->log);
+    if (was)
+        redraw(t);
+}
+
+void kxterm_printf(kxTerminal *t, const char *fmt, ...)
+{
+    std::vector<char> text(KX_TERM_FORMAT);
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(text.data(), text.size(), fmt, ap);
+    va_end(ap);
+    kxterm_puts(t, text.data());
+}
+
+void kxterm_setcolor(kxTerminal *t, int number) { t->fg = clamp(number, 0, KX_TERM_COLOURS - 1); }
+
+void kxterm_setfont(kxTerminal *t, int font)
+{
+    if (kxfont_height(font) <= 0)
+        return;
+    t->font = font;
+}
+
+void kxterm_clear(kxTerminal *t)
+{
+    if (!t->created)
+        return;
+    blank_all(t);
+    redraw(t);
+}
+
+void kxterm_gotoxy(kxTerminal *t, int column, int line)
+{
+    t->cx = clamp(column, 0, t->columns - 1);
+    t->cy = clamp(line, 0, t->lines - 1);
+}
+
+void kxterm_settext(kxTerminal *t, const char *text)
+{
+    if (!t->created)
+        return;
+    bool was = t->drawing;
+    t->drawing = false;
+    blank_all(t);
+    kxterm_puts(t, text);
+    t->drawing = was;
+    set_top(t, 0);
+}
+
+int kxterm_bottom(const kxTerminal *t) { return t->geom.y + t->geom.ys; }
+
+kxTermCell kxterm_cell(const kxTerminal *t, int column, int line)
+{
+    if (column < 0 || column >= t->columns || line < 0 || line >= t->lines || t->cells.empty())
+        return kxTermCell{};
+    return t->cells[line * t->columns + column];
+}
+
+int kxterm_getkey(kxTerminal *t)
+{
+    bool was = t->cursor;
+    t->cursor = true;
+    while (t->keycount == 0 && kxapp_running())
+        kxsys_idle();
+    t->cursor = was;
+    if (t->keycount == 0)
+        return 0;
+    int k = t->keys[t->keyread];
+    t->keyread = (t->keyread + 1) % KX_TERM_KEYS;
+    t->keycount--;
+    return k;
+}
+
+bool kxterm_getline(kxTerminal *t, char *buf, int count)
+{
+    if (!buf || count <= 0)
+        return false;
+    int n = 0;
+    buf[0] = 0;
+    for (;;) {
+        int k = kxterm_getkey(t);
+        if (k == 0 && !kxapp_running())
+            return false;
+        if (k == 10 || k == 13)
+            break;
+        if (k == 8) {
+            if (n > 0) {
+                n--;
+                if (t->cx > 0)
+                    t->cx--;
+                kxterm_putc(t, ' ');
+                if (t->cx > 0)
+                    t->cx--;
+                redraw(t);
+            }
+            continue;
+        }
+        if (k < 32 || k > 254)
+            continue;
+        if (n < count - 1)
+            buf[n++] = static_cast<char>(k);
+        else
+            continue;  // not kept, so not echoed either
+        kxterm_putc(t, k);
+        redraw(t);
+    }
+    buf[n] = 0;
+    return true;
+}
+
+bool kxterm_loadfile(kxTerminal *t, const char *name)
+{
+    std::FILE *f = name ? std::fopen(name, "rb") : nullptr;
+    if (!f)
+        return false;
+    long want = static_cast<long>(t->columns) * t->lines;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long size = std::ftell(f);
+        std::fseek(f, size > want ? size - want : 0, SEEK_SET);
+    }
+    bool was = t->drawing;
+    t->drawing = false;
+    char piece[1000];
+    while (std::fgets(piece, sizeof piece, f))
+        for (const char *p = piece; *p; p++)
+            printed(t, static_cast<unsigned char>(*p));
+    std::fclose(f);
+    t->drawing = was;
+    redraw(t);
+    return true;
+}
+
+bool kxterm_run(kxTerminal *t, const char *fmt, ...)
+{
+    std::vector<char> cmd(KX_TERM_COMMAND);
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(cmd.data(), cmd.size(), fmt, ap);
+    va_end(ap);
+    int slot = kxprocess_run(kxterm_handler, t, cmd.data(), true);
+    if (slot < 0)
+        return false;
+    t->child = slot;
+    return true;
+}
+
+kxarg kxterm_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
+                     kxarg a5, kxarg a6, kxarg a7)
+{
+    auto *t = static_cast<kxTerminal *>(obj);
+    if (!t)
+        return 0;
+    if (code >= KX_DRAW_SETPIXEL && code <= KX_DRAW_POINTER_Y)
+        return draw_command(t, code, a0, a1, a2, a3, a4, a5, a6);
+    if (t->bar.created)
+        t->bar.handle(code, static_cast<int>(a0), static_cast<int>(a1));
+    const int x = static_cast<int>(a0), y = static_cast<int>(a1);
+    switch (code) {
+    case KX_EV_CLOSE: kxterm_destroy(t); return 0;
+    case KX_EV_RESIZE: {
+        kxgeometry &g = t->geom;
+        g.container_xs = x;
+        g.container_ys = y;
+        kxcfgstr_resolve(&g);
+        kxwidget_request(t, KX_REQ_MOVE, t->index, g.x, g.y, g.xs, g.ys);
+        redraw(t);
+        return 0;
+    }
+    case KX_EV_LDOWN:
+    case KX_EV_LUP:
+    case KX_EV_LDOUBLE:
+    case KX_EV_MDOWN:
+    case KX_EV_MUP:
+    case KX_EV_RDOWN:
+    case KX_EV_RUP:
+    case KX_EV_RDOUBLE:
+    case KX_EV_WHEEL_UP:
+    case KX_EV_WHEEL_DOWN:
+    case KX_EV_MOTION: mouse(t, code, x, y); return 0;
+    case KX_SB_UP: set_top(t, t->top - 1); return 0;
+    case KX_SB_DOWN: set_top(t, t->top + 1); return 0;
+    case KX_SB_PAGEUP: set_top(t, t->top - t->visible); return 0;
+    case KX_SB_PAGEDOWN: {
+        int bottom = t->lines - t->visible - 1;
+        int top = t->top + t->visible;
+        set_top(t, top > bottom ? (bottom > 0 ? bottom : 0) : top);
+        return 0;
+    }
+    case KX_SB_VPOS: set_top(t, clamp(x, 0, 100) * (t->lines - t->visible) / 100, true); return 0;
+    case KX_TERM_TOP: set_top(t, 0); return 0;
+    case KX_EV_KEYDOWN: put_key(t, x); return 0;
+    case KX_EV_TIMER:
+        if (a0 == 0)
+            blink(t);
+        return 0;
+    case KX_EV_FOCUS_IN:
+        if (t->nofocus)
+            return 0;
+        t->focused = 1;
+        kxwidget_request(t, KX_REQ_MAKE_VISIBLE, t->index);
+        redraw(t);
+        return 1;
+    case KX_EV_FOCUS_OUT:
+        t->focused = 0;
+        redraw(t);
+        return 0;
+    case KX_TERM_FOCUS:
+        if (kxwidget_request(t, KX_REQ_FOCUS, t->index)) {
+            t->focused = 1;
+            redraw(t);
+        }
+        return 0;
+    case KX_EV_REFRESH:
+        if (t->created && t->drawing)
+            redraw(t);
+        return 0;
+    case KX_EV_CHILD_OUTPUT:
+        t->echoing = true;
+        kxterm_puts(t, kxunptr<const char>(a0));
+        t->echoing = false;
+        return 0;
+    case KX_EV_CHILD_CHAR:
+        t->echoing = true;
+        kxterm_putc(t, x);
+        t->echoing = false;
+        return 0;
+    case KX_EV_CHILD_EXIT:
+        t->exitcode = x;
+        t->child = -1;
+        return 0;
+    case KX_TERM_PUTC: kxterm_putc(t, x); return 0;
+    case KX_TERM_GETKEY: return kxterm_getkey(t);
+    case KX_TERM_GETLINE: return kxterm_getline(t, kxunptr<char>(a0), static_cast<int>(a1));
+    case KX_TERM_KEYWAITING: return t->keycount > 0;
+    case KX_TERM_LINES: return t->lines;
+    case KX_TERM_COLUMNS: return t->columns;
+    case KX_TERM_HOLD:
+        if (!t->directdraw) {
+            t->held_drawing = t->drawing;
+            t->drawing = false;
+        }
+        return 0;
+    case KX_TERM_RESUME:
+        if (!t->directdraw) {
+            t->drawing = t->held_drawing;
+            if (t->drawing)
+                kxrefresh_schedule(kxterm_handler, t);
+        }
+        return 0;
+    case KX_TERM_RUN: return kxterm_run(t, "%s", kxunptr<const char>(a0));
+    case KX_TERM_LOADFILE: return kxterm_loadfile(t, kxunptr<const char>(a0));
+    default: return 0;
+    }
+}

@@ -1,0 +1,100 @@
+// The terminal: a character-cell text pane with colours per cell, optional
+// scroll-back with a scroll bar, a blinking cursor, word wrapping and a log
+// file that receives every printed character.  Text goes through the escape
+// decoder, so colour and cursor sequences take effect.  It also reads keys
+// and lines, shows the tail of a text file and runs child processes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "core/widget.h"
+#include "graphics/pixmap.h"
+#include "io/escape.h"
+#include "widgets/scrollbar.h"
+
+constexpr int KX_TERM_KEYS = 32;
+constexpr int KX_TERM_WORD = 1000;
+constexpr int KX_TERM_LOGNAME = 1001;
+constexpr int KX_TERM_COLOURS = 16;
+constexpr int KX_TERM_BLINK_MS = 250;
+constexpr int KX_TERM_NOPOSITION = -999999;
+
+// Terminal events beyond the common ones.
+enum : int {
+    KX_TERM_PUTC = 4001,
+    KX_TERM_GETKEY = 4002,
+    KX_TERM_GETLINE = 4003,
+    KX_TERM_KEYWAITING = 4004,
+    KX_TERM_LINES = 4005,
+    KX_TERM_COLUMNS = 4006,
+    KX_TERM_HOLD = 4009,
+    KX_TERM_RESUME = 4010,
+    KX_TERM_FOCUS = 4011,
+    KX_TERM_RUN = 4012,
+    KX_TERM_LOADFILE = 4013,
+    KX_TERM_TOP = 4014,
+    KX_EV_CHILD_CHAR = 2051,
+};
+
+struct kxTermCell {
+    std::uint8_t ch = ' ', fg = 0, bg = 0, zero = 0;
+};
+
+struct kxTerminal : kxwidget {
+    kxpxmap background;
+    kxAnsiDecoder decoder;
+    kxScrollBar bar;
+    int scrollback = 0, columns = 80, lines = 25;
+    int charw = 6, lineh = 13, visible = 0;
+    int cx = 0, cy = 0;  // cursor column and buffer line
+    int top = 0;         // first visible buffer line
+    int clicked = 0;
+    bool logging = false;
+    char logname[KX_TERM_LOGNAME] = {};
+    std::FILE *log = nullptr;
+    bool wordbreak = false, cursor = false, directdraw = false;
+    bool drawing = true, held_drawing = true;
+    std::vector<kxTermCell> cells;
+    int cursor_drawn_x = -1, cursor_drawn_y = 0;
+    int fg = 0, bg = 0;
+    int deftext = 0x000040;
+    std::array<int, KX_TERM_KEYS> keys{};
+    int keyread = 0, keywrite = 0, keycount = 0;
+    int pointer_x = 0, pointer_y = 0;
+    char word[KX_TERM_WORD + 1] = {};
+    int wordlen = 0;
+    int child = -1;  // process slot while attached
+    bool echoing = false;
+    int exitcode = 0;
+    int puts_depth = 0;
+};
+
+// The colour of a colour number 1..15.
+int kxterm_palette(int number);
+
+void kxterm_init(kxTerminal *t);
+// Attribute strings hold percent signs, so no printf checking.
+int kxterm_create(kxTerminal *t, const char *fmt, ...);
+void kxterm_destroy(kxTerminal *t);
+void kxterm_printf(kxTerminal *t, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+void kxterm_puts(kxTerminal *t, const char *text);
+void kxterm_putc(kxTerminal *t, int ch);
+void kxterm_setcolor(kxTerminal *t, int number);
+void kxterm_setfont(kxTerminal *t, int font);
+void kxterm_clear(kxTerminal *t);
+void kxterm_gotoxy(kxTerminal *t, int column, int line);
+void kxterm_settext(kxTerminal *t, const char *text);
+int kxterm_bottom(const kxTerminal *t);
+int kxterm_getkey(kxTerminal *t);
+// Reads a line with echo into buf (count bytes, NUL-terminated); false when
+// the program stopped meanwhile.
+bool kxterm_getline(kxTerminal *t, char *buf, int count);
+bool kxterm_loadfile(kxTerminal *t, const char *name);
+bool kxterm_run(kxTerminal *t, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+// The cell at a column and buffer line (a blank one outside the grid).
+kxTermCell kxterm_cell(const kxTerminal *t, int column, int line);
+kxarg kxterm_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
+                     kxarg a5, kxarg a6, kxarg a7);
