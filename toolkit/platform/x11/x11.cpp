@@ -1,9 +1,7 @@
-// The X11 host: top-level windows whose client area shows the window pixmap
-// through XPutImage, and X events turned into the host messages of the
-// shared window procedure.
+// The X11 host: top-level windows that follow the toolkit's window styles,
+// and X events turned into the host messages of the shared window procedure.
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
 #include <poll.h>
@@ -11,26 +9,12 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <string>
-#include <vector>
 
-#include "platform/host.h"
+#include "platform/x11/x11host.h"
+
+int x11_last_error = 0;
 
 namespace {
-
-constexpr int x11_double_click_ms = 500;
-constexpr int x11_double_click_slop = 4;
-constexpr int x11_wheel_delta = 120;
-// Used where no window manager tells the size of its frames.
-constexpr int x11_border = 4;
-constexpr int x11_caption = 20;
-
-struct X11Window {
-    Window xid = 0;
-    kxllgui_window *owner = nullptr;
-    int width = 0, height = 0;
-};
 
 struct KeysymRow {
     KeySym sym;
@@ -59,6 +43,14 @@ constexpr std::array<KeysymRow, 38> x11_keys{{
     {XK_ISO_Level3_Shift, kxhostkey::alt}, {XK_Meta_L, kxhostkey::alt},
 }};
 
+// _MOTIF_WM_HINTS: flags, functions, decorations, input mode, status.
+constexpr long x11_mwm_functions = 1, x11_mwm_decorations = 2;
+constexpr long x11_func_resize = 2, x11_func_move = 4, x11_func_minimize = 8,
+               x11_func_maximize = 16, x11_func_close = 32;
+constexpr long x11_decor_border = 2, x11_decor_resizeh = 4, x11_decor_title = 8,
+               x11_decor_menu = 16, x11_decor_minimize = 32, x11_decor_maximize = 64;
+constexpr long x11_iconic_state = 3;  // WM_STATE
+
 kxhostkey x11_hostkey(KeySym sym)
 {
     for (const KeysymRow &r : x11_keys)
@@ -67,6 +59,7 @@ kxhostkey x11_hostkey(KeySym sym)
     return kxhostkey::other;
 }
 
+// The connection is gone: no X call may follow, so say so and end here.
 int x11_ioerror(Display *)
 {
     std::printf("x11: connection to the display lost\n");
@@ -74,332 +67,459 @@ int x11_ioerror(Display *)
     std::_Exit(1);
 }
 
-struct X11 final : kxhost {
-    Display *dpy = nullptr;
-    int scr = 0;
-    Visual *visual = nullptr;
-    int depth = 24;
-    GC gc = nullptr;
-    Atom wm_delete = 0, wm_protocols = 0, net_workarea = 0, net_wm_name = 0, utf8 = 0;
-    std::vector<X11Window> windows;
-    Cursor arrow = 0, hand = 0;
-    bool hand_on = false;
-    kxclipstore clipboard;
-    std::deque<kxhostmsg> queued;  // one X event may give two messages
-    // Double clicks are made here, as X has none.
-    Time last_press = 0;
-    unsigned last_button = 0;
-    int last_x = 0, last_y = 0;
-    Window last_window = 0;
+int x11_error(Display *, XErrorEvent *e)
+{
+    x11_last_error = e->error_code;
+    return 0;
+}
 
-    const char *name() const override { return "x11"; }
+bool x11_native_layout(Visual *v, Display *dpy, int depth)
+{
+    if (v->c_class != TrueColor || (depth != 24 && depth != 32) || v->red_mask != 0xFF0000 ||
+        v->green_mask != 0xFF00 || v->blue_mask != 0xFF)
+        return false;
+    int n = 0;
+    XPixmapFormatValues *f = XListPixmapFormats(dpy, &n);
+    bool ok = false;
+    for (int i = 0; i < n; i++)
+        if (f[i].depth == depth)
+            ok = f[i].bits_per_pixel == 32;
+    if (f)
+        XFree(f);
+    return ok;
+}
 
-    bool open() override
-    {
-        const char *display = std::getenv("DISPLAY");
-        dpy = XOpenDisplay(nullptr);
-        if (!dpy) {
-            std::printf("x11: cannot open display \"%s\"\n", display ? display : "");
-            return false;
-        }
-        scr = DefaultScreen(dpy);
-        visual = DefaultVisual(dpy, scr);
-        depth = DefaultDepth(dpy, scr);
-        if (visual->c_class != TrueColor || (depth != 24 && depth != 32)) {
-            std::printf("x11: the display needs a 24-bit TrueColor visual (depth %d)\n", depth);
-            XCloseDisplay(dpy);
-            dpy = nullptr;
-            return false;
-        }
-        XSetIOErrorHandler(x11_ioerror);
-        gc = DefaultGC(dpy, scr);
-        wm_delete = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
-        wm_protocols = XInternAtom(dpy, "WM_PROTOCOLS", False);
-        net_workarea = XInternAtom(dpy, "_NET_WORKAREA", False);
-        net_wm_name = XInternAtom(dpy, "_NET_WM_NAME", False);
-        utf8 = XInternAtom(dpy, "UTF8_STRING", False);
-        arrow = XCreateFontCursor(dpy, XC_left_ptr);
-        hand = XCreateFontCursor(dpy, XC_hand2);
-        return true;
+// Reads up to count 32-bit items of a property; false when it is not set.
+bool x11_longs(Display *dpy, Window w, Atom prop, Atom type, long *out, unsigned long count,
+               unsigned long *got = nullptr)
+{
+    Atom actual;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char *data = nullptr;
+    bool ok = XGetWindowProperty(dpy, w, prop, 0, static_cast<long>(count), False, type, &actual,
+                                 &format, &n, &after, &data) == Success &&
+              data && format == 32 && n > 0;
+    if (ok) {
+        const long *v = reinterpret_cast<const long *>(data);
+        for (unsigned long i = 0; i < n && i < count; i++)
+            out[i] = v[i];
+        if (got)
+            *got = n;
     }
-
-    void close() override
-    {
-        if (!dpy)
-            return;
-        for (X11Window &w : windows)
-            XDestroyWindow(dpy, w.xid);
-        windows.clear();
-        XFreeCursor(dpy, arrow);
-        XFreeCursor(dpy, hand);
-        XCloseDisplay(dpy);
-        dpy = nullptr;
-    }
-
-    kxscreeninfo screen() override
-    {
-        kxscreeninfo s;
-        s.width = DisplayWidth(dpy, scr);
-        s.height = DisplayHeight(dpy, scr);
-        s.work_width = s.width, s.work_height = s.height;
-        s.border = x11_border, s.caption = x11_caption;
-        s.depth = depth;
-        Atom type;
-        int format;
-        unsigned long n = 0, after = 0;
-        unsigned char *data = nullptr;
-        if (XGetWindowProperty(dpy, RootWindow(dpy, scr), net_workarea, 0, 4, False, XA_CARDINAL,
-                               &type, &format, &n, &after, &data) == Success &&
-            data && n >= 4 && format == 32) {
-            const long *v = reinterpret_cast<const long *>(data);
-            s.work_x = static_cast<int>(v[0]), s.work_y = static_cast<int>(v[1]);
-            s.work_width = static_cast<int>(v[2]), s.work_height = static_cast<int>(v[3]);
-        }
-        if (data)
-            XFree(data);
-        return s;
-    }
-
-    X11Window *find(Window xid)
-    {
-        for (X11Window &w : windows)
-            if (w.xid == xid)
-                return &w;
-        return nullptr;
-    }
-
-    // Titles are ISO 8859-1 in the toolkit; _NET_WM_NAME wants UTF-8.
-    void set_title(Window xid, const char *title)
-    {
-        std::string u;
-        for (const unsigned char *p = reinterpret_cast<const unsigned char *>(title); *p; p++) {
-            if (*p < 0x80) {
-                u += static_cast<char>(*p);
-            } else {
-                u += static_cast<char>(0xC0 | (*p >> 6));
-                u += static_cast<char>(0x80 | (*p & 0x3F));
-            }
-        }
-        XStoreName(dpy, xid, title);
-        XChangeProperty(dpy, xid, net_wm_name, utf8, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char *>(u.data()),
-                        static_cast<int>(u.size()));
-    }
-
-    std::uintptr_t create_window(kxllgui_window *w, int x, int y, int width, int height,
-                                 const kxwinstyle &style) override
-    {
-        XSetWindowAttributes a{};
-        a.background_pixel = BlackPixel(dpy, scr);
-        a.override_redirect = style.popup || style.fullscreen;
-        a.event_mask = ExposureMask | StructureNotifyMask | FocusChangeMask | KeyPressMask |
-                       KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-        Window xid = XCreateWindow(dpy, RootWindow(dpy, scr), x, y, static_cast<unsigned>(width),
-                                   static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
-                                   CopyFromParent, CWBackPixel | CWOverrideRedirect | CWEventMask,
-                                   &a);
-        if (!xid)
-            return 0;
-        XSizeHints *hints = XAllocSizeHints();
-        hints->flags = PPosition | USPosition;
-        hints->x = x, hints->y = y;
-        if (style.noresize || style.popup) {
-            hints->flags |= PMinSize | PMaxSize;
-            hints->min_width = hints->max_width = width;
-            hints->min_height = hints->max_height = height;
-        }
-        XSetWMNormalHints(dpy, xid, hints);
-        XFree(hints);
-        XSetWMProtocols(dpy, xid, &wm_delete, 1);
-        set_title(xid, w->title);
-        XDefineCursor(dpy, xid, hand_on ? hand : arrow);
-        XMapRaised(dpy, xid);
-        if (style.popup)
-            XGrabPointer(dpy, xid, False,
-                         ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                         GrabModeAsync, None, None, CurrentTime);
-        XFlush(dpy);
-        windows.push_back({xid, w, width, height});
-        return xid;
-    }
-
-    void destroy_window(kxllgui_window *w) override
-    {
-        Window xid = static_cast<Window>(w->handle);
-        std::erase_if(windows, [xid](const X11Window &x) { return x.xid == xid; });
-        XDestroyWindow(dpy, xid);
-        XFlush(dpy);
-    }
-
-    void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) override
-    {
-        const std::uint32_t *pixels = kxserver_pixels(&w->pixmap);
-        if (!pixels)
-            return;
-        // The server bitmap already holds 0x00RRGGBB words, the layout of a
-        // 24-bit TrueColor ZPixmap on this machine: no conversion.
-        XImage *img = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0,
-                                   reinterpret_cast<char *>(const_cast<std::uint32_t *>(pixels)),
-                                   static_cast<unsigned>(w->pixmap.width),
-                                   static_cast<unsigned>(w->pixmap.height), 32,
-                                   w->pixmap.width * 4);
-        if (!img)
-            return;
-        XPutImage(dpy, static_cast<Window>(w->handle), gc, img, sx, sy, x, y,
-                  static_cast<unsigned>(width), static_cast<unsigned>(height));
-        img->data = nullptr;  // the pixels belong to the pixmap
-        XDestroyImage(img);
-        XFlush(dpy);
-    }
-
-    void client_origin(const kxllgui_window *w, int *x, int *y) override
-    {
-        Window child;
-        XTranslateCoordinates(dpy, static_cast<Window>(w->handle), RootWindow(dpy, scr), 0, 0, x,
-                              y, &child);
-    }
-
-    void grab(kxllgui_window *w) override
-    {
-        XUngrabPointer(dpy, CurrentTime);
-        XGrabPointer(dpy, static_cast<Window>(w->handle), False,
-                     ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                     GrabModeAsync, None, None, CurrentTime);
-    }
-
-    void ungrab(kxllgui_window *) override { XUngrabPointer(dpy, CurrentTime); }
-
-    void restore(kxllgui_window *w) override { XMapRaised(dpy, static_cast<Window>(w->handle)); }
-
-    void cursor(bool on) override
-    {
-        if (on == hand_on)
-            return;
-        hand_on = on;
-        for (X11Window &w : windows)
-            XDefineCursor(dpy, w.xid, on ? hand : arrow);
-        XFlush(dpy);
-    }
-
-    bool translate(XEvent &e, kxhostmsg *m)
-    {
-        m->handle = e.xany.window;
-        switch (e.type) {
-        case Expose:
-            *m = {kxmsgtype::paint, e.xexpose.window, e.xexpose.x, e.xexpose.y, e.xexpose.width,
-                  e.xexpose.height};
-            return true;
-        case ConfigureNotify: {
-            X11Window *w = find(e.xconfigure.window);
-            if (!w || (w->width == e.xconfigure.width && w->height == e.xconfigure.height))
-                return false;
-            w->width = e.xconfigure.width, w->height = e.xconfigure.height;
-            *m = {kxmsgtype::size, w->xid, w->width, w->height};
-            return true;
-        }
-        case UnmapNotify:
-            *m = {kxmsgtype::size, e.xunmap.window, 0, 0, 1};
-            return true;
-        case FocusIn:
-            m->type = kxmsgtype::focus_in;
-            return true;
-        case FocusOut:
-            m->type = kxmsgtype::focus_out;
-            return true;
-        case ClientMessage:
-            if (e.xclient.message_type == wm_protocols &&
-                static_cast<Atom>(e.xclient.data.l[0]) == wm_delete) {
-                m->type = kxmsgtype::close;
-                return true;
-            }
-            return false;
-        case MotionNotify:
-            *m = {kxmsgtype::motion, e.xmotion.window, e.xmotion.x, e.xmotion.y};
-            return true;
-        case ButtonPress:
-            return button_press(e.xbutton, m);
-        case ButtonRelease:
-            if (e.xbutton.button > 3)
-                return false;
-            *m = {kxmsgtype::button_up, e.xbutton.window, static_cast<int>(e.xbutton.button),
-                  e.xbutton.x, e.xbutton.y};
-            return true;
-        default:
-            return false;
-        }
-    }
-
-    bool button_press(const XButtonEvent &b, kxhostmsg *m)
-    {
-        if (b.button == Button4 || b.button == Button5) {
-            *m = {kxmsgtype::wheel, b.window, b.button == Button4 ? x11_wheel_delta : -x11_wheel_delta,
-                  b.x_root, b.y_root};
-            return true;
-        }
-        if (b.button > 3)
-            return false;
-        bool dbl = b.window == last_window && b.button == last_button &&
-                   b.time - last_press <= static_cast<Time>(x11_double_click_ms) &&
-                   std::abs(b.x - last_x) <= x11_double_click_slop &&
-                   std::abs(b.y - last_y) <= x11_double_click_slop;
-        *m = {dbl ? kxmsgtype::button_double : kxmsgtype::button_down, b.window,
-              static_cast<int>(b.button), b.x, b.y};
-        // A third press starts a new pair.
-        last_press = dbl ? 0 : b.time;
-        last_button = b.button, last_x = b.x, last_y = b.y, last_window = b.window;
-        return true;
-    }
-
-    // A key press gives the key message and, when the key types something,
-    // the character; the window procedure sorts out which one counts.
-    void key_event(XKeyEvent &k, bool down)
-    {
-        char buf[8];
-        KeySym sym = 0;
-        int n = XLookupString(&k, buf, sizeof buf, &sym, nullptr);
-        kxhostkey key = x11_hostkey(sym);
-        if (key == kxhostkey::other)
-            key = x11_hostkey(XLookupKeysym(&k, 0));
-        if (key != kxhostkey::other)
-            queued.push_back({down ? kxmsgtype::keydown : kxmsgtype::keyup, k.window,
-                              static_cast<int>(key)});
-        if (down && n == 1)
-            queued.push_back({kxmsgtype::character, k.window, static_cast<unsigned char>(buf[0])});
-    }
-
-    bool next_message(kxhostmsg *m) override
-    {
-        while (queued.empty() && XPending(dpy)) {
-            XEvent e;
-            XNextEvent(dpy, &e);
-            if (e.type == KeyPress || e.type == KeyRelease)
-                key_event(e.xkey, e.type == KeyPress);
-            else if (translate(e, m))
-                return true;
-        }
-        if (queued.empty())
-            return false;
-        *m = queued.front();
-        queued.pop_front();
-        return true;
-    }
-
-    void wait(int ms) override
-    {
-        XFlush(dpy);
-        if (!queued.empty() || XPending(dpy))
-            return;
-        pollfd p{ConnectionNumber(dpy), POLLIN, 0};
-        poll(&p, 1, ms);
-    }
-
-    // Text stays inside the program until the selection protocol is served.
-    void clip_put(const std::string &text) override { clipboard.put(text); }
-    bool clip_get(std::string *text) override { return clipboard.get(text); }
-};
-
-X11 the_host;
+    if (data)
+        XFree(data);
+    return ok;
+}
 
 } // namespace
+
+bool X11::open()
+{
+    const char *display = std::getenv("DISPLAY");
+    dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        std::printf("x11: cannot open display \"%s\"\n", display ? display : "");
+        return false;
+    }
+    scr = DefaultScreen(dpy);
+    visual = DefaultVisual(dpy, scr);
+    depth = DefaultDepth(dpy, scr);
+    if (!x11_native_layout(visual, dpy, depth)) {
+        std::printf("x11: the display needs a 24-bit TrueColor visual (depth %d)\n", depth);
+        XCloseDisplay(dpy);
+        dpy = nullptr;
+        return false;
+    }
+    XSetIOErrorHandler(x11_ioerror);
+    XSetErrorHandler(x11_error);
+    // Held keys repeat as presses only, as on other hosts.
+    XkbSetDetectableAutoRepeat(dpy, True, nullptr);
+    gc = DefaultGC(dpy, scr);
+    auto atom = [this](const char *n) { return XInternAtom(dpy, n, False); };
+    wm_delete = atom("WM_DELETE_WINDOW");
+    wm_protocols = atom("WM_PROTOCOLS");
+    wm_state = atom("WM_STATE");
+    net_workarea = atom("_NET_WORKAREA");
+    net_wm_name = atom("_NET_WM_NAME");
+    utf8 = atom("UTF8_STRING");
+    net_wm_state = atom("_NET_WM_STATE");
+    net_state_above = atom("_NET_WM_STATE_ABOVE");
+    net_state_fullscreen = atom("_NET_WM_STATE_FULLSCREEN");
+    net_state_hidden = atom("_NET_WM_STATE_HIDDEN");
+    net_frame_extents = atom("_NET_FRAME_EXTENTS");
+    motif_hints = atom("_MOTIF_WM_HINTS");
+    clipboard_atom = atom("CLIPBOARD");
+    targets = atom("TARGETS");
+    text_atom = atom("TEXT");
+    clip_property = atom("KX_SELECTION");
+    incr = atom("INCR");
+    arrow = XCreateFontCursor(dpy, XC_left_ptr);
+    hand = XCreateFontCursor(dpy, XC_hand2);
+    shm_probe();
+    return true;
+}
+
+void X11::close()
+{
+    if (!dpy)
+        return;
+    for (X11Window &w : windows) {
+        shm_release(w);
+        XDestroyWindow(dpy, w.xid);
+    }
+    windows.clear();
+    if (clip_window)
+        XDestroyWindow(dpy, clip_window);
+    clip_window = 0;
+    main_window = 0;
+    queued.clear();
+    XFreeCursor(dpy, arrow);
+    XFreeCursor(dpy, hand);
+    XCloseDisplay(dpy);
+    dpy = nullptr;
+}
+
+kxscreeninfo X11::screen()
+{
+    kxscreeninfo s;
+    s.width = DisplayWidth(dpy, scr);
+    s.height = DisplayHeight(dpy, scr);
+    s.work_width = s.width, s.work_height = s.height;
+    s.border = x11_border, s.caption = x11_caption;
+    s.depth = depth;
+    long v[4] = {};
+    if (x11_longs(dpy, RootWindow(dpy, scr), net_workarea, XA_CARDINAL, v, 4) && v[2] > 0 &&
+        v[3] > 0) {
+        s.work_x = static_cast<int>(v[0]), s.work_y = static_cast<int>(v[1]);
+        s.work_width = static_cast<int>(v[2]), s.work_height = static_cast<int>(v[3]);
+    }
+    // A window manager tells its frame: left, right, top, bottom; the top
+    // holds the border and the caption.
+    for (const X11Window &w : windows) {
+        long e[4] = {};
+        unsigned long n = 0;
+        if (x11_longs(dpy, w.xid, net_frame_extents, XA_CARDINAL, e, 4, &n) && n == 4 &&
+            e[2] > e[0]) {
+            s.border = static_cast<int>(e[0]);
+            s.caption = static_cast<int>(e[2] - e[0]);
+            break;
+        }
+    }
+    return s;
+}
+
+X11Window *X11::find(Window xid)
+{
+    for (X11Window &w : windows)
+        if (w.xid == xid)
+            return &w;
+    return nullptr;
+}
+
+// Titles are ISO 8859-1 in the toolkit, which is what WM_NAME holds;
+// _NET_WM_NAME wants UTF-8.
+void X11::set_title(Window xid, const char *title)
+{
+    std::string u = x11_latin1_to_utf8(title);
+    XStoreName(dpy, xid, title);
+    XChangeProperty(dpy, xid, net_wm_name, utf8, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(u.data()), static_cast<int>(u.size()));
+}
+
+// Window-manager hints for the toolkit's styles.  Everything here is only
+// advice: with no window manager the window is simply where it was made.
+void X11::set_style(Window xid, const kxwinstyle &st, bool titled, int x, int y, int width,
+                    int height)
+{
+    XSizeHints *hints = XAllocSizeHints();
+    hints->flags = PPosition | USPosition;
+    hints->x = x, hints->y = y;
+    if (st.noresize || st.popup || st.fullscreen) {
+        hints->flags |= PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+    }
+    XSetWMNormalHints(dpy, xid, hints);
+    XFree(hints);
+    XSetWMProtocols(dpy, xid, &wm_delete, 1);
+    XClassHint cls{const_cast<char *>("kx9d"), const_cast<char *>("kx9d")};
+    XSetClassHint(dpy, xid, &cls);
+
+    bool resizable = !st.noresize && !st.popup && !st.fullscreen;
+    long mwm[5] = {x11_mwm_functions | x11_mwm_decorations, x11_func_move, 0, 0, 0};
+    if (!st.fullscreen)
+        mwm[2] = x11_decor_border;
+    if (titled)
+        mwm[2] |= x11_decor_title;
+    if (resizable)
+        mwm[1] |= x11_func_resize, mwm[2] |= x11_decor_resizeh;
+    if (st.sysmenu) {
+        mwm[1] |= x11_func_close | x11_func_minimize;
+        mwm[2] |= x11_decor_menu | x11_decor_minimize;
+        if (st.maximizebox && resizable)
+            mwm[1] |= x11_func_maximize, mwm[2] |= x11_decor_maximize;
+    }
+    XChangeProperty(dpy, xid, motif_hints, motif_hints, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char *>(mwm), 5);
+
+    Atom states[2];
+    int n = 0;
+    if (st.modal)
+        states[n++] = net_state_above;
+    if (st.fullscreen)
+        states[n++] = net_state_fullscreen;
+    if (n)
+        XChangeProperty(dpy, xid, net_wm_state, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char *>(states), n);
+    // Modal windows and popups belong to the main window.
+    if ((st.modal || st.popup) && main_window)
+        XSetTransientForHint(dpy, xid, main_window);
+}
+
+std::uintptr_t X11::create_window(kxllgui_window *w, int x, int y, int width, int height,
+                                  const kxwinstyle &style)
+{
+    XSetWindowAttributes a{};
+    a.background_pixel = BlackPixel(dpy, scr);
+    a.override_redirect = style.popup;
+    a.event_mask = ExposureMask | StructureNotifyMask | FocusChangeMask | KeyPressMask |
+                   KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                   PropertyChangeMask;
+    Window xid = XCreateWindow(dpy, RootWindow(dpy, scr), x, y, static_cast<unsigned>(width),
+                               static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWBackPixel | CWOverrideRedirect | CWEventMask, &a);
+    if (!xid)
+        return 0;
+    bool titled = !style.popup && !style.fullscreen && w->title[0];
+    set_style(xid, style, titled, x, y, width, height);
+    set_title(xid, w->title);
+    XDefineCursor(dpy, xid, hand_on ? hand : arrow);
+    XMapRaised(dpy, xid);
+    if (style.popup)
+        XGrabPointer(dpy, xid, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    XFlush(dpy);
+    if (!style.popup && !style.modal)
+        main_window = xid;
+    windows.push_back({xid, w, width, height});
+    return xid;
+}
+
+void X11::destroy_window(kxllgui_window *w)
+{
+    Window xid = static_cast<Window>(w->handle);
+    if (X11Window *xw = find(xid))
+        shm_release(*xw);
+    std::erase_if(windows, [xid](const X11Window &x) { return x.xid == xid; });
+    std::erase_if(queued, [xid](const kxhostmsg &m) { return m.handle == xid; });
+    if (main_window == xid)
+        main_window = 0;
+    XDestroyWindow(dpy, xid);
+    XFlush(dpy);
+}
+
+void X11::client_origin(const kxllgui_window *w, int *x, int *y)
+{
+    Window child;
+    XTranslateCoordinates(dpy, static_cast<Window>(w->handle), RootWindow(dpy, scr), 0, 0, x, y,
+                          &child);
+}
+
+void X11::grab(kxllgui_window *w)
+{
+    XUngrabPointer(dpy, CurrentTime);
+    XGrabPointer(dpy, static_cast<Window>(w->handle), False,
+                 ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                 GrabModeAsync, None, None, CurrentTime);
+    XFlush(dpy);
+}
+
+void X11::ungrab(kxllgui_window *)
+{
+    XUngrabPointer(dpy, CurrentTime);
+    XFlush(dpy);
+}
+
+void X11::restore(kxllgui_window *w)
+{
+    XMapRaised(dpy, static_cast<Window>(w->handle));
+    XFlush(dpy);
+}
+
+void X11::cursor(bool on)
+{
+    if (on == hand_on)
+        return;
+    hand_on = on;
+    for (X11Window &w : windows)
+        XDefineCursor(dpy, w.xid, on ? hand : arrow);
+    XFlush(dpy);
+}
+
+// Minimising is seen once: an unmap, WM_STATE turning iconic or
+// _NET_WM_STATE_HIDDEN, whichever comes first; mapping again ends it.
+bool X11::minimised(X11Window *w, kxhostmsg *m)
+{
+    if (!w || w->iconic)
+        return false;
+    w->iconic = true;
+    *m = {kxmsgtype::size, w->xid, 0, 0, 1};
+    return true;
+}
+
+bool X11::property_change(const XPropertyEvent &p, kxhostmsg *m)
+{
+    X11Window *w = find(p.window);
+    if (!w || p.state != PropertyNewValue)
+        return false;
+    long v[16] = {};
+    unsigned long n = 0;
+    if (p.atom == wm_state && x11_longs(dpy, w->xid, wm_state, wm_state, v, 1) &&
+        v[0] == x11_iconic_state)
+        return minimised(w, m);
+    if (p.atom == net_wm_state && x11_longs(dpy, w->xid, net_wm_state, XA_ATOM, v, 16, &n))
+        for (unsigned long i = 0; i < n && i < 16; i++)
+            if (static_cast<Atom>(v[i]) == net_state_hidden)
+                return minimised(w, m);
+    return false;
+}
+
+bool X11::translate(XEvent &e, kxhostmsg *m)
+{
+    *m = kxhostmsg{};
+    m->handle = e.xany.window;
+    switch (e.type) {
+    case Expose:
+        *m = {kxmsgtype::paint, e.xexpose.window, e.xexpose.x, e.xexpose.y, e.xexpose.width,
+              e.xexpose.height};
+        return true;
+    case ConfigureNotify: {
+        X11Window *w = find(e.xconfigure.window);
+        if (!w || (w->width == e.xconfigure.width && w->height == e.xconfigure.height))
+            return false;
+        w->width = e.xconfigure.width, w->height = e.xconfigure.height;
+        *m = {kxmsgtype::size, w->xid, w->width, w->height};
+        return true;
+    }
+    case UnmapNotify:
+        return minimised(find(e.xunmap.window), m);
+    case MapNotify:
+        if (X11Window *w = find(e.xmap.window))
+            w->iconic = false;
+        return false;
+    case PropertyNotify:
+        return property_change(e.xproperty, m);
+    case FocusIn:
+    case FocusOut:
+        // Grabs move no focus.
+        if (e.xfocus.mode == NotifyGrab || e.xfocus.mode == NotifyUngrab)
+            return false;
+        m->type = e.type == FocusIn ? kxmsgtype::focus_in : kxmsgtype::focus_out;
+        return true;
+    case ClientMessage:
+        if (e.xclient.message_type == wm_protocols && e.xclient.format == 32 &&
+            static_cast<Atom>(e.xclient.data.l[0]) == wm_delete) {
+            m->type = kxmsgtype::close;
+            return true;
+        }
+        return false;
+    case MotionNotify:
+        *m = {kxmsgtype::motion, e.xmotion.window, e.xmotion.x, e.xmotion.y};
+        return true;
+    case ButtonPress:
+        last_time = e.xbutton.time;
+        return button_press(e.xbutton, m);
+    case ButtonRelease:
+        last_time = e.xbutton.time;
+        if (e.xbutton.button < 1 || e.xbutton.button > 3)
+            return false;
+        *m = {kxmsgtype::button_up, e.xbutton.window, static_cast<int>(e.xbutton.button),
+              e.xbutton.x, e.xbutton.y};
+        return true;
+    case MappingNotify:
+        if (e.xmapping.request != MappingPointer)
+            XRefreshKeyboardMapping(&e.xmapping);
+        return false;
+    case SelectionRequest:
+        clip_request(e.xselectionrequest);
+        return false;
+    case SelectionClear:
+        if (e.xselectionclear.window == clip_window)
+            clipboard = kxclipstore{};
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool X11::button_press(const XButtonEvent &b, kxhostmsg *m)
+{
+    if (b.button == Button4 || b.button == Button5) {
+        *m = {kxmsgtype::wheel, b.window, b.button == Button4 ? x11_wheel_delta : -x11_wheel_delta,
+              b.x_root, b.y_root};
+        return true;
+    }
+    if (b.button < 1 || b.button > 3)
+        return false;
+    bool dbl = b.window == last_window && b.button == last_button && last_press &&
+               b.time - last_press <= static_cast<Time>(x11_double_click_ms) &&
+               std::abs(b.x - last_x) <= x11_double_click_slop &&
+               std::abs(b.y - last_y) <= x11_double_click_slop;
+    *m = {dbl ? kxmsgtype::button_double : kxmsgtype::button_down, b.window,
+          static_cast<int>(b.button), b.x, b.y};
+    // A third press starts a new pair.
+    last_press = dbl ? 0 : b.time;
+    last_button = b.button, last_x = b.x, last_y = b.y, last_window = b.window;
+    return true;
+}
+
+// A key of the table gives its key message; any other key its character in
+// ISO 8859-1 (XLookupString's encoding), as the window procedure expects.
+void X11::key_event(XKeyEvent &k, bool down)
+{
+    last_time = k.time;
+    char buf[8];
+    KeySym sym = 0;
+    int n = XLookupString(&k, buf, sizeof buf, &sym, nullptr);
+    kxhostkey key = x11_hostkey(sym);
+    if (key == kxhostkey::other && n == 0)
+        key = x11_hostkey(XLookupKeysym(&k, 0));
+    if (key != kxhostkey::other)
+        queued.push_back({down ? kxmsgtype::keydown : kxmsgtype::keyup, k.window,
+                          static_cast<int>(key)});
+    else if (down && n == 1)
+        queued.push_back({kxmsgtype::character, k.window, static_cast<unsigned char>(buf[0])});
+}
+
+bool X11::next_message(kxhostmsg *m)
+{
+    while (queued.empty() && XPending(dpy)) {
+        XEvent e;
+        XNextEvent(dpy, &e);
+        if (e.type == KeyPress || e.type == KeyRelease)
+            key_event(e.xkey, e.type == KeyPress);
+        else if (translate(e, m))
+            return true;
+    }
+    if (queued.empty())
+        return false;
+    *m = queued.front();
+    queued.pop_front();
+    return true;
+}
+
+void X11::wait(int ms)
+{
+    XFlush(dpy);
+    if (!queued.empty() || XPending(dpy))
+        return;
+    pollfd p{ConnectionNumber(dpy), POLLIN, 0};
+    poll(&p, 1, ms);
+}
+
+namespace {
+X11 the_host;
+}
 
 kxhost *kxhost_x11() { return &the_host; }

@@ -1,0 +1,112 @@
+// The X11 host's own record, shared by its files: windows and input
+// (x11.cpp), showing pixmaps (x11_blit.cpp) and the CLIPBOARD selection
+// (x11_clip.cpp).  Nothing outside this folder includes it.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#ifdef KX_HAVE_XSHM
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#endif
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+
+constexpr int x11_double_click_ms = 500;
+constexpr int x11_double_click_slop = 4;
+constexpr int x11_wheel_delta = 120;
+// Used where no window manager tells the size of its frames.
+constexpr int x11_border = 4;
+constexpr int x11_caption = 20;
+// How long kxclip_gettext waits for the selection owner.
+constexpr int x11_clip_wait_ms = 1000;
+
+struct X11Window {
+    Window xid = 0;
+    kxllgui_window *owner = nullptr;
+    int width = 0, height = 0;
+    bool iconic = false;
+#ifdef KX_HAVE_XSHM
+    XImage *shm_image = nullptr;
+    XShmSegmentInfo shm{};
+#endif
+};
+
+struct X11 final : kxhost {
+    Display *dpy = nullptr;
+    int scr = 0;
+    Visual *visual = nullptr;
+    int depth = 24;
+    GC gc = nullptr;
+    Atom wm_delete = 0, wm_protocols = 0, wm_state = 0, net_workarea = 0, net_wm_name = 0,
+         utf8 = 0, net_wm_state = 0, net_state_above = 0, net_state_fullscreen = 0,
+         net_state_hidden = 0, net_frame_extents = 0, motif_hints = 0, clipboard_atom = 0,
+         targets = 0, text_atom = 0, clip_property = 0, incr = 0;
+    std::vector<X11Window> windows;
+    Window main_window = 0;  // the latest window that is neither popup nor modal
+    Cursor arrow = 0, hand = 0;
+    bool hand_on = false;
+    std::deque<kxhostmsg> queued;  // one X event may give several messages
+    Time last_time = CurrentTime;  // of the latest input event, for the selection
+    // Double clicks are made here, as X has none.
+    Time last_press = 0;
+    unsigned last_button = 0;
+    int last_x = 0, last_y = 0;
+    Window last_window = 0;
+    // Clipboard: what we offer while we own CLIPBOARD, served from a window
+    // of our own that no toolkit window's end can take away.
+    kxclipstore clipboard;
+    Window clip_window = 0;
+    bool use_shm = false;
+
+    const char *name() const override { return "x11"; }
+    bool open() override;
+    void close() override;
+    kxscreeninfo screen() override;
+    std::uintptr_t create_window(kxllgui_window *w, int x, int y, int width, int height,
+                                 const kxwinstyle &style) override;
+    void destroy_window(kxllgui_window *w) override;
+    void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) override;
+    void client_origin(const kxllgui_window *w, int *x, int *y) override;
+    void grab(kxllgui_window *w) override;
+    void ungrab(kxllgui_window *w) override;
+    void restore(kxllgui_window *w) override;
+    void cursor(bool hand) override;
+    bool next_message(kxhostmsg *m) override;
+    void wait(int ms) override;
+    void clip_put(const std::string &text) override;
+    bool clip_get(std::string *text) override;
+
+    X11Window *find(Window xid);
+    void set_title(Window xid, const char *title);
+    void set_style(Window xid, const kxwinstyle &style, bool titled, int x, int y, int width,
+                   int height);
+    bool translate(XEvent &e, kxhostmsg *m);
+    bool button_press(const XButtonEvent &b, kxhostmsg *m);
+    void key_event(XKeyEvent &k, bool down);
+    bool property_change(const XPropertyEvent &p, kxhostmsg *m);
+    bool minimised(X11Window *w, kxhostmsg *m);
+    // Blit helpers.
+    void shm_probe();
+    void shm_release(X11Window &w);
+    bool shm_show(X11Window &xw, kxllgui_window *w, int x, int y, int width, int height, int sx,
+                  int sy);
+    // Selection helpers.
+    void clip_request(const XSelectionRequestEvent &r);
+    void clip_window_make();
+    int clip_fetch(Atom type, std::string *text);
+};
+
+// Set by the error handler: X errors are expected (a requestor that went
+// away, a shared-memory segment a remote server cannot reach) and must not
+// end the program.
+extern int x11_last_error;
+
+std::string x11_latin1_to_utf8(const std::string &in);
+std::string x11_utf8_to_latin1(const std::string &in);
