@@ -43,12 +43,11 @@ int inner(const kxLineInput *l) { return l->geom.xs - l->reserved - (l->frame ? 
 // Where the text starts inside the box.
 int text_start(const kxLineInput *l)
 {
-    int len = l->length();
-    int tw = span(l, 0, len);
+    if (!l->right || l->scroll != 0)
+        return 4;
+    int tw = span(l, 0, l->length());
     int room = l->geom.xs - l->reserved;
-    if (l->right && l->scroll == 0 && tw < room - 8)
-        return room - tw - 2;
-    return 4;
+    return tw < room - 8 ? room - tw - 2 : 4;
 }
 
 void request_update(kxLineInput *l, int x, int y, int xs, int ys)
@@ -461,13 +460,19 @@ void kxlineinput_moveto(kxLineInput *l, int pos)
     int wW = kxfont_charwidth(l->font, 'W');
     int avail = inner(l) - wW;
     int step = wW > 0 ? std::max((avail / wW + 1) / 2, 1) : 1;
-    if (!(pos > l->scroll && span(l, l->scroll, pos) < avail)) {
+    int w = pos > l->scroll ? span(l, l->scroll, pos) : 0;
+    if (!(pos > l->scroll && w < avail)) {
+        // Restart at 0 and grow by steps, dropping the passed widths as we go.
         l->scroll = 0;
-        while (l->scroll < pos && span(l, l->scroll, pos) >= avail)
-            l->scroll = std::min(l->scroll + step, pos);
+        w = span(l, 0, pos);
+        while (l->scroll < pos && w >= avail) {
+            int next = std::min(l->scroll + step, pos);
+            w -= span(l, l->scroll, next);
+            l->scroll = next;
+        }
     }
     l->cursor = pos - l->scroll;
-    l->cursorx = span(l, l->scroll, pos) + text_start(l);
+    l->cursorx = w + text_start(l);
 }
 
 // ---- the record -----------------------------------------------------------
