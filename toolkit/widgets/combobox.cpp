@@ -279,6 +279,10 @@ void kxComboBox::open_popup(int highlight)
     }
     kxwindow_create(popup.get(), ",x=%d,y=%d,xs=%d,ys=%d,popup,modal", popx, popy, popw, poph);
     kxwindow_set_hook(popup.get(), popup_event, this);
+    // The popup holds the pointer: its view reports presses above it too, so
+    // that a click outside closes the list.
+    if (kxView *v = popup_view(this))
+        v->grabbing = 1;
     highlighted = highlight;
     open = true;
     draw_list();
