@@ -204,6 +204,13 @@ TEST_F(X11Probe, ClipboardGoesToOtherClientsAndComesBackAsLatin1)
     key("F6");
     EXPECT_EQ(probe.wait_line([](const std::string &l) { return l.rfind("clip ", 0) == 0; }, 20000, before),
               "clip 53 74 72 61 df 65 20 3f");
+    // Broken UTF-8 (a stray byte, a cut sequence) becomes '?' too.
+    ASSERT_EQ(kxtest_sh("printf 'a\\377b\\303' | xclip -i -selection clipboard -t UTF8_STRING"), 0);
+    before = probe.lines.size();
+    key("F6");
+    EXPECT_EQ(probe.wait_line([](const std::string &l) { return l.rfind("clip ", 0) == 0; }, 20000,
+                              before),
+              "clip 61 3f 62 3f");
 }
 
 TEST_F(X11Probe, LosingTheDisplayEndsTheProgramWithOneLine)

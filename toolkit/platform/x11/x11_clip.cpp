@@ -30,7 +30,11 @@ std::string x11_utf8_to_latin1(const std::string &in)
     std::size_t i = 0, n = in.size();
     while (i < n) {
         unsigned char c = static_cast<unsigned char>(in[i]);
-        int len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        int len = c < 0x80                ? 1
+                  : (c & 0xE0) == 0xC0 ? 2
+                  : (c & 0xF0) == 0xE0 ? 3
+                  : (c & 0xF8) == 0xF0 ? 4
+                                       : 0;
         if (len == 0 || i + static_cast<std::size_t>(len) > n) {
             out += '?';
             i++;
@@ -113,7 +117,8 @@ void X11::clip_request(const XSelectionRequestEvent &r)
                             reinterpret_cast<unsigned char *>(list), 4);
             ev.property = property;
         } else if (r.target == utf8 || r.target == XA_STRING || r.target == text_atom) {
-            std::string data = r.target == utf8 ? x11_latin1_to_utf8(clipboard.text) : clipboard.text;
+            std::string data =
+                r.target == utf8 ? x11_latin1_to_utf8(clipboard.text) : clipboard.text;
             Atom type = r.target == utf8 ? utf8 : XA_STRING;
             if (data.size() <= x11_max_property(dpy)) {
                 XChangeProperty(dpy, r.requestor, property, type, 8, PropModeReplace,
