@@ -1,14 +1,12 @@
 // Mutated and cut files for every reader, and random XPM text.  Run under
 // the sanitizers, none may crash, touch memory outside a buffer or hang;
 // each ends with false (after the reader's diagnostic) or a valid picture.
-#include <chrono>
 #include <sstream>
 
 #include "image_support.h"
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
 
 // Every line printed must be a diagnostic of the image operations.
 void expect_diagnostics(const std::string &out)
@@ -80,7 +78,6 @@ TEST_F(ImageFuzz, MutatedAndCutFilesFailCleanly)
     paint(&src.p);
     constexpr int FORMATS[] = {KX_PXFMT_TRUECOLOR, KX_PXFMT_SERVER, KX_PXFMT_PALETTE8};
     constexpr int PER_TYPE = 1500;
-    const auto deadline = clock_type::now() + std::chrono::seconds(20);
     int runs = 0, loaded = 0;
     std::string out = kxtest_stdout([&] {
         for (const char *ext : {"bmp", "ppm", "pcx", "xpm"}) {
@@ -88,7 +85,7 @@ TEST_F(ImageFuzz, MutatedAndCutFilesFailCleanly)
             ASSERT_TRUE(kxpxmap_savetofile(&src.p, "%s", seed_name.c_str()));
             const auto seed = file_bytes(seed_name);
             const std::string name = path(std::string("m.") + ext);
-            for (int i = 0; i < PER_TYPE && clock_type::now() < deadline; i++, runs++) {
+            for (int i = 0; i < PER_TYPE; i++, runs++) {
                 std::vector<unsigned char> b = seed;
                 for (int k = 1 + rng() % 3; k > 0; k--)
                     mutate(b, rng);
@@ -114,7 +111,6 @@ TEST_F(ImageFuzz, MutatedAndCutFilesFailCleanly)
         }
     });
     expect_diagnostics(out);
-    EXPECT_EQ(runs, 4 * PER_TYPE) << "stopped at the time limit";
     // Some mutations keep a file readable, most do not.
     EXPECT_GT(loaded, 0);
     EXPECT_LT(loaded, runs);
