@@ -1,0 +1,202 @@
+// The port-number and current-port layers: strings out, lines in, read
+// time-outs, against a socat pseudo-terminal peer.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "io/port.h"
+#include "serialpeer.h"
+#include "support.h"
+
+namespace {
+
+struct PortTest : testing::Test {
+    kxtest_serialpeer peer;
+    char buf[KX_LINE_MAX + 1] = {};
+
+    void SetUp() override
+    {
+        kxtest_headless();
+        kxport_settimeout(KX_PORT_TIMEOUT_START);
+        kxport_reset();
+        ASSERT_TRUE(peer.start(7));
+        ASSERT_TRUE(kxport_open(7, 115200));
+    }
+
+    // Calls the line reader until it gives a line.
+    bool wait_line(int count = 256)
+    {
+        return kxtest_waitfor([&] { return kxport_readline(buf, count); }, 5000);
+    }
+};
+
+} // namespace
+
+TEST_F(PortTest, OpenSetsTheCurrentPortAndWritesArrive)
+{
+    EXPECT_EQ(kxport_current(), 7);
+    EXPECT_TRUE(kxport_write("AT\n"));
+    EXPECT_EQ(peer.receive(3), "AT\n");
+    EXPECT_TRUE(kxport_puts(7, "x\r\xff"));
+    EXPECT_EQ(peer.receive(3), "x\r\xff");
+    // Nothing is sent for an empty string.
+    EXPECT_TRUE(kxport_write(""));
+    EXPECT_TRUE(kxport_putc(7, '!'));
+    EXPECT_EQ(peer.receive(1), "!");
+}
+
+TEST_F(PortTest, PortNumbersOutsideTheTableFail)
+{
+    EXPECT_FALSE(kxport_open(0, 9600));
+    EXPECT_FALSE(kxport_open(257, 9600));
+    EXPECT_EQ(kxport_getc(0), -1);
+    EXPECT_EQ(kxport_getc(257), -1);
+    EXPECT_FALSE(kxport_putc(-1, 'a'));
+    EXPECT_FALSE(kxport_puts(300, "a"));
+    EXPECT_FALSE(kxport_gets(0, buf, 256));
+    // Port 7 is open, port 8 never was: its writes fail at the first byte.
+    EXPECT_FALSE(kxport_puts(8, "abc"));
+    EXPECT_FALSE(kxport_open(255, 9600));  // no COM255 here
+    EXPECT_EQ(kxport_current(), 255);
+    EXPECT_FALSE(kxport_write("a"));
+}
+
+TEST_F(PortTest, PartialLineIsCarriedToTheNextCall)
+{
+    ASSERT_TRUE(peer.send("AB"));
+    std::int64_t end = kxtest_ms() + 200;
+    while (kxtest_ms() < end)
+        ASSERT_FALSE(kxport_readline(buf, 256));
+    ASSERT_TRUE(peer.send("C\r\n"));
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "ABC");
+    // CR LF: the LF ends an empty line.
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "");
+    EXPECT_FALSE(kxport_readline(buf, 256));
+}
+
+TEST_F(PortTest, LineEndsCrLfAndBoth)
+{
+    ASSERT_TRUE(peer.send("one\ntwo\rthree\r\n\n"));
+    const char *want[] = {"one", "two", "three", "", ""};
+    for (const char *w : want) {
+        ASSERT_TRUE(wait_line()) << w;
+        EXPECT_STREQ(buf, w);
+    }
+    EXPECT_FALSE(kxport_readline(buf, 256));
+}
+
+TEST_F(PortTest, LongLineComesInPiecesOfCount)
+{
+    std::string text;
+    for (int i = 0; i < 300; i++)
+        text += static_cast<char>('a' + i % 26);
+    ASSERT_TRUE(peer.send(text));
+    ASSERT_TRUE(wait_line());
+    EXPECT_EQ(std::string(buf), text.substr(0, 256));
+    // The other 44 wait for their line end.
+    std::int64_t end = kxtest_ms() + 100;
+    while (kxtest_ms() < end)
+        ASSERT_FALSE(kxport_readline(buf, 256));
+    ASSERT_TRUE(peer.send("\n"));
+    ASSERT_TRUE(wait_line());
+    EXPECT_EQ(std::string(buf), text.substr(256));
+
+    // A small count splits a line into several pieces.
+    ASSERT_TRUE(peer.send("abcdefg\n"));
+    for (const char *w : {"abc", "def", "g"}) {
+        ASSERT_TRUE(wait_line(3));
+        EXPECT_STREQ(buf, w);
+    }
+}
+
+TEST_F(PortTest, LineOfEveryByteValueAndNul)
+{
+    ASSERT_TRUE(peer.send(std::string("A\0B\n", 4)));
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "A");  // the NUL ends the text
+    EXPECT_EQ(buf[2], 'B');  // but is stored like any other byte
+
+    std::string all;
+    for (int b = 1; b < 256; b++)
+        if (b != '\n' && b != '\r')
+            all += static_cast<char>(b);
+    ASSERT_TRUE(peer.send(all + "\n"));
+    ASSERT_TRUE(wait_line());
+    EXPECT_EQ(std::string(buf), all);
+}
+
+TEST_F(PortTest, TimeoutDecidesHowLongGetcWaits)
+{
+    int sleeps = 0;
+    kxtest_idle idle([&] { sleeps++; });
+    // 1 ms: one read, no sleep.
+    EXPECT_EQ(kxport_getc(7), -1);
+    EXPECT_EQ(sleeps, 0);
+    // 50 ms: five more reads with a sleep after each.
+    kxport_settimeout(50);
+    EXPECT_EQ(kxport_getc(7), -1);
+    EXPECT_EQ(sleeps, 5);
+    // 9 ms is less than one round.
+    kxport_settimeout(9);
+    EXPECT_EQ(kxport_getc(7), -1);
+    EXPECT_EQ(sleeps, 5);
+}
+
+TEST_F(PortTest, ByteArrivingDuringTheWaitEndsIt)
+{
+    int sleeps = 0;
+    kxtest_idle idle([&] {
+        // The byte is sent after the second sleep; give it time to pass socat.
+        if (++sleeps == 2) {
+            ASSERT_TRUE(peer.send("Q"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    kxport_settimeout(10000);
+    EXPECT_EQ(kxport_getc(7), 'Q');
+    EXPECT_EQ(sleeps, 2);
+}
+
+TEST_F(PortTest, PortHeldByAnotherProcessFailsToOpen)
+{
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    kxport_closeall();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(done[1]);
+        char ok = kxserial_open(6, 9600) ? 'y' : 'n';
+        (void)!write(ready[1], &ok, 1);
+        char c;
+        (void)!read(done[0], &c, 1);  // hold the port until the parent is done
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    EXPECT_FALSE(kxport_open(7, 9600));
+    close(done[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(kxport_open(7, 9600));
+    close(ready[0]);
+    close(ready[1]);
+    close(done[0]);
+}
+
+TEST_F(PortTest, VanishedPeerLeavesEveryCallReturning)
+{
+    ASSERT_TRUE(peer.send("half"));
+    std::int64_t end = kxtest_ms() + 200;
+    while (kxtest_ms() < end)
+        ASSERT_FALSE(kxport_readline(buf, 256));
+    peer.stop();
+    std::int64_t start = kxtest_ms();
+    EXPECT_TRUE(kxtest_waitfor([] { return !kxport_write("after"); }, 5000));
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    EXPECT_EQ(kxport_getc(7), -1);
+    EXPECT_LT(kxtest_ms() - start, 8000);
+}
