@@ -217,3 +217,79 @@ TEST_F(TerminalTest, AChildProcessOutputIsShown)
 }
 
 } // namespace
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include "../platform/xvfb_support.h"
+
+namespace {
+
+TEST(TerminalLog, EveryPrintedLineSurvivesSigkill)
+{
+    std::string log = kxtest_output_dir() + "/termlog_kill.log";
+    std::remove(log.c_str());
+    setenv("KX_HOST", "headless", 1);
+    kxtest_proc p;
+    ASSERT_TRUE(p.start({std::string(KX_TEST_BINARY_DIR) + "/kxprog_termlog", log}));
+    std::string last = p.wait_prefix("printed 200");
+    ASSERT_FALSE(last.empty());
+    kill(p.pid, SIGKILL);
+    p.finish(5000);
+    int printed = 0;
+    for (const std::string &l : p.lines)
+        if (l.rfind("printed ", 0) == 0)
+            printed = std::max(printed, std::atoi(l.c_str() + 8));
+    std::ifstream in(log, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string expect;
+    for (int i = 0; i <= printed; i++)
+        expect += "Zeile " + std::to_string(i) + "\n";
+    size_t nl = text.find('\n');
+    ASSERT_NE(nl, std::string::npos);
+    // Everything reported printed is in the log, in order; at most one more
+    // line may have followed before the kill.
+    EXPECT_EQ(text.substr(nl + 1, expect.size()), expect);
+}
+
+TEST(TerminalFuzz, MegabytesOfRandomBytesAndSequences)
+{
+    kxtest_headless();
+    ASSERT_TRUE(kxapp_init());
+    auto *win = new kxWindow;
+    auto *term = new kxTerminal;
+    kxwindow_init(win);
+    kxwindow_create(win, "t,x=0,y=0,xs=700,ys=400");
+    kxterm_init(term);
+    kxterm_create(term, "x=10,y=10,lines=8,columns=50,scrollback=200");
+    unsigned seed = 777;
+    auto rnd = [&] { return seed = seed * 1664525u + 1013904223u, seed >> 8; };
+    static const char *pieces[] = {"\x1b[", "\x1b[31m", "\x1b[2J", "\x1b[5;10H", "\x1b[0;1;33;44m",
+                                   "\x1b[999999999;999999999H", "\x1b[?25l", "\x1b(0", "\x0e", "\x0f",
+                                   "\t", "\r\n", "\x1b[K", "\x1b[1000000000000m"};
+    std::string chunk;
+    long total = 0;
+    std::string out = kxtest_stdout([&] {
+        while (total < 3 * 1024 * 1024) {
+            chunk.clear();
+            for (int i = 0; i < 4096; i++) {
+                if (rnd() % 16 == 0)
+                    chunk += pieces[rnd() % (sizeof pieces / sizeof *pieces)];
+                else
+                    chunk += static_cast<char>(1 + rnd() % 255);
+            }
+            total += static_cast<long>(chunk.size());
+            kxterm_puts(term, chunk.c_str());
+            ASSERT_LT(term->cx, term->columns);
+            ASSERT_LE(term->cy, term->lines);
+            ASSERT_GE(term->top, 0);
+        }
+    });
+    EXPECT_GE(total, 3 * 1024 * 1024);
+    kxterm_destroy(term);
+    kxwindow_free(win);
+    delete term;
+    delete win;
+}
+
+} // namespace

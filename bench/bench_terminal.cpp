@@ -1,0 +1,88 @@
+// Terminal printing and line reading through a pseudo-terminal.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "../tests/serialpeer.h"
+#include "core/app.h"
+#include "core/window.h"
+#include "io/port.h"
+#include "io/terminal.h"
+
+namespace {
+
+struct Shown {
+    kxWindow *win = new kxWindow;
+    kxTerminal *term = new kxTerminal;
+    Shown()
+    {
+        setenv("KX_HOST", "headless", 1);
+        kxapp_init();
+        kxwindow_init(win);
+        kxwindow_create(win, "bench,x=0,y=0,xs=700,ys=570");
+        kxterm_init(term);
+        kxterm_create(term, "x=10,y=10,lines=10,scrollback=500,xs=680");
+    }
+    ~Shown()
+    {
+        kxterm_destroy(term);
+        kxwindow_free(win);
+        delete term;
+        delete win;
+    }
+};
+
+void BM_TerminalPutc(benchmark::State &state)
+{
+    Shown s;
+    int i = 0;
+    for (auto _ : state) {
+        kxterm_putc(s.term, i % 60 == 59 ? '\n' : 'a' + i % 26);
+        i++;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("characters");
+}
+BENCHMARK(BM_TerminalPutc);
+
+void BM_TerminalPutsLines(benchmark::State &state)
+{
+    Shown s;
+    const char *line = "0123456789ABCDEFGHI\n";  // 20 bytes
+    for (auto _ : state)
+        kxterm_puts(s.term, line);
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("20-byte lines");
+}
+BENCHMARK(BM_TerminalPutsLines);
+
+void BM_PortReadline(benchmark::State &state)
+{
+    kxtest_serialpeer peer;
+    if (!peer.start(7) || !kxport_open(7, 115200)) {
+        state.SkipWithError("no pseudo-terminal peer (socat)");
+        return;
+    }
+    kxport_settimeout(1);
+    std::string burst;
+    for (int i = 0; i < 100; i++)
+        burst += "OK 0123456789abcdef\r\n";
+    static char buf[KX_LINE_MAX + 2];
+    int pending = 0;
+    for (auto _ : state) {
+        if (pending == 0) {
+            peer.send(burst);
+            pending = 100;
+        }
+        while (!kxport_readline(buf, 256)) {
+        }
+        pending--;
+    }
+    kxport_close(7);
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("lines");
+}
+BENCHMARK(BM_PortReadline);
+
+} // namespace
