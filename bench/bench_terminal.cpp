@@ -59,6 +59,8 @@ BENCHMARK(BM_TerminalPutsLines);
 
 void BM_PortReadline(benchmark::State &state)
 {
+    setenv("KX_HOST", "headless", 1);
+    kxapp_init();
     kxtest_serialpeer peer;
     if (!peer.start(7) || !kxport_open(7, 115200)) {
         state.SkipWithError("no pseudo-terminal peer (socat)");
