@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -45,10 +46,15 @@ struct Menu {
 // The whole "key=" token value, or null.  Keys are compared without case.
 const char *key_value(char **tok, const char *key)
 {
-    std::size_t n = std::strlen(key);
+    auto starts = [](const char *s, const char *k) {
+        for (; *k; s++, k++)
+            if (std::tolower(static_cast<unsigned char>(*s)) != *k)
+                return false;
+        return true;
+    };
     for (char **t = tok; t && *t; t++)
-        if (strncasecmp(*t, key, n) == 0)
-            return *t + n;
+        if (starts(*t, key))
+            return *t + std::strlen(key);
     return nullptr;
 }
 
