@@ -21,7 +21,10 @@ struct PopupMenuTest : InputTest {
     std::size_t next = 0;
     int fh() { return kxfont_height(kxgui_defaultfont()); }
     int entry_h() { return fh() + 8; }
-    const kxllgui_window *menu() { return kxheadless_windows() > 1 ? kxheadless_newest() : nullptr; }
+    const kxllgui_window *menu()
+    {
+        return kxheadless_windows() > 1 ? kxheadless_newest() : nullptr;
+    }
     // Runs fn with the steps fed from the idle hook.
     template <class F> auto drive(F fn)
     {
@@ -132,6 +135,17 @@ TEST_F(PopupMenuTest, NegativePositionsBecomeZero)
     drive([] { return kxmenu_popup("x=-50,y=-7,entries=A"); });
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 0);
+    // Without a position the menu opens centred under the last press.
+    click(200, 150);
+    steps.clear();
+    steps.push_back([&, this] {
+        x = kxplatwin_screen_x(menu());
+        y = kxplatwin_screen_y(menu());
+        kxheadless_keydown(menu(), kxhostkey::escape);
+    });
+    drive([] { return kxmenu_popup("X=300,entries=A"); });
+    EXPECT_EQ(x, kxplatwin_screen_x(host()) + 200 - KX_MENU_MINXS / 2);
+    EXPECT_EQ(y, kxplatwin_screen_y(host()) + 150);
 }
 
 TEST_F(PopupMenuTest, TheOwnerDecidesAboutMotionOutside)
@@ -225,7 +239,10 @@ struct MenuBarTest : PopupMenuTest {
         delete mw;
         PopupMenuTest::TearDown();
     }
-    const kxllgui_window *menu() { return kxheadless_windows() > 2 ? kxheadless_newest() : nullptr; }
+    const kxllgui_window *menu()
+    {
+        return kxheadless_windows() > 2 ? kxheadless_newest() : nullptr;
+    }
 };
 
 TEST_F(MenuBarTest, ATitleOpensItsMenuAndTheNeighbourTakesOver)

@@ -108,7 +108,8 @@ void draw_style2(kxTabBar *t, kxpxmap *p)
     int right = g.x + g.xs - 1;
     kxgraphic_line(p, g.x, g.y, right, g.y, STYLE2_LINE);
     kxgraphic_line(p, g.x, g.y + g.ys - 1, right, g.y + g.ys - 1, STYLE2_LINE);
-    shade_rows(p, g.x, right, g.y + 1, g.ys - 2, half, Shade{255, 255, 255, down, down, down, down});
+    shade_rows(p, g.x, right, g.y + 1, g.ys - 2, half,
+               Shade{255, 255, 255, down, down, down, down});
     int rel = 0;
     for (int i = 0; i < t->count; i++) {
         kxTab &tab = t->tabs[i];
@@ -132,7 +133,8 @@ void build_tabs(kxTabBar *t, const char *list)
     t->count = 0;
     int number = t->autonumber;
     char name[KX_CFG_TEXT];
-    for (const char *p = list; t->count < KX_MAX_TABS && (p = kxcfgstr_nextentry(p, name, sizeof name));) {
+    const char *p = list;
+    while (t->count < KX_MAX_TABS && (p = kxcfgstr_nextentry(p, name, sizeof name))) {
         kxTab &tab = t->tabs[t->count++];
         tab = kxTab{};
         if (t->autonumber)
