@@ -13,6 +13,7 @@
 #include "graphics/colours.h"
 #include "graphics/font.h"
 #include "platform/platform.h"
+#include "widgets/popupmenu.h"
 
 namespace {
 
@@ -140,6 +141,7 @@ bool kxapp_init()
         return false;
     kxgui_color(0);  // the colour table is filled once, from the host
     kxevent_setinfohook(kxmsgbox_info);
+    kxmenu_install();
     return true;
 }
 

@@ -428,7 +428,9 @@ kxarg kxwindow_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
     else if (code == KX_EV_LUP)
         left_held = false;
     kxarg r = handle(w, code, a0, a1, a2, a3, a4, a5, a6, a7);
-    if (w->switchmenu) {
+    // While a menu is open its popup is still running: the switch waits
+    // until the popup has closed (kxwindow_open_menu).
+    if (w->switchmenu && w->openmenu < 0) {
         w->switchmenu = false;
         while (kxhost_dispatch()) {
         }
@@ -443,26 +445,38 @@ kxarg kxwindow_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
 
 void kxwindow_open_menu(kxWindow *w, int index)
 {
-    if (index < 0 || index >= w->menucount || !w->created)
-        return;
-    kxMenuTitle &m = w->menus[index];
-    w->openmenu = index;
-    w->popx = kxplatwin_screen_x(&w->plat) + m.x;
-    w->popy = kxplatwin_screen_y(&w->plat) + w->menuh - 2;
-    w->chosen = 0;
-    char attr[KX_MENU_ENTRIES + 32];
-    std::snprintf(attr, sizeof attr, "entries=%s,fontid=%d", m.entries, w->menufont);
-    char entry[KX_MENU_ENTRIES] = {};
-    if (menu_popup)
-        w->chosen = menu_popup(w, w->popx, w->popy, attr, entry, sizeof entry);
-    if (w->chosen > 0) {
-        copy_text(w->lasttitle, sizeof w->lasttitle, m.title);
-        copy_text(w->lastentry, sizeof w->lastentry, entry);
-        kxwindow_emit(w, w->menu_id);
+    // Moving onto another title closes the popup and opens that title's
+    // menu: a loop, so that going back and forth does not nest popups.
+    while (index >= 0 && index < w->menucount && w->created) {
+        kxMenuTitle &m = w->menus[index];
+        w->openmenu = index;
+        w->switchmenu = false;
+        w->popx = kxplatwin_screen_x(&w->plat) + m.x;
+        w->popy = kxplatwin_screen_y(&w->plat) + w->menuh - 2;
+        w->chosen = 0;
+        char attr[KX_MENU_ENTRIES + 32];
+        std::snprintf(attr, sizeof attr, "entries=%s,fontid=%d", m.entries, w->menufont);
+        char entry[KX_MENU_ENTRIES] = {};
+        if (menu_popup)
+            w->chosen = menu_popup(w, w->popx, w->popy, attr, entry, sizeof entry);
+        if (w->chosen > 0) {
+            copy_text(w->lasttitle, sizeof w->lasttitle, m.title);
+            copy_text(w->lastentry, sizeof w->lastentry, entry);
+            kxwindow_emit(w, w->menu_id);
+        }
+        w->openmenu = -1;
+        if (m.button.created)
+            m.button.set_pressed(false);
+        if (!w->switchmenu || w->chosen > 0)
+            break;
+        w->switchmenu = false;
+        while (kxhost_dispatch()) {
+        }
+        index = w->switchto;
+        if (index >= 0 && index < w->menucount && w->created)
+            w->menus[index].button.set_pressed(true);
     }
-    w->openmenu = -1;
-    if (m.button.created)
-        m.button.set_pressed(false);
+    w->switchmenu = false;
 }
 
 bool kxwindow_addmenu(kxWindow *w, const char *title, const char *entries)
