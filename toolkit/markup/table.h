@@ -157,7 +157,8 @@ struct kxtableoptions {
     int x = 0;
 };
 
-// Reads the options from the tag's argument after the element name:
+// Reads the options from the tag's argument, whose first item is the
+// element name:
 // "3dframe", "border", "thickframe", "lineheight=", "mincolwidth=",
 // "linecolor=" and "x=" (which defaults to currentx).
 kxtableoptions kxtable_options(const char *argument, int currentx);
