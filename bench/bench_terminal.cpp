@@ -69,7 +69,7 @@ void BM_PortReadline(benchmark::State &state)
     kxport_settimeout(1);
     std::string burst;
     for (int i = 0; i < 100; i++)
-        burst += "OK 0123456789abcdef\r\n";
+        burst += "OK 0123456789abcdef\n";  // one line end: one line each
     static char buf[KX_LINE_MAX + 2];
     int pending = 0;
     for (auto _ : state) {
