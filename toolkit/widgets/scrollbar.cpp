@@ -407,7 +407,7 @@ void kxScrollBar::handle(int code, int x, int y)
 }
 
 // The bar's own timer and what its container sends the entry.
-kxarg kxScrollBar::handler(void *obj, int code, kxarg a0, kxarg, kxarg, kxarg, kxarg, kxarg,
+kxarg kxScrollBar::handler(void *obj, int code, kxarg a0, kxarg a1, kxarg, kxarg, kxarg, kxarg,
                            kxarg, kxarg)
 {
     auto *s = static_cast<kxScrollBar *>(obj);
@@ -415,5 +415,9 @@ kxarg kxScrollBar::handler(void *obj, int code, kxarg a0, kxarg, kxarg, kxarg, k
         s->tick();
     else if (code == KX_EV_CLOSE)
         s->remove();
+    // While a thumb is dragged the container sends the mouse here, not to
+    // the owner that usually passes it on.
+    else if (s->grabbing && (code == KX_EV_MOTION || code == KX_EV_LUP || code == KX_EV_LEAVE))
+        s->handle(code, static_cast<int>(a0), static_cast<int>(a1));
     return 0;
 }

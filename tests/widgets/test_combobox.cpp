@@ -1,0 +1,170 @@
+// Combo boxes in a window on the headless host, with their popup list as a
+// window of its own.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/colours.h"
+#include "graphics/font.h"
+#include "graphics/text.h"
+#include "input_support.h"
+#include "widgets/combobox.h"
+
+namespace {
+
+struct ComboBoxTest : InputTest {
+    kxComboBox c;
+    std::string shown()
+    {
+        char buf[KX_COMBO_ENTRY];
+        c.selected_text(buf, sizeof buf);
+        return buf;
+    }
+    const kxllgui_window *pop() { return c.popup ? &c.popup->plat : nullptr; }
+    int lineh() { return kxfont_height(c.font); }
+    int liney(int i) { return 2 + i * lineh() + lineh() / 2; }
+};
+
+TEST_F(ComboBoxTest, StartIndexAndTheWheelAtTheEnd)
+{
+    c.create("x=10,y=10,xs=100,entries=300|1200|2400|9600,start=3");
+    EXPECT_EQ(shown(), "9600");
+    EXPECT_EQ(c.geom.ys, lineh() + 4);
+    kxtest_event(c, KX_EV_WHEEL_DOWN, 20, 15);
+    EXPECT_EQ(shown(), "9600");
+    EXPECT_EQ(posted(c.ids[0]), 1);  // reported even without a change
+    kxtest_event(c, KX_EV_WHEEL_UP, 20, 15);
+    EXPECT_EQ(shown(), "2400");
+    EXPECT_EQ(posted(c.ids[0]), 1);
+    // The program's own choices report nothing.
+    c.select(0);
+    c.select_text("1200");
+    EXPECT_EQ(shown(), "1200");
+    c.select_text("1201");
+    EXPECT_EQ(shown(), "1200");
+    c.select(99);
+    EXPECT_EQ(shown(), "9600");
+    EXPECT_EQ(posted(c.ids[0]), 0);
+}
+
+TEST_F(ComboBoxTest, AClickOpensThePopupBelowAndAChoiceClosesIt)
+{
+    c.create("x=10,y=20,xs=100,entries=300|1200|2400|9600");
+    click(30, 25);
+    ASSERT_TRUE(c.open);
+    EXPECT_TRUE(c.focused);
+    ASSERT_NE(pop(), nullptr);
+    EXPECT_TRUE(kxheadless_grabbed(pop()));
+    EXPECT_EQ(c.popy, static_cast<int>(kxwidget_request(&c, KX_REQ_GET_SCREEN_Y)) + 20 + c.geom.ys);
+    EXPECT_EQ(c.poph, 4 * lineh() + 4);
+    EXPECT_EQ(c.popw, 100);
+    // The list is on the popup's screen; moving highlights the line.
+    kxheadless_move(pop(), 30, liney(2));
+    pump();
+    EXPECT_EQ(c.highlighted, 2);
+    EXPECT_EQ(kxheadless_screen_pixel(pop(), 1, liney(2)), kxgui_color(KX_GUI_BLUE));
+    EXPECT_EQ(kxheadless_screen_pixel(pop(), 1, liney(1)), 0xFFFFFF);
+    posted(0);
+    kxheadless_press(pop(), 1, 30, liney(2));
+    pump();
+    EXPECT_FALSE(c.open);
+    EXPECT_EQ(shown(), "2400");
+    EXPECT_EQ(posted(c.ids[0]), 1);
+    // A second click opens it again, a click on the field closes it.
+    click(30, 25);
+    EXPECT_TRUE(c.open);
+    click(30, 25);
+    EXPECT_FALSE(c.open);
+}
+
+TEST_F(ComboBoxTest, AClickBelowTheLastLineClosesWithoutAChange)
+{
+    c.create("x=10,y=20,xs=100,entries=a|b");
+    click(30, 25);
+    ASSERT_TRUE(c.open);
+    posted(0);
+    // With the pointer grabbed the popup hears of presses outside it.
+    kxheadless_press(pop(), 1, 30, c.poph + 30);
+    pump();
+    EXPECT_FALSE(c.open);
+    EXPECT_EQ(shown(), "a");
+    EXPECT_EQ(posted(c.ids[0]), 1);
+}
+
+TEST_F(ComboBoxTest, EnterDownEnterChoosesWithoutAnEvent)
+{
+    c.create("x=10,y=20,xs=100,entries=300|1200|2400|9600,start=1");
+    key(kxhostkey::tab);
+    ASSERT_TRUE(c.focused);
+    key(kxhostkey::enter);
+    ASSERT_TRUE(c.open);
+    EXPECT_EQ(c.highlighted, 1);
+    key(kxhostkey::down);
+    EXPECT_EQ(c.highlighted, 2);
+    key(kxhostkey::down);
+    key(kxhostkey::down);
+    EXPECT_EQ(c.highlighted, 3);  // stays on the last line
+    key(kxhostkey::up);
+    EXPECT_EQ(shown(), "1200");   // the highlight is not the choice yet
+    posted(0);
+    key(kxhostkey::enter);
+    EXPECT_FALSE(c.open);
+    EXPECT_EQ(shown(), "2400");
+    EXPECT_EQ(posted(c.ids[0]), 0);
+    // Closed, the keys change the choice and report it.
+    key(kxhostkey::down);
+    EXPECT_EQ(shown(), "9600");
+    EXPECT_EQ(posted(c.ids[0]), 1);
+    key(kxhostkey::enter);
+    ASSERT_TRUE(c.open);
+    key(kxhostkey::escape);
+    EXPECT_FALSE(c.open);
+    EXPECT_EQ(shown(), "9600");
+}
+
+TEST_F(ComboBoxTest, ThePopupIsAsWideAsTheWidestEntry)
+{
+    const char *wide = "eine sehr lange Auswahl mit Leerzeichen";
+    c.create("x=10,y=20,xs=60,entries=kurz|%s", wide);
+    click(30, 25);
+    ASSERT_TRUE(c.open);
+    EXPECT_EQ(c.popw, kxtext_width(c.font, wide) + 2);
+    EXPECT_EQ(kxheadless_style(pop()).popup, true);
+    EXPECT_STREQ(c.entries[1], wide);  // spaces kept
+}
+
+TEST_F(ComboBoxTest, NoButtonShowsTheButtonOnlyWithFocus)
+{
+    c.create("x=10,y=20,xs=100,entries=a|b,nobutton");
+    const int bx = 10 + c.buttonx + 2, by = 20 + c.geom.ys / 2;
+    EXPECT_EQ(pixel(bx, by), c.bgcolor);
+    kxtest_event(c, KX_EV_FOCUS_IN);
+    EXPECT_EQ(pixel(bx, by), kxgui_color(KX_GUI_GREY));
+    kxComboBox g;
+    g.create("x=10,y=60,xs=100,entries=a|b,grey");
+    click(30, 65);
+    EXPECT_FALSE(g.open);
+    EXPECT_EQ(kxtest_event(g, KX_EV_FOCUS_IN), 0);
+}
+
+TEST_F(ComboBoxTest, TooManyOrTooLongEntriesAreCut)
+{
+    std::string list;
+    for (int i = 0; i < 120; i++)
+        list += (i ? "|" : "") + std::to_string(i);
+    c.create("x=10,y=20,xs=100,entries=%s", list.c_str());
+    EXPECT_EQ(c.count, KX_COMBO_ENTRIES);
+    kxComboBox l;
+    l.create("x=10,y=60,xs=100,entries=%s", std::string(200, 'w').c_str());
+    EXPECT_EQ(std::strlen(l.entries[0]), static_cast<std::size_t>(KX_COMBO_ENTRY - 1));
+    kxComboBox e;
+    e.create("x=10,y=100,xs=100");
+    char buf[4] = "x";
+    e.selected_text(buf, sizeof buf);
+    EXPECT_STREQ(buf, "");
+    kxtest_event(e, KX_EV_WHEEL_DOWN, 0, 0);
+    click(30, 105);  // an empty list opens and closes without trouble
+    click(30, 105);
+}
+
+} // namespace
