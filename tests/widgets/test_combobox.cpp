@@ -89,6 +89,19 @@ TEST_F(ComboBoxTest, AClickBelowTheLastLineClosesWithoutAChange)
     EXPECT_FALSE(c.open);
     EXPECT_EQ(shown(), "a");
     EXPECT_EQ(posted(c.ids[0]), 1);
+    // Above the popup: a release there (the end of the opening click) is
+    // ignored, a press closes the list.
+    click(30, 25);
+    ASSERT_TRUE(c.open);
+    posted(0);
+    kxheadless_release(pop(), 1, 30, -10);
+    pump();
+    EXPECT_TRUE(c.open);
+    kxheadless_press(pop(), 1, 30, -10);
+    pump();
+    EXPECT_FALSE(c.open);
+    EXPECT_EQ(shown(), "a");
+    EXPECT_EQ(posted(c.ids[0]), 1);
 }
 
 TEST_F(ComboBoxTest, EnterDownEnterChoosesWithoutAnEvent)

@@ -40,7 +40,8 @@ TEST_F(InputTest, EveryInputWidgetInItsStatesIsDrawnToASheet)
     ud.draw();
 
     kxListBox lb, marked;
-    lb.create("x=180,y=10,xs=140,ys=100,entries=eins|zwei|drei|vier|f\xfcnf|sechs|sieben|acht|neun");
+    lb.create("x=180,y=10,xs=140,ys=100,"
+              "entries=eins|zwei|drei|vier|f\xfcnf|sechs|sieben|acht|neun");
     marked.create("x=180,y=130,xs=140,ys=100,markedlines,entries=rot|gr\xfcn|blau|gelb");
     marked.select(2);
 

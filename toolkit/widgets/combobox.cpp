@@ -48,7 +48,7 @@ kxView *popup_view(kxComboBox *c)
     return c->popup && c->popup->created ? &c->popup->views[c->popup->current] : nullptr;
 }
 
-void popup_event(void *obj, int id, kxarg a, kxarg b, kxarg)
+void popup_event(void *obj, int id, kxarg, kxarg b, kxarg)
 {
     auto *c = static_cast<kxComboBox *>(obj);
     kxView *v = popup_view(c);
@@ -57,7 +57,6 @@ void popup_event(void *obj, int id, kxarg a, kxarg b, kxarg)
     int y = static_cast<int>(b);
     int fh = std::max(kxfont_height(c->font), 1);
     int line = (y - 2) / fh;
-    (void)a;
     if (id == v->ids[KX_ID_MOTION]) {
         if (y > 0 && line < c->count && line != c->highlighted) {
             c->highlighted = line;
@@ -213,7 +212,8 @@ void kxComboBox::create(const char *fmt, ...)
     if (kxcfgstr_entries(t.tok, t.start, list, sizeof list)) {
         char e[KX_CFG_TEXT];
         // Entries beyond the table, and the end of long ones, are left out.
-        for (const char *p = list; count < KX_COMBO_ENTRIES && (p = kxcfgstr_nextentry(p, e, sizeof e));)
+        const char *p = list;
+        while (count < KX_COMBO_ENTRIES && (p = kxcfgstr_nextentry(p, e, sizeof e)))
             std::snprintf(entries[count++], KX_COMBO_ENTRY, "%.*s", KX_COMBO_ENTRY - 1, e);
     }
     int start = kxcfgstr_getint(t.text, "start", 0);
@@ -226,7 +226,8 @@ void kxComboBox::create(const char *fmt, ...)
     kxcfgstr_defaultsize(&geom, widest + fh + 12, fh + 4);
     kxcfgstr_resolve(&geom);
     created = 1;
-    kxwidget_register(this, handler, KX_REG_MOUSE | KX_REG_FOCUSABLE | KX_REG_HOVER | KX_REG_SCROLLS);
+    kxwidget_register(this, handler,
+                      KX_REG_MOUSE | KX_REG_FOCUSABLE | KX_REG_HOVER | KX_REG_SCROLLS);
     layout(this);
     draw();
 }
@@ -279,6 +280,10 @@ void kxComboBox::open_popup(int highlight)
     }
     kxwindow_create(popup.get(), ",x=%d,y=%d,xs=%d,ys=%d,popup,modal", popx, popy, popw, poph);
     kxwindow_set_hook(popup.get(), popup_event, this);
+    // The popup holds the pointer: its view reports presses above it too, so
+    // that a click outside closes the list.
+    if (kxView *v = popup_view(this))
+        v->grabbing = 1;
     highlighted = highlight;
     open = true;
     draw_list();

@@ -212,7 +212,8 @@ int kxUpDownControl::read_value() const
 
 void kxUpDownControl::step(int direction, bool silent)
 {
-    long long v = static_cast<long long>(read_value()) + static_cast<long long>(direction) * step_size;
+    long long v = static_cast<long long>(read_value()) +
+                  static_cast<long long>(direction) * step_size;
     kxlineinput_hidecursor(this);
     kxupdown_format(this, clamp_int(v), text, sizeof text);
     kxlineinput_clearselection(this);
