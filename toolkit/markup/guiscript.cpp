@@ -566,6 +566,7 @@ void drop_elements(S *s)
 void kxgui_init(kxGUIScript *s)
 {
     *s = kxGUIScript{};
+    s->x = s->leftborder;
     s->elements.assign(KX_GUI_ELEMENTS, kxguielement{});
     s->normalfont = loadfont("Arial16");
     s->boldfont = loadfont("Arial16b");

@@ -15,7 +15,7 @@ constexpr int KX_GUI_MAX_ELEMENTS = 100000;
 constexpr int KX_GUI_NAME = 40;           // 39 characters and the end
 constexpr int KX_GUI_TYPE = 21;           // 20 characters and the end
 constexpr int KX_GUI_FORMAT_FACTOR = 10;  // formatted text: ten times the markup
-constexpr int KX_GUI_FORMAT_MIN = 4096;
+constexpr int KX_GUI_FORMAT_MIN = 65536;  // room for pages passed as "%s"
 constexpr int KX_GUI_COORD_LIMIT = 10000000;  // positions are held within +-this
 constexpr int KX_GUI_IMAGES = 64;         // in-memory pictures the markup may name
 
