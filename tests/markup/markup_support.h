@@ -11,10 +11,10 @@
 #include "support.h"
 
 inline const char *const MAIN_PAGE =
-    "<b>Quenlorix</b> dient zum Testen von Kommunikationsprotokollen über eine serielle "
-    "Schnittstelle. Es können verschiedene Strings eingegeben und gesendet werden, der "
+    "<b>Quenlorix</b> dient zum Testen von Kommunikationsprotokollen \xfc" "ber eine serielle "
+    "Schnittstelle. Es k\xf6" "nnen verschiedene Strings eingegeben und gesendet werden, der "
     "gesamte Datenaustausch wird im unteren Fenster aufgezeichnet.\n"
-    "Strings und Kommentare sind editierbar, die Einträge werden beim Beenden des Programmes "
+    "Strings und Kommentare sind editierbar, die Eintr\xe4" "ge werden beim Beenden des Programmes "
     "gespeichert.\n\n"
     "<table=tab,3dframe>zu sendender String#bold width=400,Kommentar#bold width=220, \n"
     "-,-,-\n"
@@ -28,7 +28,7 @@ inline const char *const MAIN_PAGE =
 
 inline const char *const DIALOG_PAGE =
     "Die Schnittstelle ist immer mit 8 Datenbits, einem Start- und einen Stopp-Bit sowie "
-    "ohne Parität konfiguriert.\n\n\n"
+    "ohne Parit\xe4" "t konfiguriert.\n\n\n"
     "COM-Port: <x=200><updowncontrol=udPort,xs=80,min=1,max=255>\n\n"
     "Baudrate:<x=200><combobox=cbBaud,xs=80,entries=300|1200|2400|9600|19200|57600|115200>"
     "\n\n\n"
