@@ -1,0 +1,244 @@
+// Markup pages laid out in a window on the headless host.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "graphics/font.h"
+#include "graphics/text.h"
+#include "io/terminal.h"
+#include "markup/named.h"
+#include "markup/table.h"
+#include "markup_support.h"
+#include "widgets/button.h"
+#include "widgets/combobox.h"
+#include "widgets/updown.h"
+
+namespace {
+
+using GuiScript = MarkupTest;
+
+TEST_F(GuiScript, TheApplicationsMainPageHoldsItsTableTerminalAndFooter)
+{
+    open();
+    std::string log = kxtest_output_dir() + "/markup_main.log";
+    int end = kxgui_setcontent(gui, MAIN_PAGE, log.c_str());
+    auto *tab = static_cast<kxTable *>(kxgui_find(gui, "tab"));
+    auto *term = static_cast<kxTerminal *>(kxgui_find(gui, "term"));
+    ASSERT_NE(tab, nullptr);
+    ASSERT_NE(term, nullptr);
+    EXPECT_EQ(tab->columns, 3);
+    EXPECT_EQ(tab->rows, 15);
+    // The text wraps into several lines above the table; the terminal follows it.
+    const int lh = kxfont_height(gui->normalfont);
+    EXPECT_GT(tab->y, 10 + 3 * lh);
+    EXPECT_EQ(term->geom.y, tab->y + 15 * tab->lineheight - 2);
+    EXPECT_EQ(term->geom.x, 10);
+    EXPECT_LE(term->geom.y + term->geom.ys, 560);
+    // The footer is drawn in the small font at 565, 560 and is the page's end.
+    EXPECT_EQ(end, 560);
+    EXPECT_GT(inked(565, 560, 700, 567), 0);
+    ASSERT_NE(kxfont_get(gui->font), nullptr);
+    EXPECT_STREQ(kxfont_get(gui->font)->name, "5x7");
+    // Row 5's button belongs to the table, not to the markup's names.
+    kxtablecell *c = kxtable_cell(tab, 2, 5);
+    ASSERT_NE(c, nullptr);
+    ASSERT_NE(c->button, nullptr);
+    EXPECT_EQ(kxtable_rowevent(tab, c->button->ids[0], 5), 2);
+    EXPECT_FALSE(kxgui_fired(gui, c->button->ids[0], "tab"));
+    EXPECT_TRUE(kxtest_write_ppm(kxtest_output_dir() + "/markup_main.ppm", win->plat.pixmap));
+}
+
+TEST_F(GuiScript, TheSettingsDialogPlacesItsWidgets)
+{
+    open("t,x=0,y=0,xs=300,ys=200");
+    kxgui_setcontent(gui, DIALOG_PAGE);
+    auto *ud = static_cast<kxUpDownControl *>(kxgui_find(gui, "udPort"));
+    auto *cb = static_cast<kxComboBox *>(kxgui_find(gui, "cbBaud"));
+    auto *ok = static_cast<kxButton *>(kxgui_find(gui, "btOK"));
+    auto *cancel = static_cast<kxButton *>(kxgui_find(gui, "btCancel"));
+    ASSERT_TRUE(ud && cb && ok && cancel);
+    EXPECT_EQ(ud->geom.x, 200);
+    EXPECT_EQ(ud->geom.xs, 80);
+    EXPECT_EQ(cb->geom.x, 200);
+    EXPECT_GT(cb->geom.y, ud->geom.y);
+    // The attributes hold their own x: 25% and 75% of the width, 40% wide.
+    EXPECT_EQ(ok->geom.xs, 120);
+    EXPECT_LT(ok->geom.x, cancel->geom.x);
+    EXPECT_STREQ(ok->caption, "OK");
+    EXPECT_STREQ(cancel->caption, "Abbrechen");
+    EXPECT_GT(ok->geom.y, cb->geom.y);
+}
+
+TEST_F(GuiScript, AnUpDownSitsFourPixelsAboveTheLineAndTextFollowsItsRightEdge)
+{
+    open();
+    kxgui_setcontent(gui, "<x=200><updowncontrol=udPort,xs=80,min=1,max=255>W");
+    auto *ud = static_cast<kxUpDownControl *>(kxgui_find(gui, "udPort"));
+    ASSERT_NE(ud, nullptr);
+    EXPECT_EQ(ud->geom.x, 200);
+    EXPECT_EQ(ud->geom.y, -4);  // the page starts at y 0
+    EXPECT_EQ(gui->x, 280 + kxtext_width(gui->normalfont, "W"));
+}
+
+TEST_F(GuiScript, BoldWordsStayOnTheLineAndTheNextWordIsNormal)
+{
+    open();
+    kxgui_setcontent(gui, "a <b>Fett</b> normal");
+    const int a = kxtext_width(gui->normalfont, "a") + kxtext_width(gui->normalfont, " ");
+    // The space after "/b" is a word of its own, in the normal font.
+    const int fett = kxtext_width(gui->boldfont, "Fett") + kxtext_width(gui->normalfont, " ");
+    EXPECT_NE(gui->normalfont, gui->boldfont);
+    EXPECT_EQ(gui->x, 10 + a + fett + kxtext_width(gui->normalfont, "normal"));
+    EXPECT_EQ(gui->y, 0);
+}
+
+TEST_F(GuiScript, AWordThatDoesNotFitStartsTheNextLine)
+{
+    open("t,x=0,y=0,xs=200,ys=200,bgcolor=white");
+    std::string text;
+    for (int i = 0; i < 20; i++)
+        text += "Wort ";
+    kxgui_setcontent(gui, "%s", text.c_str());
+    const int lh = kxfont_height(gui->normalfont);
+    EXPECT_GE(gui->y, 2 * lh);
+    EXPECT_LE(gui->x, 200 - 20);
+    // Nothing is drawn right of the right border.
+    EXPECT_EQ(inked(181, 0, 200, gui->y + lh), 0);
+    EXPECT_GT(inked(10, lh, 180, 2 * lh), 0);
+}
+
+TEST_F(GuiScript, PercentSignsSurviveAndDirectivesTakeArguments)
+{
+    open();
+    kxgui_setcontent(gui, "<button=b1,%s,x=50%,xs=10%><y=33><save=m%d>", "Knopf", 7);
+    auto *b = static_cast<kxButton *>(kxgui_find(gui, "b1"));
+    ASSERT_NE(b, nullptr);
+    EXPECT_STREQ(b->caption, "Knopf");
+    EXPECT_EQ(b->geom.x, 350 - 35);  // a percentage places the centre
+    EXPECT_EQ(b->geom.xs, 70);
+    EXPECT_EQ(kxgui_getint(gui, "m7"), 33);
+    EXPECT_EQ(kxgui_element(gui, 1)->used, 1);
+    EXPECT_STREQ(kxgui_element(gui, 1)->type, "ypoint");
+}
+
+TEST_F(GuiScript, SettingContentTwiceDestroysTheFirstPagesWidgets)
+{
+    open();
+    kxgui_setcontent(gui, "<button=one,Eins>");
+    auto *first = static_cast<kxButton *>(kxgui_find(gui, "one"));
+    ASSERT_NE(first, nullptr);
+    const int firstid = first->ids[0];
+    kxgui_setcontent(gui, "<button=two,Zwei>");
+    EXPECT_EQ(kxgui_find(gui, "one"), nullptr);
+    ASSERT_NE(kxgui_find(gui, "two"), nullptr);
+    EXPECT_FALSE(kxgui_fired(gui, firstid, "one"));
+    EXPECT_EQ(kxgui_setcontent(gui, ""), 0);
+    EXPECT_EQ(kxgui_find(gui, "two"), nullptr);
+}
+
+TEST_F(GuiScript, TextAfterATerminalStartsFiveBelowItAtTheLeftBorder)
+{
+    open();
+    kxgui_setcontent(gui, "<x=40><terminal=t,lines=3,xs=300>after");
+    auto *t = static_cast<kxTerminal *>(kxgui_find(gui, "t"));
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->geom.x, 40);
+    EXPECT_EQ(t->geom.y, -2);
+    EXPECT_EQ(gui->y, t->geom.y + t->geom.ys + 5);
+    EXPECT_EQ(gui->x, 10 + kxtext_width(gui->normalfont, "after"));
+}
+
+TEST_F(GuiScript, TagsWithoutTextMakeNoWordsAndPositionTagsMove)
+{
+    open();
+    kxgui_setcontent(gui, "<x=100><y=50><xinc=5><yinc=7><ydec=2>");
+    EXPECT_EQ(gui->x, 105);
+    EXPECT_EQ(gui->y, 55);
+    EXPECT_EQ(gui->firsty, -1);  // nothing was placed
+    kxgui_setcontent(gui, "<y=100><save=top><y=300><restore=top><xsave=l><x=5><xrestore=l>");
+    EXPECT_EQ(gui->y, 100);
+    EXPECT_EQ(gui->x, 10);
+    kxgui_setcontent(gui, "<y=10%><x=10%><offset=4><leftborder=30><hline>");
+    EXPECT_EQ(gui->y, 57 + 4 + 12);
+    EXPECT_EQ(gui->x, 30);
+    EXPECT_EQ(pixel(40, 57 + 4 + 5), 0xD0D0D0);
+    EXPECT_EQ(pixel(40, 57 + 4 + 6), 0xF0F0F0);
+}
+
+TEST_F(GuiScript, FillrectCharsAndAnUnknownPicture)
+{
+    open();
+    kxgui_setcontent(gui, "<x=20><y=30><fillrect=10,5,ff0000><achar=CQ>");
+    EXPECT_EQ(pixel(20, 30), 0xFF0000);
+    EXPECT_EQ(pixel(29, 34), 0xFF0000);
+    EXPECT_EQ(pixel(30, 34), 0xFFFFFF);
+    EXPECT_EQ(gui->textcolor, 0xFF0000);
+    EXPECT_EQ(gui->x, 20 + kxtext_width(gui->normalfont, "Q"));
+    kxgui_setcontent(gui, "<image=/nonexistent/bild.bmp>");
+    EXPECT_GT(gui->y, 0);  // the not-found text ends with a line feed
+    EXPECT_GT(inked(10, 0, 690, 20), 0);
+}
+
+TEST_F(GuiScript, InMemoryPicturesMustBeAnnounced)
+{
+    open();
+    static const char *const dot[] = {"2 3 1 1", "x c #00ff00", "xx", "xx", "xx", nullptr};
+    char page[100];
+    std::snprintf(page, sizeof page, "<x=50><y=40><image_xpm=%p>", static_cast<const void *>(dot));
+    std::string out = kxtest_stdout([&] { kxgui_setcontent(gui, "%s", page); });
+    EXPECT_NE(out.find("unknown image address"), std::string::npos);
+    EXPECT_EQ(pixel(50, 40), 0xFFFFFF);
+    kxgui_allowimage(dot);
+    kxgui_setcontent(gui, "%s", page);
+    EXPECT_EQ(pixel(50, 40), 0x00FF00);
+    EXPECT_EQ(gui->y, 43);
+    kxgui_forbidimage(dot);
+}
+
+TEST_F(GuiScript, ManyElementsGrowTheTable)
+{
+    open();
+    std::string page;
+    for (int i = 0; i < 10000; i++)
+        page += "<save=p" + std::to_string(i) + ">";
+    kxgui_setcontent(gui, page.c_str());
+    ASSERT_GE(kxgui_elementcount(gui), 10000 + 10);
+    EXPECT_STREQ(kxgui_element(gui, 9999)->name, "p9999");
+    // A page longer than the formatting buffer is cut, not overrun.
+    std::string out = kxtest_stdout([&] { kxgui_setcontent(gui, "%s", page.c_str()); });
+    EXPECT_LT(kxgui_elementcount(gui), 10000);
+}
+
+TEST_F(GuiScript, HostileMarkupNeverFaults)
+{
+    open("t,x=0,y=0,xs=300,ys=200");
+    const char *cases[] = {
+        "<unterminated", "<x=99999999999999999999>W", "<y=-99999999999><yinc=2147483647>x",
+        "<fillrect=>", "<fillrect=99999999,99999999,zz>", "<achar=>", "<achar=B>", "<char=>",
+        "<button=>", "<button=,>", "<restore=nothing>", "<standardview=none>", "<table=t>a,b",
+        "<center>nie beendet", "<font=doesnotexist>x", "<link=l>", "<bullet=1><bullet=2>",
+        "<editor=e,lines=3>", "<slide=s>", "<table=>\n-,-\n</table>", ">>><<<>>", "%",
+        "<image_xpm=0x10>", "<memimage=zz>",
+    };
+    for (const char *c : cases) {
+        kxtest_stdout([&] { kxgui_setcontent(gui, "%s", c); });
+        EXPECT_GE(kxgui_elementcount(gui), KX_GUI_ELEMENTS) << c;
+    }
+    // A seeded random mix of tag pieces and text.
+    const char *pieces[] = {"<", ">", "=", ",", "b", "/b", "x", "y", "%", "%d", "button",
+                            "lineinput", "table", "/table", "center", "/center", "\n", " ",
+                            "-", "#edit", "999999999", "save", "restore", "font", "br", "hline",
+                            "terminal", "checkbox", "listbox", "combobox", "achar", "fillrect"};
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 100; round++) {
+        std::string page;
+        for (int i = 0; i < 60; i++)
+            page += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+        kxtest_stdout([&] { kxgui_setcontent(gui, "%s", page.c_str()); });
+    }
+    kxgui_clear(gui);
+    EXPECT_FALSE(gui->content);
+}
+
+} // namespace

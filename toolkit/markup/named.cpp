@@ -1,0 +1,167 @@
+#include "markup/named.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "io/terminal.h"
+#include "markup/guiwidgets.h"
+#include "widgets/button.h"
+#include "widgets/checkbox.h"
+#include "widgets/combobox.h"
+#include "widgets/lineinput.h"
+#include "widgets/listbox.h"
+#include "widgets/updown.h"
+
+namespace {
+
+bool is(const kxguielement &e, const char *type) { return std::strcmp(e.type, type) == 0; }
+
+// Types whose main id belongs to the element.  Tables, editors and progress
+// bars never match: a table's cells are asked of the table.
+constexpr const char *firing[] = {"button",   "link",   "switchbutton", "checkbox",
+                                  "terminal", "view",   "listbox",      "tabbar",
+                                  "slide",    "updowncontrol", "lineinput", "combobox"};
+
+int readint(const char *t)
+{
+    long v = std::strtol(t, nullptr, 10);
+    return v > 2147483647L ? 2147483647 : v < -2147483647L - 1 ? -2147483647 - 1 : static_cast<int>(v);
+}
+
+// Runs op on every element with the name until it answers true.
+template <class F> bool each(kxGUIScript *s, const char *name, F op)
+{
+    if (!name)
+        return false;
+    for (int i = 0; i < kxgui_elementcount(s); i++) {
+        kxguielement *e = kxgui_element(s, i);
+        if (e->used && std::strcmp(e->name, name) == 0 && op(*e))
+            return true;
+    }
+    return false;
+}
+
+void copyout(char *out, std::size_t cap, const char *text)
+{
+    if (out && cap)
+        std::snprintf(out, cap, "%s", text);
+}
+
+} // namespace
+
+void *kxgui_find(kxGUIScript *s, const char *name)
+{
+    void *found = nullptr;
+    each(s, name, [&](kxguielement &e) { return (found = e.widget), true; });
+    return found;
+}
+
+bool kxgui_fired(kxGUIScript *s, int id, const char *name)
+{
+    for (int i = 0; i < kxgui_elementcount(s); i++) {
+        const kxguielement *e = kxgui_element(s, i);
+        if (!e->used)
+            continue;
+        bool fires = false;
+        for (const char *t : firing)
+            fires = fires || is(*e, t);
+        const kxwidget *h = fires ? kxgui_header(e->type, e->widget) : nullptr;
+        if (h && h->ids[0] == id) {
+            char owner[KX_GUI_FIRED_NAME];
+            std::snprintf(owner, sizeof owner, "%s", e->name);
+            return name && std::strcmp(owner, name) == 0;
+        }
+    }
+    return false;
+}
+
+int kxgui_getint(kxGUIScript *s, const char *name)
+{
+    int v = 0;
+    each(s, name, [&](kxguielement &e) {
+        if (is(e, "lineinput"))
+            v = readint(static_cast<kxLineInput *>(e.widget)->get_text());
+        else if (is(e, "updowncontrol"))
+            v = readint(static_cast<kxUpDownControl *>(e.widget)->get_text());
+        else if (is(e, "listbox"))
+            v = static_cast<kxListBox *>(e.widget)->selected_index();
+        else if (is(e, "button"))
+            v = static_cast<kxButton *>(e.widget)->is_pressed();
+        else if (is(e, "checkbox"))
+            v = static_cast<kxCheckBox *>(e.widget)->is_checked();
+        else if (is(e, "combobox"))
+            v = static_cast<kxComboBox *>(e.widget)->selected;
+        else if (is(e, "xpoint") || is(e, "ypoint"))
+            v = e.coord;
+        // switchbutton, tabbar, slide, progressbar: wired when they exist.
+        else
+            return false;
+        return true;
+    });
+    return v;
+}
+
+bool kxgui_gettext(kxGUIScript *s, const char *name, char *out, std::size_t cap)
+{
+    return each(s, name, [&](kxguielement &e) {
+        if (is(e, "lineinput"))
+            copyout(out, cap, static_cast<kxLineInput *>(e.widget)->get_text());
+        else if (is(e, "updowncontrol"))
+            copyout(out, cap, static_cast<kxUpDownControl *>(e.widget)->get_text());
+        else if (is(e, "listbox")) {
+            auto *l = static_cast<kxListBox *>(e.widget);
+            if (l->selected_index() >= 0 && out && cap)
+                l->selected_text(out, static_cast<int>(cap));
+        } else if (is(e, "combobox")) {
+            if (out && cap)
+                static_cast<kxComboBox *>(e.widget)->selected_text(out, static_cast<int>(cap));
+        }
+        // editor: wired when it exists.
+        else
+            return false;
+        return true;
+    });
+}
+
+bool kxgui_settext(kxGUIScript *s, const char *name, const char *text)
+{
+    if (!text)
+        return false;
+    return each(s, name, [&](kxguielement &e) {
+        if (is(e, "lineinput"))
+            static_cast<kxLineInput *>(e.widget)->set_text(text);
+        else if (is(e, "updowncontrol"))
+            static_cast<kxUpDownControl *>(e.widget)->set_text(text);
+        else if (is(e, "combobox"))
+            static_cast<kxComboBox *>(e.widget)->select_text(text);
+        else if (is(e, "terminal"))
+            kxterm_settext(static_cast<kxTerminal *>(e.widget), text);
+        // slide, editor: wired when they exist.
+        else
+            return false;
+        return true;
+    });
+}
+
+bool kxgui_setint(kxGUIScript *s, const char *name, int value)
+{
+    return each(s, name, [&](kxguielement &e) {
+        if (is(e, "listbox"))
+            static_cast<kxListBox *>(e.widget)->select(value < 0 ? 0 : value);
+        else if (is(e, "lineinput"))
+            static_cast<kxLineInput *>(e.widget)->set_textf("%d", value);
+        else if (is(e, "updowncontrol"))
+            static_cast<kxUpDownControl *>(e.widget)->set_value(value);
+        else if (is(e, "checkbox"))
+            static_cast<kxCheckBox *>(e.widget)->set_checked(value != 0);
+        else if (is(e, "button"))
+            static_cast<kxButton *>(e.widget)->set_pressed(value != 0);
+        else if (is(e, "combobox"))
+            static_cast<kxComboBox *>(e.widget)->select(value);
+        // switchbutton, tabbar, slide, progressbar: wired when they exist.
+        else
+            return false;
+        return true;
+    });
+}
