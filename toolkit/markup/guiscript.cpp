@@ -62,7 +62,9 @@ int readpos(const char *arg, int whole)
     return clamp(v);
 }
 
-int loadfont(const char *name)
+// The font's handle; fallback (after a diagnostic when it is -1) when there
+// is no such font.
+int loadfont(const char *name, int fallback = -1)
 {
     int slot = kxfont_findbyname(name);
     if (slot < 0)
@@ -71,6 +73,8 @@ int loadfont(const char *name)
         return kxfont_get(slot)->handle;
     if (const char *const *lines = kxfontdata_page(name))
         return kxfont_loadfromtext(lines, name);
+    if (fallback >= 0)
+        return fallback;
     std::printf("kxgui: font %.60s not found\n", name);
     return 0;
 }
@@ -371,7 +375,8 @@ void setfont(kxGUIScript *s, const char *name)
     } else {
         char bold[KX_GUI_NAME + 2];
         std::snprintf(bold, sizeof bold, "%.39sb", name);
-        s->boldfont = loadfont(bold);
+        // A font without a bold cut ("5x7") stays itself in bold.
+        s->boldfont = loadfont(bold, s->normalfont);
     }
     s->font = s->normalfont;
 }
