@@ -196,6 +196,33 @@ TEST_F(GuiScript, InMemoryPicturesMustBeAnnounced)
     kxgui_forbidimage(dot);
 }
 
+TEST_F(GuiScript, CentredTextLinksAndBullets)
+{
+    open();
+    kxgui_setcontent(gui, "<y=100><center>Mitte\n</center>");
+    const int w = kxtext_width(gui->normalfont, "Mitte");
+    const int x = 10 + (700 - 20 - 10 - w) / 2;
+    const int lh = kxfont_height(gui->normalfont);
+    EXPECT_EQ(gui->y, 100 + lh);
+    EXPECT_GT(inked(x, 100, x + w, 100 + lh), 0);
+    EXPECT_EQ(inked(0, 100, x - 1, 100 + lh), 0);
+    EXPECT_EQ(inked(x + w + 1, 100, 700, 100 + lh), 0);
+
+    kxgui_setcontent(gui, "<x=650><link=l1,Verweis><bullet=1>");
+    auto *l = static_cast<kxButton *>(kxgui_find(gui, "l1"));
+    ASSERT_NE(l, nullptr);
+    EXPECT_STREQ(kxgui_element(gui, 0)->type, "link");
+    // It does not fit before the right border, so it starts the next line.
+    EXPECT_EQ(l->geom.x, 10);
+    EXPECT_EQ(l->geom.y, lh);
+    EXPECT_TRUE(l->hyperlink);
+    EXPECT_TRUE(kxgui_fired(gui, l->ids[0], "l1"));
+    const int bx = 10 + kxtext_width(gui->normalfont, "Verweis");
+    EXPECT_EQ(pixel(bx + 2, lh + 4 + 2), 0x000000);  // the bullet, 4 below the line
+    EXPECT_EQ(gui->x, 10 + 12);  // after the bullet
+    EXPECT_EQ(gui->y, lh);
+}
+
 TEST_F(GuiScript, ManyElementsGrowTheTable)
 {
     open();

@@ -565,6 +565,8 @@ void drop_elements(S *s)
 
 void kxgui_init(kxGUIScript *s)
 {
+    // Widgets of an earlier page are not left behind.
+    drop_elements(s);
     *s = kxGUIScript{};
     s->x = s->leftborder;
     s->elements.assign(KX_GUI_ELEMENTS, kxguielement{});
@@ -577,9 +579,6 @@ namespace {
 
 int setformatted(S *s, const char *text)
 {
-    if (s->content) {
-        kxgui_clear(s);
-    }
     kxgui_init(s);
     s->firsty = -1;
     if (!text || !*text)
