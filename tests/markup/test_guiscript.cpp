@@ -122,6 +122,24 @@ TEST_F(GuiScript, PercentSignsSurviveAndDirectivesTakeArguments)
     EXPECT_STREQ(kxgui_element(gui, 1)->type, "ypoint");
 }
 
+TEST_F(GuiScript, CreateFormatsOnceAndFontsPairWithTheirBoldFace)
+{
+    open();
+    kxgui_create(gui, "<button=b,%s>", "50%d");
+    auto *b = static_cast<kxButton *>(kxgui_find(gui, "b"));
+    ASSERT_NE(b, nullptr);
+    EXPECT_STREQ(b->caption, "50%d");
+    kxgui_setcontent(gui, "<font=Arial12>a<b>b");
+    ASSERT_NE(kxfont_get(gui->boldfont), nullptr);
+    EXPECT_STREQ(kxfont_get(gui->boldfont)->name, "Arial12b");
+    EXPECT_EQ(gui->font, gui->boldfont);
+    kxgui_setcontent(gui, "<font=var13>a");
+    EXPECT_EQ(gui->boldfont, gui->normalfont);
+    // An unknown font is reported once and leaves a usable page.
+    std::string out = kxtest_stdout([&] { kxgui_setcontent(gui, "<font=Nirgends>a"); });
+    EXPECT_NE(out.find("kxgui: font Nirgends not found\n"), std::string::npos);
+}
+
 TEST_F(GuiScript, SettingContentTwiceDestroysTheFirstPagesWidgets)
 {
     open();
