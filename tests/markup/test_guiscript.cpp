@@ -122,6 +122,24 @@ TEST_F(GuiScript, PercentSignsSurviveAndDirectivesTakeArguments)
     EXPECT_STREQ(kxgui_element(gui, 1)->type, "ypoint");
 }
 
+TEST_F(GuiScript, CreateFormatsOnceAndFontsPairWithTheirBoldFace)
+{
+    open();
+    kxgui_create(gui, "<button=b,%s>", "50%d");
+    auto *b = static_cast<kxButton *>(kxgui_find(gui, "b"));
+    ASSERT_NE(b, nullptr);
+    EXPECT_STREQ(b->caption, "50%d");
+    kxgui_setcontent(gui, "<font=Arial12>a<b>b");
+    ASSERT_NE(kxfont_get(gui->boldfont), nullptr);
+    EXPECT_STREQ(kxfont_get(gui->boldfont)->name, "Arial12b");
+    EXPECT_EQ(gui->font, gui->boldfont);
+    kxgui_setcontent(gui, "<font=var13>a");
+    EXPECT_EQ(gui->boldfont, gui->normalfont);
+    // An unknown font is reported once and leaves a usable page.
+    std::string out = kxtest_stdout([&] { kxgui_setcontent(gui, "<font=Nirgends>a"); });
+    EXPECT_NE(out.find("kxgui: font Nirgends not found\n"), std::string::npos);
+}
+
 TEST_F(GuiScript, SettingContentTwiceDestroysTheFirstPagesWidgets)
 {
     open();
@@ -194,6 +212,33 @@ TEST_F(GuiScript, InMemoryPicturesMustBeAnnounced)
     EXPECT_EQ(pixel(50, 40), 0x00FF00);
     EXPECT_EQ(gui->y, 43);
     kxgui_forbidimage(dot);
+}
+
+TEST_F(GuiScript, CentredTextLinksAndBullets)
+{
+    open();
+    kxgui_setcontent(gui, "<y=100><center>Mitte\n</center>");
+    const int w = kxtext_width(gui->normalfont, "Mitte");
+    const int x = 10 + (700 - 20 - 10 - w) / 2;
+    const int lh = kxfont_height(gui->normalfont);
+    EXPECT_EQ(gui->y, 100 + lh);
+    EXPECT_GT(inked(x, 100, x + w, 100 + lh), 0);
+    EXPECT_EQ(inked(0, 100, x - 1, 100 + lh), 0);
+    EXPECT_EQ(inked(x + w + 1, 100, 700, 100 + lh), 0);
+
+    kxgui_setcontent(gui, "<x=650><link=l1,Verweis><bullet=1>");
+    auto *l = static_cast<kxButton *>(kxgui_find(gui, "l1"));
+    ASSERT_NE(l, nullptr);
+    EXPECT_STREQ(kxgui_element(gui, 0)->type, "link");
+    // It does not fit before the right border, so it starts the next line.
+    EXPECT_EQ(l->geom.x, 10);
+    EXPECT_EQ(l->geom.y, lh);
+    EXPECT_TRUE(l->hyperlink);
+    EXPECT_TRUE(kxgui_fired(gui, l->ids[0], "l1"));
+    const int bx = 10 + kxtext_width(gui->normalfont, "Verweis");
+    EXPECT_EQ(pixel(bx + 2, lh + 4 + 2), 0x000000);  // the bullet, 4 below the line
+    EXPECT_EQ(gui->x, 10 + 12);  // after the bullet
+    EXPECT_EQ(gui->y, lh);
 }
 
 TEST_F(GuiScript, ManyElementsGrowTheTable)

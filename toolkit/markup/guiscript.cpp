@@ -13,23 +13,18 @@
 #include "graphics/fonts/fontdata.h"
 #include "graphics/image.h"
 #include "graphics/pixmap.h"
+#include "markup/guilayout.h"
 #include "markup/guiwidgets.h"
 #include "markup/table.h"
 #include "widgets/button.h"
 #include "widgets/cfgstr.h"
 
-namespace {
+namespace kxguil {
 
-constexpr const char *WORD_ENDS = "\n\r !,-.:;?";
+const char *const WORD_ENDS = "\n\r !,-.:;?";
 constexpr int ACHAR_COLOURS[16] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080,
                                    0x808000, 0x808080, 0xC0C0C0, 0x0000FF, 0x00FF00, 0x00FFFF,
                                    0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
-
-const char *const bullet_xpm[] = {
-    "5 5 2 1", ". c None", "o c #000000", ".ooo.", "ooooo", "ooooo", "ooooo", ".ooo.", nullptr,
-};
-
-const void *allowed_images[KX_GUI_IMAGES] = {};
 
 int clamp(long long v)
 {
@@ -37,7 +32,7 @@ int clamp(long long v)
 }
 
 // A decimal number with optional sign, saturating; *end after its digits.
-long long readnum(const char *p, const char **end = nullptr)
+long long readnum(const char *p, const char **end)
 {
     while (*p == ' ')
         p++;
@@ -114,17 +109,6 @@ const char *firstitem(const char *arg, char *out, std::size_t cap)
     return *p ? p + 1 : p;
 }
 
-// The in-memory picture an argument names, if the program announced it.
-const void *imageaddress(const char *arg)
-{
-    unsigned long long a = std::strtoull(arg, nullptr, 16);
-    for (const void *p : allowed_images)
-        if (p && reinterpret_cast<unsigned long long>(p) == a)
-            return p;
-    std::printf("kxgui: unknown image address %.30s\n", arg);
-    return nullptr;
-}
-
 void layout_word(kxGUIScript *s, std::string word)
 {
     if (s->centring) {
@@ -172,6 +156,17 @@ kxguielement *newelement(kxGUIScript *s, const char *name, const char *type, voi
     return nullptr;
 }
 
+bool hasownx(const char *attr)
+{
+    return std::strncmp(attr, "x=", 2) == 0 || std::strstr(attr, ",x=");
+}
+
+} // namespace kxguil
+
+using namespace kxguil;
+
+namespace {
+
 void grow(kxGUIScript *s)
 {
     int used = 0;
@@ -188,11 +183,6 @@ kxguielement *findmark(kxGUIScript *s, const char *name, const char *type)
         if (e.used && std::strcmp(e.name, name) == 0 && std::strcmp(e.type, type) == 0)
             return &e;
     return nullptr;
-}
-
-bool hasownx(const char *attr)
-{
-    return std::strncmp(attr, "x=", 2) == 0 || std::strstr(attr, ",x=");
 }
 
 void embed(kxGUIScript *s, const kxguitype *t, const char *arg)
@@ -258,67 +248,6 @@ void link(kxGUIScript *s, const char *arg)
         return;
     }
     s->x = std::min(s->x + w, limitx(s) - 1);
-}
-
-void image(kxGUIScript *s, const char *arg)
-{
-    char file[KX_CFG_TEXT];
-    std::size_t n = std::strcspn(arg, ",");
-    std::snprintf(file, sizeof file, "%.*s", static_cast<int>(std::min<std::size_t>(n, 900)), arg);
-    int w = 0, h = 0;
-    if (!kxgetpicturesizes(file, &w, &h)) {
-        std::string msg = std::string("#### IMAGE NOT FOUND: ") + file + " ####\n";
-        // Laid out word by word, as text from the markup would be.
-        std::size_t p = 0;
-        while (p < msg.size()) {
-            std::size_t e = msg.find_first_of(WORD_ENDS, p);
-            e = e == std::string::npos ? msg.size() : e + 1;
-            layout_word(s, msg.substr(p, e - p));
-            p = e;
-        }
-        return;
-    }
-    touch(s);
-    if (s->centring)
-        s->x = (pagew() - w) / 2;
-    if (hasownx(arg + n))
-        kxdraw_picture("%s,y=%d", arg, s->y);
-    else
-        kxdraw_picture("%s,x=%d,y=%d", arg, s->x, s->y);
-    s->y = clamp(static_cast<long long>(s->y) + h);
-    s->x = s->leftborder;
-}
-
-void xpmimage(kxGUIScript *s, const char *arg)
-{
-    auto *xpm = static_cast<const char *const *>(imageaddress(arg));
-    if (!xpm)
-        return;
-    touch(s);
-    const char *attr = std::strchr(arg, ',');
-    attr = attr ? attr + 1 : "";
-    if (hasownx(attr))
-        kxdraw_xpm(xpm, "%s,y=%d", attr, s->y);
-    else
-        kxdraw_xpm(xpm, "x=%d,y=%d,%s", s->x, s->y, attr);
-    int w = 0, h = 0;
-    if (xpm[0])
-        std::sscanf(xpm[0], "%d %d", &w, &h);
-    s->y = clamp(static_cast<long long>(s->y) + std::clamp(h, 0, KX_GUI_COORD_LIMIT));
-    s->x = s->leftborder;
-}
-
-void memimage(kxGUIScript *s, const char *arg)
-{
-    auto *px = static_cast<const kxpxmap *>(imageaddress(arg));
-    if (!px)
-        return;
-    touch(s);
-    if (s->centring)
-        s->x = s->leftborder + (pagew() - s->rightborder - s->leftborder - px->width) / 2;
-    kxdraw_copy(s->x, s->y, px);
-    s->x = clamp(static_cast<long long>(s->x) + px->width);
-    s->y = clamp(static_cast<long long>(s->y) + px->height);
 }
 
 void endcentre(kxGUIScript *s)
@@ -490,15 +419,7 @@ const TagRow tags[] = {
     {"image", image},
     {"image_xpm", xpmimage},
     {"memimage", memimage},
-    {"bullet",
-     [](S *s, const char *a) {
-         if (std::strcmp(a, "1") != 0) {
-             s->x = s->leftborder;
-             return;
-         }
-         kxdraw_xpm(bullet_xpm, "x=%d,y=%d", s->x, s->y + 4);
-         s->x = s->leftborder + 12;
-     }},
+    {"bullet", bullet},
     {"link", link},
     {"linkcolor", [](S *s, const char *a) { s->linktext = kxcfgstr_colorvalue(a, s->linktext); }},
     {"linkbackground", [](S *s, const char *a) { s->linkbg = kxcfgstr_colorvalue(a, s->linkbg); }},
@@ -570,6 +491,8 @@ void drop_elements(S *s)
 
 void kxgui_init(kxGUIScript *s)
 {
+    // Widgets of an earlier page are not left behind.
+    drop_elements(s);
     *s = kxGUIScript{};
     s->x = s->leftborder;
     s->elements.assign(KX_GUI_ELEMENTS, kxguielement{});
@@ -582,9 +505,6 @@ namespace {
 
 int setformatted(S *s, const char *text)
 {
-    if (s->content) {
-        kxgui_clear(s);
-    }
     kxgui_init(s);
     s->firsty = -1;
     if (!text || !*text)
@@ -661,23 +581,6 @@ void kxgui_destroy(kxGUIScript *s)
     s->content = false;
     s->elements.clear();
     s->elements.shrink_to_fit();
-}
-
-void kxgui_allowimage(const void *image)
-{
-    for (const void *&p : allowed_images)
-        if (!p || p == image) {
-            p = image;
-            return;
-        }
-    std::printf("kxgui_allowimage: too many images\n");
-}
-
-void kxgui_forbidimage(const void *image)
-{
-    for (const void *&p : allowed_images)
-        if (p == image)
-            p = nullptr;
 }
 
 kxguielement *kxgui_element(kxGUIScript *s, int index)
