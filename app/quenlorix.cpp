@@ -195,6 +195,7 @@ int quenlorix_main()
     auto *tab = static_cast<kxTable *>(kxgui_find(&content, "tab"));
     if (!term || !tab) {
         std::printf("quenlorix: the main window has no table or terminal\n");
+        cleanup();
         return 1;
     }
 
@@ -202,8 +203,10 @@ int quenlorix_main()
     read_settings(&port, &baud);
     kxtable_load(tab, TABLE, 0, 0);
 
-    if (!settings_dialog(&port, &baud))
+    if (!settings_dialog(&port, &baud)) {
+        cleanup();
         return 0;
+    }
 
     kxterm_printf(term, "Serielle Schnittstelle %d ge\xf6""ffnet, Baudrate=%d\n", port, baud);
     kxport_settimeout(1);
@@ -223,5 +226,6 @@ int quenlorix_main()
     }
     kxtable_save(tab, TABLE, 0, 0);
     kxtimer_destroy(&timer);
+    cleanup();
     return 0;
 }

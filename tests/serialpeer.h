@@ -108,10 +108,13 @@ struct kxtest_serialpeer {
 
     ~kxtest_serialpeer() { stop(); }
 
-    bool send(const std::string &bytes)
+    bool send(const std::string &bytes) { return send_all(bytes, 5000); }
+
+    // Writes everything, waiting for room up to ms in all.
+    bool send_all(const std::string &bytes, int ms)
     {
         std::size_t done = 0;
-        std::int64_t end = kxtest_ms() + 5000;
+        std::int64_t end = kxtest_ms() + ms;
         while (done < bytes.size() && kxtest_ms() < end) {
             ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
             if (n > 0)

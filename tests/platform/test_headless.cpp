@@ -92,9 +92,16 @@ TEST_F(Headless, FocusChangesForgetHeldModifiers)
     EXPECT_EQ(kxsys_modifiers(), 0);
 }
 
+TEST_F(Headless, TypingASpaceOrTabPressesItsKey)
+{
+    kxheadless_type(&win, "a b\t");
+    EXPECT_EQ(run(), (S{"2016:97", "2016:32", "2017:32", "2016:98", "2016:9", "2017:9"}));
+}
+
 TEST_F(Headless, CharactersExceptTheKeyPressOnesArriveAsKeyDown)
 {
-    kxheadless_type(&win, "a\t\r\x1b \xe4\xdf");
+    for (unsigned char c : std::string("a\t\r\x1b \xe4\xdf"))
+        kxheadless_post(&win, kxmsgtype::character, c);
     kxheadless_post(&win, kxmsgtype::character, 22);
     kxheadless_post(&win, kxmsgtype::character, 24);
     kxheadless_post(&win, kxmsgtype::character, 3);

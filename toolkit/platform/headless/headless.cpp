@@ -270,8 +270,16 @@ void kxheadless_keyup(const kxllgui_window *w, kxhostkey key)
 
 void kxheadless_type(const kxllgui_window *w, const char *text)
 {
-    for (const char *p = text ? text : ""; *p; p++)
+    // Space and Tab are keys of their own on a keyboard: the press comes as
+    // a key, then as a character, as a real host sends them.
+    for (const char *p = text ? text : ""; *p; p++) {
+        kxhostkey key = *p == ' ' ? kxhostkey::space : *p == '\t' ? kxhostkey::tab : kxhostkey::other;
+        if (key != kxhostkey::other)
+            kxheadless_post(w, kxmsgtype::keydown, static_cast<int>(key));
         kxheadless_post(w, kxmsgtype::character, static_cast<unsigned char>(*p));
+        if (key != kxhostkey::other)
+            kxheadless_post(w, kxmsgtype::keyup, static_cast<int>(key));
+    }
 }
 
 void kxheadless_close(const kxllgui_window *w) { kxheadless_post(w, kxmsgtype::close); }
