@@ -138,3 +138,35 @@ TEST_F(Named, EachTypeAnswersByItsOwnRule)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MarkupTest, SwitchButtonSlideTabBarAndProgressBarByName)
+{
+    open();
+    std::string out = kxtest_stdout([&] {
+        kxgui_setcontent(gui,
+                         "<switchbutton=swEcho,Echo,xs=80><slide=slLevel,xs=134><br><br>"
+                         "<progressbar=pbDone,xs=200><br><br><tabbar=tbPages,tabs=Eins|Zwei|Drei>");
+    });
+    EXPECT_EQ(out.find("skipped"), std::string::npos) << out;
+    ASSERT_NE(kxgui_find(gui, "swEcho"), nullptr);
+    ASSERT_NE(kxgui_find(gui, "slLevel"), nullptr);
+    ASSERT_NE(kxgui_find(gui, "pbDone"), nullptr);
+    ASSERT_NE(kxgui_find(gui, "tbPages"), nullptr);
+    EXPECT_EQ(kxgui_getint(gui, "swEcho"), 0);
+    EXPECT_TRUE(kxgui_setint(gui, "swEcho", 5));
+    EXPECT_EQ(kxgui_getint(gui, "swEcho"), 1);
+    EXPECT_TRUE(kxgui_setint(gui, "slLevel", 70));
+    EXPECT_EQ(kxgui_getint(gui, "slLevel"), 70);
+    EXPECT_TRUE(kxgui_settext(gui, "slLevel", "25"));
+    EXPECT_EQ(kxgui_getint(gui, "slLevel"), 25);
+    EXPECT_TRUE(kxgui_setint(gui, "pbDone", 40));
+    EXPECT_EQ(kxgui_getint(gui, "pbDone"), 40);
+    EXPECT_TRUE(kxgui_setint(gui, "tbPages", 2));
+    EXPECT_EQ(kxgui_getint(gui, "tbPages"), 2);
+    // A progress bar fires no events, so no id is ever its.
+    EXPECT_FALSE(kxgui_fired(gui, 0, "pbDone"));
+}
+
+} // namespace

@@ -11,6 +11,10 @@
 #include "widgets/combobox.h"
 #include "widgets/lineinput.h"
 #include "widgets/listbox.h"
+#include "widgets/progressbar.h"
+#include "widgets/slide.h"
+#include "widgets/switchbutton.h"
+#include "widgets/tabbar.h"
 #include "widgets/updown.h"
 
 namespace {
@@ -65,8 +69,9 @@ using A = kxguiafter;
 // built yet: the tag is reported and skipped.
 constexpr kxguitype types[] = {
     {"button", -2, true, false, true, A::right, make_member<kxButton>, drop_member<kxButton>},
-    {"switchbutton", -2, true, false, true, A::right, nullptr, nullptr},
-    {"slide", -2, true, false, true, A::right, nullptr, nullptr},
+    {"switchbutton", -2, true, false, true, A::right, make_member<kxSwitchButton>,
+     drop_member<kxSwitchButton>},
+    {"slide", -2, true, false, true, A::right, make_member<kxSlide>, drop_member<kxSlide>},
     {"checkbox", -2, true, false, true, A::right, make_member<kxCheckBox>,
      drop_member<kxCheckBox>},
     {"combobox", -2, true, false, true, A::right, make_member<kxComboBox>,
@@ -75,10 +80,11 @@ constexpr kxguitype types[] = {
      drop_member<kxLineInput>},
     {"updowncontrol", -4, false, false, true, A::right, make_member<kxUpDownControl>,
      drop_member<kxUpDownControl>},
-    {"progressbar", -4, false, false, false, A::right, nullptr, nullptr},
+    {"progressbar", -4, false, false, false, A::right, make_member<kxProgressBar>,
+     drop_member<kxProgressBar>},
     {"listbox", -2, false, false, true, A::below, make_member<kxListBox>,
      drop_member<kxListBox>},
-    {"tabbar", -2, false, false, true, A::below, nullptr, nullptr},
+    {"tabbar", -2, false, false, true, A::below, make_member<kxTabBar>, drop_member<kxTabBar>},
     {"editor", -4, false, false, true, A::below, nullptr, nullptr},
     {"view", -2, false, true, true, A::below, make_view, drop_view},
     {"terminal", -2, false, true, true, A::below_terminal, make_terminal, drop_terminal},

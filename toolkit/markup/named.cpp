@@ -6,6 +6,10 @@
 
 #include "io/terminal.h"
 #include "markup/guiwidgets.h"
+#include "widgets/progressbar.h"
+#include "widgets/slide.h"
+#include "widgets/switchbutton.h"
+#include "widgets/tabbar.h"
 #include "widgets/button.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"
@@ -94,7 +98,14 @@ int kxgui_getint(kxGUIScript *s, const char *name)
             v = static_cast<kxComboBox *>(e.widget)->selected;
         else if (is(e, "xpoint") || is(e, "ypoint"))
             v = e.coord;
-        // switchbutton, tabbar, slide, progressbar: wired when they exist.
+        else if (is(e, "switchbutton"))
+            v = static_cast<kxSwitchButton *>(e.widget)->is_on();
+        else if (is(e, "tabbar"))
+            v = static_cast<kxTabBar *>(e.widget)->selected_index();
+        else if (is(e, "slide"))
+            v = static_cast<int>(static_cast<kxSlide *>(e.widget)->get_value());
+        else if (is(e, "progressbar"))
+            v = static_cast<kxProgressBar *>(e.widget)->get_value();
         else
             return false;
         return true;
@@ -137,7 +148,9 @@ bool kxgui_settext(kxGUIScript *s, const char *name, const char *text)
             static_cast<kxComboBox *>(e.widget)->select_text(text);
         else if (is(e, "terminal"))
             kxterm_settext(static_cast<kxTerminal *>(e.widget), text);
-        // slide, editor: wired when they exist.
+        else if (is(e, "slide"))
+            static_cast<kxSlide *>(e.widget)->set_value(readint(text));
+        // editor: wired when it exists.
         else
             return false;
         return true;
@@ -159,7 +172,14 @@ bool kxgui_setint(kxGUIScript *s, const char *name, int value)
             static_cast<kxButton *>(e.widget)->set_pressed(value != 0);
         else if (is(e, "combobox"))
             static_cast<kxComboBox *>(e.widget)->select(value);
-        // switchbutton, tabbar, slide, progressbar: wired when they exist.
+        else if (is(e, "switchbutton"))
+            static_cast<kxSwitchButton *>(e.widget)->set_on(value != 0);
+        else if (is(e, "tabbar"))
+            static_cast<kxTabBar *>(e.widget)->select(value);
+        else if (is(e, "slide"))
+            static_cast<kxSlide *>(e.widget)->set_value(value < 0 ? 0 : value);
+        else if (is(e, "progressbar"))
+            static_cast<kxProgressBar *>(e.widget)->set_value(value);
         else
             return false;
         return true;
