@@ -10,7 +10,7 @@
 namespace {
 
 constexpr std::size_t KX_DRAW_TEXT_MAX = 65536;
-constexpr std::size_t KX_DRAW_SPEC_MAX = 4000;
+constexpr std::size_t KX_DRAW_FILE_MAX = 4000;
 
 } // namespace
 
@@ -45,19 +45,19 @@ kxarg kxdraw_picture(const char *fmt, ...)
 {
     if (!kxdraw_hastarget())
         return 0;
-    char spec[KX_DRAW_SPEC_MAX];
+    char file[KX_DRAW_FILE_MAX];
     va_list ap;
     va_start(ap, fmt);
-    kxcfgstr_vattr(spec, sizeof spec, fmt, ap);
+    kxcfgstr_vattr(file, sizeof file, fmt, ap);
     va_end(ap);
-    return kxdraw_command(1023, 0, 0, kxptr(spec));
+    return kxdraw_command(1023, 0, 0, kxptr(file));
 }
 
 kxarg kxdraw_xpm(const char *const *xpm, const char *fmt, ...)
 {
     if (!kxdraw_hastarget())
         return 0;
-    char attr[KX_DRAW_SPEC_MAX];
+    char attr[KX_DRAW_FILE_MAX];
     va_list ap;
     va_start(ap, fmt);
     kxcfgstr_vattr(attr, sizeof attr, fmt, ap);

@@ -56,7 +56,7 @@ kxarg kxdraw_text(int x, int y, int colour, const char *text);
 // The text is formatted into at most 64 kB first.
 kxarg kxdraw_printf(int x, int y, int colour, const char *fmt, ...)
     __attribute__((format(printf, 4, 5)));
-// A picture file (a file specification with options) placed at 0, 0.
+// A picture file (its name, then options) placed at 0, 0.
 kxarg kxdraw_picture(const char *fmt, ...);
 // An in-memory XPM image at 0, 0; the attribute string may move and cut it.
 kxarg kxdraw_xpm(const char *const *xpm, const char *fmt, ...);

@@ -110,7 +110,7 @@ kxarg kxview_draw(kxView *v, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, k
     case KX_DRAW_PICTURE: {
         if (!S(a2))
             return 0;
-        // The specification may carry its own "x=", "y="; a given position wins.
+        // The file text may carry its own "x=", "y="; a given position wins.
         bool ok = I(a0) || I(a1)
                       ? kxgraphic_gloadintern_file(p, "%s,x=%d,y=%d", S(a2), I(a0), I(a1))
                       : kxgraphic_gloadintern_file(p, "%s", S(a2));
