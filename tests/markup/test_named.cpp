@@ -154,6 +154,10 @@ TEST_F(MarkupTest, SwitchButtonSlideTabBarAndProgressBarByName)
     ASSERT_NE(kxgui_find(gui, "slLevel"), nullptr);
     ASSERT_NE(kxgui_find(gui, "pbDone"), nullptr);
     ASSERT_NE(kxgui_find(gui, "tbPages"), nullptr);
+    // Text after a switch button or slide follows its right edge.
+    const auto *sw = static_cast<const kxwidget *>(kxgui_find(gui, "swEcho"));
+    const auto *sl = static_cast<const kxwidget *>(kxgui_find(gui, "slLevel"));
+    EXPECT_EQ(sl->geom.x, sw->geom.x + sw->geom.xs);
     EXPECT_EQ(kxgui_getint(gui, "swEcho"), 0);
     EXPECT_TRUE(kxgui_setint(gui, "swEcho", 5));
     EXPECT_EQ(kxgui_getint(gui, "swEcho"), 1);

@@ -139,5 +139,13 @@ kxwidget *kxgui_header(const char *type, void *widget)
         return static_cast<kxView *>(widget);
     if (std::strcmp(type, "terminal") == 0)
         return static_cast<kxTerminal *>(widget);
+    if (std::strcmp(type, "switchbutton") == 0)
+        return static_cast<kxSwitchButton *>(widget);
+    if (std::strcmp(type, "slide") == 0)
+        return static_cast<kxSlide *>(widget);
+    if (std::strcmp(type, "progressbar") == 0)
+        return static_cast<kxProgressBar *>(widget);
+    if (std::strcmp(type, "tabbar") == 0)
+        return static_cast<kxTabBar *>(widget);
     return nullptr;
 }
