@@ -106,6 +106,10 @@ kxarg kxview_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3
 // was one of them.  width is the content width that centred text uses.
 bool kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a1, kxarg a2,
                     kxarg a3, kxarg a4, kxarg a5, kxarg a6);
+// The font commands (1027..1029 choose a font, 1036..1038 measure in font):
+// true when code was one of them, with the answer and, when choose is set,
+// the font to use from now on.
+bool kxdraw_fontcommand(int font, int code, kxarg a0, kxarg *answer, bool *choose, int *chosen);
 // Carries out drawing command code (1001..1050) on the content pixmap.
 kxarg kxview_draw(kxView *v, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4, kxarg a5,
                   kxarg a6, kxarg a7);

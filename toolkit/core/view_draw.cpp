@@ -85,10 +85,44 @@ bool kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a
     return true;
 }
 
+bool kxdraw_fontcommand(int font, int code, kxarg a0, kxarg *answer, bool *choose, int *chosen)
+{
+    *answer = 0;
+    *choose = false;
+    switch (code) {
+    case KX_DRAW_SETFONT:
+        *choose = true;
+        *chosen = I(a0);
+        return true;
+    case KX_DRAW_LOADFONT:
+    case KX_DRAW_FINDFONT: {
+        int f = code == KX_DRAW_LOADFONT ? kxfont_loadtable(kxunptr<const char *const>(a0))
+                : S(a0)                  ? kxfont_findbyname(S(a0))
+                                         : -1;
+        *answer = f;
+        *choose = f >= 0;
+        *chosen = f;
+        return true;
+    }
+    case KX_DRAW_TEXTWIDTH: *answer = kxtext_width(font, S(a0)); return true;
+    case KX_DRAW_FONTHEIGHT: *answer = kxfont_height(font); return true;
+    case KX_DRAW_CHARWIDTH: *answer = kxfont_charwidth(font, I(a0) & 0xFF); return true;
+    default: return false;
+    }
+}
+
 kxarg kxview_draw(kxView *v, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4, kxarg a5,
                   kxarg a6, kxarg a7)
 {
     kxpxmap *p = v->content;
+    kxarg answer = 0;
+    bool choose = false;
+    int chosen = 0;
+    if (kxdraw_fontcommand(v->font, code, a0, &answer, &choose, &chosen)) {
+        if (choose)
+            v->font = chosen;
+        return answer;
+    }
     if (kxdraw_execute(p, v->font, v->pxs, code, a0, a1, a2, a3, a4, a5, a6)) {
         changed(v);
         return 0;
@@ -134,27 +168,11 @@ kxarg kxview_draw(kxView *v, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, k
         return ok;
     }
     case KX_DRAW_GETPIXEL: return kxpxmap_getpixel(p, I(a0), I(a1));
-    case KX_DRAW_SETFONT: v->font = I(a0); return 0;
-    case KX_DRAW_LOADFONT: {
-        int f = kxfont_loadtable(kxunptr<const char *const>(a0));
-        if (f >= 0)
-            v->font = f;
-        return f;
-    }
-    case KX_DRAW_FINDFONT: {
-        int f = S(a0) ? kxfont_findbyname(S(a0)) : -1;
-        if (f >= 0)
-            v->font = f;
-        return f;
-    }
     case KX_DRAW_OPTION:
         // The one per-pixmap setting the pixmap module has: its transparent
         // colour.
         kxpxmap_settransparent(p, I(a0));
         return 0;
-    case KX_DRAW_TEXTWIDTH: return kxtext_width(v->font, S(a0));
-    case KX_DRAW_FONTHEIGHT: return kxfont_height(v->font);
-    case KX_DRAW_CHARWIDTH: return kxfont_charwidth(v->font, I(a0) & 0xFF);
     case KX_DRAW_UPDATE: kxview_handler(v, KX_REQ_UPDATE, a0, a1, a2, a3, 0, 0, 0, 0); return 0;
     case KX_DRAW_PIXMAP: return kxptr(p);
     case KX_DRAW_WIDTH: return v->pxs - (v->vbar ? v->vthick : 0);

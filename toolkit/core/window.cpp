@@ -53,23 +53,18 @@ void create_bar(kxWindow *w, kxView *v, int y, int height, int xs)
                   y, xs, height, grey);
 }
 
-void draw_toolbar_lines(kxView *v)
+// The two lines along the bottom of a bar: its second-last and last rows.
+void draw_bar_lines(kxView *v, int second_last, int last)
 {
     kxpxmap *p = v->content;
     if (!p)
         return;
-    kxgraphic_line(p, 0, p->height - 2, p->width - 1, p->height - 2, kxgui_color(KX_GUI_BLACK));
-    kxgraphic_line(p, 0, p->height - 1, p->width - 1, p->height - 1, kxgui_color(KX_GUI_DARK));
+    kxgraphic_line(p, 0, p->height - 2, p->width - 1, p->height - 2, kxgui_color(second_last));
+    kxgraphic_line(p, 0, p->height - 1, p->width - 1, p->height - 1, kxgui_color(last));
 }
 
-void draw_menuline_lines(kxView *v)
-{
-    kxpxmap *p = v->content;
-    if (!p)
-        return;
-    kxgraphic_line(p, 0, p->height - 2, p->width - 1, p->height - 2, kxgui_color(KX_GUI_DARK));
-    kxgraphic_line(p, 0, p->height - 1, p->width - 1, p->height - 1, kxgui_color(KX_GUI_LIGHT));
-}
+void draw_toolbar_lines(kxView *v) { draw_bar_lines(v, KX_GUI_BLACK, KX_GUI_DARK); }
+void draw_menuline_lines(kxView *v) { draw_bar_lines(v, KX_GUI_DARK, KX_GUI_LIGHT); }
 
 void show_status(kxWindow *w)
 {
@@ -427,20 +422,9 @@ kxarg kxwindow_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
         left_held = true;
     else if (code == KX_EV_LUP)
         left_held = false;
-    kxarg r = handle(w, code, a0, a1, a2, a3, a4, a5, a6, a7);
-    // While a menu is open its popup is still running: the switch waits
-    // until the popup has closed (kxwindow_open_menu).
-    if (w->switchmenu && w->openmenu < 0) {
-        w->switchmenu = false;
-        while (kxhost_dispatch()) {
-        }
-        int i = w->switchto;
-        if (i >= 0 && i < w->menucount) {
-            w->menus[i].button.set_pressed(true);
-            kxwindow_open_menu(w, i);
-        }
-    }
-    return r;
+    // A switch to a neighbouring menu (KX_EV_MENU_HIT) only happens while a
+    // menu is open; kxwindow_open_menu carries it out once the popup closed.
+    return handle(w, code, a0, a1, a2, a3, a4, a5, a6, a7);
 }
 
 void kxwindow_open_menu(kxWindow *w, int index)

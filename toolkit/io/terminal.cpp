@@ -356,25 +356,16 @@ kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
             kxrefresh_schedule(kxterm_handler, t);
         return 0;
     }
-    const char *s = kxunptr<const char>(a0);
+    kxarg answer = 0;
+    bool choose = false;
+    int chosen = 0;
+    if (kxdraw_fontcommand(t->font, code, a0, &answer, &choose, &chosen)) {
+        if (choose)
+            kxterm_setfont(t, chosen);
+        return answer;
+    }
     switch (code) {
     case KX_DRAW_REFRESH: redraw(t); return 0;
-    case KX_DRAW_SETFONT: kxterm_setfont(t, static_cast<int>(a0)); return 0;
-    case KX_DRAW_LOADFONT: {
-        int f = kxfont_loadtable(kxunptr<const char *const>(a0));
-        if (f >= 0)
-            kxterm_setfont(t, f);
-        return f;
-    }
-    case KX_DRAW_FINDFONT: {
-        int f = s ? kxfont_findbyname(s) : -1;
-        if (f >= 0)
-            kxterm_setfont(t, f);
-        return f;
-    }
-    case KX_DRAW_TEXTWIDTH: return kxtext_width(t->font, s);
-    case KX_DRAW_FONTHEIGHT: return kxfont_height(t->font);
-    case KX_DRAW_CHARWIDTH: return kxfont_charwidth(t->font, static_cast<int>(a0) & 0xFF);
     case KX_DRAW_GETPIXEL:
         return kxpxmap_getpixel(p, static_cast<int>(a0), static_cast<int>(a1));
     case KX_DRAW_PIXMAP: return kxptr(p);
