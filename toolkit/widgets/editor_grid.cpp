@@ -480,6 +480,9 @@ std::string kxEdit::get_text() const
         for (int c = 0; c < end; c++)
             if (at(c, l) == KX_EDIT_BREAK) {
                 append_trimmed(this, out, l, from, c);
+                // A soft-wrapped line before an empty paragraph left a space.
+                while (!out.empty() && out.back() == ' ')
+                    out.pop_back();
                 out += '\n';
                 from = c + 1;
                 hard = true;
