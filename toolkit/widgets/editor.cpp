@@ -36,11 +36,16 @@ void draw_cells(kxEdit *e, int line, int from, int to)
 {
     if (line < e->firsty || line >= e->firsty + e->vlines || line >= e->lines)
         return;
-    from = std::max(from, e->firstx);
-    to = std::min({to, e->firstx + e->vcolumns, e->columns});
     kxpxmap *p = e->parent_pixmap;
-    int colour = e->grey ? e->palette[KX_GUI_TEXTGREY] : e->textcolor;
     int y = cell_y(e, line);
+    if (y >= p->height || y + e->cellh <= 0)
+        return;
+    // Only the cells that land on the pixmap: an editor may be far larger.
+    int onleft = e->firstx + (-e->geom.x - 2) / e->cellw - 1;
+    int onright = e->firstx + (p->width - e->geom.x - 2) / e->cellw + 1;
+    from = std::max({from, e->firstx, onleft});
+    to = std::min({to, e->firstx + e->vcolumns, e->columns, onright});
+    int colour = e->grey ? e->palette[KX_GUI_TEXTGREY] : e->textcolor;
     for (int c = from; c < to; c++) {
         int x = cell_x(e, c);
         bool sel = kxedit_selected(e, c, line);
@@ -295,6 +300,8 @@ void kxEdit::create(const char *fmt, ...)
         font = kxfont_builtin_6x13();
     cellw = std::max(kxfont_charwidth(font, 'w'), 1);
     cellh = std::max(kxfont_height(font), 1);
+    a.lines = std::clamp(a.lines, 0, KX_EDIT_MAX_LINES);
+    a.columns = std::clamp(a.columns, 0, KX_EDIT_MAX_COLUMNS);
     kxcfgstr_defaultsize(&geom, a.columns * cellw + 24, a.lines * cellh + 24);
     kxcfgstr_resolve(&geom);
     lines = a.linesgiven ? a.lines : (geom.ys - 4) / cellh;
@@ -349,7 +356,8 @@ void kxEdit::draw()
         kxgraphic_frame(p, KX_FRAME_DOUBLE3D, true, g.x - 2, g.y - 2, g.xs + 4, g.ys + 4, -1, -1,
                         -1, -1);
     blinkx = blinky = -1;
-    for (int i = 0; i < vlines; i++)
+    int shown_lines = std::min(vlines, (p->height - g.y - 2) / cellh + 1);
+    for (int i = std::max((-g.y - 2) / cellh - 1, 0); i < shown_lines; i++)
         draw_cells(this, firsty + i, firstx, firstx + vcolumns);
     if (hasbar)
         bar.draw();
