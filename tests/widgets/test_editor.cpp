@@ -14,6 +14,7 @@
 #include "input_support.h"
 #include "platform/platform.h"
 #include "widgets/editor.h"
+#include "widgets/lineinput.h"
 #include "widgets/popupmenu.h"
 
 namespace {
@@ -104,12 +105,12 @@ TEST_F(EditorTest, TypingPastTheThirtyFifthColumnWidensTheGridAndShowsAHorizonta
     int changes = 0;
     for (int i = 0; i < 5; i++) {
         type(std::string(7, 'a').c_str());
-        changes += posted(ed.ids[14]);
+        changes += posted(ed.ids[KX_ID_CHANGE]);
     }
     EXPECT_EQ(ed.columns, 40);  // five blank cells are left
     EXPECT_FALSE(ed.hasbar);
     type("bc");
-    changes += posted(ed.ids[14]);
+    changes += posted(ed.ids[KX_ID_CHANGE]);
     EXPECT_EQ(ed.columns, 50);
     EXPECT_EQ(static_cast<int>(ed.grid.size()), ed.lines * 50);
     EXPECT_TRUE(ed.hasbar);
@@ -274,7 +275,7 @@ TEST_F(EditorTest, ShiftMovesSelectAndTheClipboardCommandsUseTheSelection)
     EXPECT_EQ(clip(), "world\nsecond");
     EXPECT_EQ(ed.get_text(), "hello  line\n");
     expect_cursor(6, 0);
-    EXPECT_GE(posted(ed.ids[14]), 1);
+    EXPECT_GE(posted(ed.ids[KX_ID_CHANGE]), 1);
     // Paste goes through typing: line feeds split lines, the main id follows.
     kxclip_puttext("A\nB");
     type("\x16");  // Ctrl+V
@@ -522,7 +523,7 @@ TEST_F(EditorTest, AnOwnersHookHearsOfRedrawsAndEdits)
     // One line changed: a single-line redraw of line 0 and the change id.
     EXPECT_EQ(log.count(KX_EV_EDIT_REDRAW, KX_EDIT_REDRAW_LINE), 1);
     EXPECT_EQ(log.count(KX_EV_EDIT_REDRAW, KX_EDIT_REDRAW_ALL), 0);
-    EXPECT_EQ(log.count(ed.ids[14], 0), 1);
+    EXPECT_EQ(log.count(ed.ids[KX_ID_CHANGE], 0), 1);
     log.calls.clear();
     type("\n");
     EXPECT_EQ(log.count(KX_EV_EDIT_REDRAW, KX_EDIT_REDRAW_ALL), 1);
@@ -543,6 +544,8 @@ struct EditorMenuTest : EditorTest {
                 return;
             }
             opened = true;
+            if (during)
+                during();
             const kxllgui_window *m = kxheadless_newest();
             menu_xs = m->pixmap.width;
             menu_ys = m->pixmap.height;
@@ -563,6 +566,7 @@ struct EditorMenuTest : EditorTest {
         EXPECT_TRUE(opened);
     }
     bool has_sel = false;
+    std::function<void()> during;  // runs while the menu is open
     bool separator(int i) { return has_sel ? i == 4 : i == 2; }
     int width_of(std::initializer_list<const char *> entries)
     {
@@ -619,6 +623,16 @@ TEST_F(EditorMenuTest, GermanEntriesPasteAndCut)
     // Any other language value is English.
     kxlanguage_set(7);
     EXPECT_EQ(kxlanguage_get(), KX_LANG_ENGLISH);
+}
+
+TEST_F(EditorMenuTest, AnEditorClosedWhileItsMenuIsOpenIgnoresTheChoice)
+{
+    ed.create("x=10,y=10,lines=5,columns=40");
+    kxclip_puttext("late");
+    during = [this] { kxtest_event(ed, KX_EV_CLOSE); };
+    choose(1);  // Paste
+    EXPECT_FALSE(ed.created);
+    EXPECT_TRUE(ed.grid.empty());
 }
 
 TEST_F(EditorMenuTest, GreyEditorsOpenNoMenu)

@@ -377,12 +377,6 @@ void kxedit_emitscroll(kxEdit *e)
         kxwidget_emit(e, e->scrollid);
 }
 
-void kxedit_emitchange(kxEdit *e)
-{
-    if (!e->quiet)
-        kxwidget_emit(e, e->ids[14]);
-}
-
 void kxedit_touch(kxEdit *e, int line)
 {
     if (e->dirty == kxEdit::dirt::none) {

@@ -64,6 +64,7 @@ bool kxedit_keepvisible(kxEdit *e);
 bool kxedit_scrollto(kxEdit *e, int firstx, int firsty);
 void kxedit_setbarpos(kxEdit *e);
 void kxedit_emitscroll(kxEdit *e);
+// The change id (editor_keys.cpp); neither while pasting.
 void kxedit_emitchange(kxEdit *e);
 // Marks a line, or everything, for the next refresh.
 void kxedit_touch(kxEdit *e, int line);

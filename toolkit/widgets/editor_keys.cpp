@@ -300,6 +300,12 @@ constexpr MenuTexts menu_texts[] = {
 
 } // namespace
 
+void kxedit_emitchange(kxEdit *e)
+{
+    if (!e->quiet)
+        kxwidget_emit(e, e->ids[KX_ID_CHANGE]);
+}
+
 void kxedit_moveto(kxEdit *e, int column, int line, bool extend)
 {
     column = std::clamp(column, 0, e->columns - 1);
@@ -428,6 +434,9 @@ void kxedit_contextmenu(kxEdit *e)
     bool sel = kxedit_hasselection(e);
     const MenuTexts &t = menu_texts[kxlanguage_get() == KX_LANG_GERMAN ? 1 : 0];
     int r = kxmenu_popup("%s", sel ? t.with_selection : t.without);
+    // The menu ran its own loop: the editor may have been closed meanwhile.
+    if (!e->created)
+        return;
     // The numbers count the separator as a line.
     enum { none, cut, copy, paste, all } action = none;
     if (sel)
