@@ -497,6 +497,43 @@ TEST_F(EditorTest, TheCursorBlinksOnlyWhileFocused)
     EXPECT_EQ(pixel(x0, y0), 0xFFFFFF);
 }
 
+TEST_F(EditorTest, AResizedWindowLaysTheEditorOutAgain)
+{
+    ed.create("x=10,y=10,xs=50%,ys=100,lines=20,columns=60");
+    int before = ed.vcolumns;
+    EXPECT_EQ(ed.geom.xs, 200);
+    EXPECT_TRUE(ed.bar.vertical);
+    EXPECT_TRUE(ed.bar.horizontal);
+    kxheadless_resize(host(), 800, 300);
+    pump();
+    EXPECT_EQ(ed.geom.xs, 400);
+    EXPECT_GT(ed.vcolumns, before);
+    // Now every column fits: the horizontal bar is gone, the vertical stays.
+    EXPECT_EQ(ed.vcolumns, 60);
+    EXPECT_FALSE(ed.bar.horizontal);
+    EXPECT_TRUE(ed.bar.vertical);
+}
+
+TEST_F(EditorTest, ADisabledEditorTakesNoKeysAndReportsNothing)
+{
+    ed.create("x=10,y=10,lines=5,columns=40");
+    focus();
+    kxtest_event(ed, KX_EV_DISABLE);
+    EXPECT_FALSE(ed.focused);
+    posted(0);
+    kxtest_event(ed, KX_EV_KEYDOWN, 'a');
+    kxclip_puttext("p");
+    kxtest_event(ed, KX_EV_PASTE);
+    EXPECT_EQ(ed.get_text(), "\n");
+    int reports = 0;
+    while (int id = kxevent_poll())
+        reports += id == ed.ids[KX_ID_CHANGE] || id == ed.ids[0];
+    EXPECT_EQ(reports, 0);
+    kxtest_event(ed, KX_EV_ENABLE);
+    kxtest_event(ed, KX_EV_KEYDOWN, 'a');
+    EXPECT_EQ(ed.get_text(), "a\n");
+}
+
 struct HookLog {
     std::vector<std::vector<kxarg>> calls;
     static void hook(void *obj, int id, kxarg a, kxarg b, kxarg)
