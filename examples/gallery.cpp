@@ -35,6 +35,7 @@ const char *page =
     "<slide=slRegler,xs=134,def=50><xinc=10><progressbar=pbFortschritt,xs=150,ys=16><br><br>"
     "<tabbar=tbReiter,tabs=Erster|Zweiter|Dritter,xs=300>"
     "<listbox=lbListe,xs=200,ys=60,entries=Zeile 1|Zeile 2|Zeile 3|Zeile 4|Zeile 5>"
+    "<yinc=8><editor=edNotiz,lines=3,columns=40><yinc=4>"
     "<table=tab,3dframe>Name#bold,Wert#bold center\n-,-\nBaudrate,9600\nEcho,#bool\n"
     "Port,#edit\n</table>"
     "<terminal=term,lines=3,xs=400>"
@@ -58,6 +59,7 @@ int gallery_main()
     kxgui_init(&gui);
     kxgui_setcontent(&gui, "%s", page);
     kxgui_setint(&gui, "pbFortschritt", 60);
+    kxgui_settext(&gui, "edNotiz", "Ein Editor mit drei Zeilen,\n  einger\xfc" "ckt\nund Text.");
     if (kxgui_find(&gui, "term"))
         kxgui_settext(&gui, "term", "Terminal: \x1b[31mrot\x1b[39m, \x1b[34mblau\x1b[39m\n");
     kxsys_pump_all();

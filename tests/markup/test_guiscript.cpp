@@ -12,6 +12,7 @@
 #include "markup_support.h"
 #include "widgets/button.h"
 #include "widgets/combobox.h"
+#include "widgets/editor.h"
 #include "widgets/updown.h"
 
 namespace {
@@ -167,6 +168,27 @@ TEST_F(GuiScript, TextAfterATerminalStartsFiveBelowItAtTheLeftBorder)
     EXPECT_EQ(gui->x, 10 + kxtext_width(gui->normalfont, "after"));
 }
 
+TEST_F(GuiScript, AnEditorSitsFourPixelsAboveTheLineAndTextContinuesBelowIt)
+{
+    open();
+    std::string out = kxtest_stdout(
+        [&] { kxgui_setcontent(gui, "<x=40><editor=ed,lines=3,columns=20>after"); });
+    EXPECT_EQ(out.find("skipped"), std::string::npos) << out;
+    auto *ed = static_cast<kxEdit *>(kxgui_find(gui, "ed"));
+    ASSERT_NE(ed, nullptr);
+    EXPECT_EQ(ed->geom.x, 40);
+    EXPECT_EQ(ed->geom.y, -4);
+    EXPECT_EQ(ed->columns, 20);
+    EXPECT_EQ(gui->y, ed->geom.y + ed->geom.ys);
+    EXPECT_EQ(gui->x, 10 + kxtext_width(gui->normalfont, "after"));
+    // Its own x keeps the line's y.
+    kxgui_setcontent(gui, "text<editor=ed2,x=100,lines=2,columns=5>");
+    auto *ed2 = static_cast<kxEdit *>(kxgui_find(gui, "ed2"));
+    ASSERT_NE(ed2, nullptr);
+    EXPECT_EQ(ed2->geom.x, 100);
+    EXPECT_EQ(ed2->geom.y, -4);
+}
+
 TEST_F(GuiScript, TagsWithoutTextMakeNoWordsAndPositionTagsMove)
 {
     open();
@@ -263,7 +285,8 @@ TEST_F(GuiScript, HostileMarkupNeverFaults)
         "<fillrect=>", "<fillrect=99999999,99999999,zz>", "<achar=>", "<achar=B>", "<char=>",
         "<button=>", "<button=,>", "<restore=nothing>", "<standardview=none>", "<table=t>a,b",
         "<center>nie beendet", "<font=doesnotexist>x", "<link=l>", "<bullet=1><bullet=2>",
-        "<editor=e,lines=3>", "<slide=s>", "<table=>\n-,-\n</table>", ">>><<<>>", "%",
+        "<editor=e,lines=3>", "<editor=e,lines=999999999,columns=99999999,tabs=-4>",
+        "<editor=e,xs=-50,ys=-9,font=none>", "<slide=s>", "<table=>\n-,-\n</table>", ">>><<<>>", "%",
         "<image_xpm=0x10>", "<memimage=zz>",
     };
     for (const char *c : cases) {
@@ -274,7 +297,8 @@ TEST_F(GuiScript, HostileMarkupNeverFaults)
     const char *pieces[] = {"<", ">", "=", ",", "b", "/b", "x", "y", "%", "%d", "button",
                             "lineinput", "table", "/table", "center", "/center", "\n", " ",
                             "-", "#edit", "999999999", "save", "restore", "font", "br", "hline",
-                            "terminal", "checkbox", "listbox", "combobox", "achar", "fillrect"};
+                            "terminal", "checkbox", "listbox", "combobox", "achar", "fillrect",
+                            "editor"};
     std::mt19937 rng(12345);
     for (int round = 0; round < 100; round++) {
         std::string page;

@@ -10,6 +10,7 @@
 #include "widgets/button.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"
+#include "widgets/editor.h"
 #include "widgets/listbox.h"
 #include "widgets/updown.h"
 
@@ -171,6 +172,32 @@ TEST_F(MarkupTest, SwitchButtonSlideTabBarAndProgressBarByName)
     EXPECT_EQ(kxgui_getint(gui, "tbPages"), 2);
     // A progress bar fires no events, so no id is ever its.
     EXPECT_FALSE(kxgui_fired(gui, 0, "pbDone"));
+}
+
+TEST_F(MarkupTest, AnEditorTakesAndGivesItsWholeText)
+{
+    open();
+    kxgui_setcontent(gui, "<editor=edNotes,lines=4,columns=30><editor=edNotes,lines=2,columns=9>"
+                          "<lineinput=edNotes,xs=50>");
+    auto *ed = static_cast<kxEdit *>(kxgui_find(gui, "edNotes"));
+    ASSERT_NE(ed, nullptr);
+    EXPECT_EQ(ed->lines, 4);
+    EXPECT_TRUE(kxgui_settext(gui, "edNotes", "erste Zeile\n\nletzte"));
+    // The first element of the name takes it; the second editor stays empty.
+    EXPECT_EQ(ed->get_text(), "erste Zeile\n\nletzte\n");
+    EXPECT_EQ(static_cast<kxEdit *>(kxgui_element(gui, 1)->widget)->get_text(), "\n");
+    char text[64] = {};
+    EXPECT_TRUE(kxgui_gettext(gui, "edNotes", text, sizeof text));
+    EXPECT_STREQ(text, "erste Zeile\n\nletzte\n");
+    // A short buffer is cut.
+    char small[6];
+    EXPECT_TRUE(kxgui_gettext(gui, "edNotes", small, sizeof small));
+    EXPECT_STREQ(small, "erste");
+    // No number of its own: the search goes on to the line input.
+    static_cast<kxLineInput *>(kxgui_element(gui, 2)->widget)->set_text("12");
+    EXPECT_EQ(kxgui_getint(gui, "edNotes"), 12);
+    // Its ids never make it the element that fired, not even its main id.
+    EXPECT_FALSE(kxgui_fired(gui, ed->ids[0], "edNotes"));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "widgets/button.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"
+#include "widgets/editor.h"
 #include "widgets/lineinput.h"
 #include "widgets/listbox.h"
 #include "widgets/progressbar.h"
@@ -85,7 +86,7 @@ constexpr kxguitype types[] = {
     {"listbox", -2, false, false, true, A::below, make_member<kxListBox>,
      drop_member<kxListBox>},
     {"tabbar", -2, false, false, true, A::below, make_member<kxTabBar>, drop_member<kxTabBar>},
-    {"editor", -4, false, false, true, A::below, nullptr, nullptr},
+    {"editor", -4, false, false, true, A::below, make_member<kxEdit>, drop_member<kxEdit>},
     {"view", -2, false, true, true, A::below, make_view, drop_view},
     {"terminal", -2, false, true, true, A::below_terminal, make_terminal, drop_terminal},
 };
@@ -147,5 +148,7 @@ kxwidget *kxgui_header(const char *type, void *widget)
         return static_cast<kxProgressBar *>(widget);
     if (std::strcmp(type, "tabbar") == 0)
         return static_cast<kxTabBar *>(widget);
+    if (std::strcmp(type, "editor") == 0)
+        return static_cast<kxEdit *>(widget);
     return nullptr;
 }

@@ -13,6 +13,7 @@
 #include "widgets/button.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"
+#include "widgets/editor.h"
 #include "widgets/lineinput.h"
 #include "widgets/listbox.h"
 #include "widgets/updown.h"
@@ -127,8 +128,8 @@ bool kxgui_gettext(kxGUIScript *s, const char *name, char *out, std::size_t cap)
         } else if (is(e, "combobox")) {
             if (out && cap)
                 static_cast<kxComboBox *>(e.widget)->selected_text(out, static_cast<int>(cap));
-        }
-        // editor: wired when it exists.
+        } else if (is(e, "editor"))
+            copyout(out, cap, static_cast<kxEdit *>(e.widget)->get_text().c_str());
         else
             return false;
         return true;
@@ -150,7 +151,8 @@ bool kxgui_settext(kxGUIScript *s, const char *name, const char *text)
             kxterm_settext(static_cast<kxTerminal *>(e.widget), text);
         else if (is(e, "slide"))
             static_cast<kxSlide *>(e.widget)->set_value(readint(text));
-        // editor: wired when it exists.
+        else if (is(e, "editor"))
+            static_cast<kxEdit *>(e.widget)->set_text(text);
         else
             return false;
         return true;

@@ -20,11 +20,6 @@ constexpr int TIMER_REPEAT = 1;
 
 unsigned char at(const kxLineInput *l, int i) { return static_cast<unsigned char>(l->text[i]); }
 
-bool acceptable(int c)
-{
-    return (c >= 32 && c <= 126) || c == 167 || c == 176 || c == 181 || (c >= 192 && c <= 255);
-}
-
 int shown_char(const kxLineInput *l, int i) { return l->password ? '*' : at(l, i); }
 
 int charwidth(const kxLineInput *l, int i) { return kxfont_charwidth(l->font, shown_char(l, i)); }
@@ -302,7 +297,7 @@ void keydown(kxLineInput *l, int key)
         kxlineinput_moveto(l, l->length());
         break;
     default:
-        if (!acceptable(key))
+        if (!kxlineinput_accepts(key))
             return;
         type_char(l, key);
     }
@@ -391,7 +386,12 @@ void leave(kxLineInput *l)
 
 } // namespace
 
-// ---- shared with the up-down control --------------------------------------
+// ---- shared with the up-down control and the editor -----------------------
+
+bool kxlineinput_accepts(int c)
+{
+    return (c >= 32 && c <= 126) || c == 167 || c == 176 || c == 181 || (c >= 192 && c <= 255);
+}
 
 void kxlineinput_begin(kxLineInput *l, kxcfgstr_tokens *t, const char *fmt, va_list ap)
 {

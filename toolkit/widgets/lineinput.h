@@ -58,6 +58,10 @@ struct kxLineInput : kxwidget {
                          kxarg a5, kxarg a6, kxarg a7);
 };
 
+// Characters that typing enters: printable ASCII, the section, degree and
+// micro signs, and the accented letters from 192 up.
+bool kxlineinput_accepts(int c);
+
 // Shared with the widgets built on a line input.
 struct kxcfgstr_tokens;
 // The common prefix and the line-input keys; the caller reads its own keys
