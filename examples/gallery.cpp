@@ -37,7 +37,7 @@ const char *page =
     "<listbox=lbListe,xs=200,ys=60,entries=Zeile 1|Zeile 2|Zeile 3|Zeile 4|Zeile 5>"
     "<yinc=8><editor=edNotiz,lines=3,columns=40><yinc=4>"
     "<table=tab,3dframe>Name#bold,Wert#bold center\n-,-\nBaudrate,9600\nEcho,#bool\n"
-    "Port,#edit\n</table>"
+    "Port,#edit\n</table><yinc=6>"
     "<terminal=term,lines=3,xs=400>"
     "<image=fehlt.bmp>";
 
