@@ -24,6 +24,14 @@ void kxwidget_init(kxwidget *w)
     w->enabled = 1;
 }
 
+void kxwidget_reinit(kxwidget *w)
+{
+    auto keep = w->ids;
+    kxwidget_init(w);
+    if (keep[0])
+        w->ids = keep;
+}
+
 void kxwidget_emit(kxwidget *w, int id, kxarg a, kxarg b, kxarg c)
 {
     if (!w->enabled)

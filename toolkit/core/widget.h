@@ -202,6 +202,9 @@ int kxid_new();
 // Initialises the header: new ids, default font and colours, flags cleared,
 // enabled and the general flag set.
 void kxwidget_init(kxwidget *w);
+// The same for a widget created again: it keeps the ids it had, so the
+// application's comparisons stay valid.
+void kxwidget_reinit(kxwidget *w);
 // Reports an activation to the application (or the hook); id 0 is the main id.
 void kxwidget_emit(kxwidget *w, int id, kxarg a = 0, kxarg b = 0, kxarg c = 0);
 // Sends a request to the widget's container.

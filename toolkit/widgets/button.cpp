@@ -196,11 +196,7 @@ int focus_in(kxButton *b)
 
 void resize(kxButton *b, int w, int h)
 {
-    kxgeometry &g = b->geom;
-    g.container_xs = w;
-    g.container_ys = h;
-    kxcfgstr_resolve(&g);
-    kxwidget_request(b, KX_REQ_MOVE, b->index, g.x, g.y, g.xs, g.ys);
+    kxcfgstr_refit(b, w, h);
     text_offsets(b);
     b->draw();
 }

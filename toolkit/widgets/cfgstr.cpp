@@ -408,6 +408,15 @@ void kxcfgstr_resolve(kxgeometry *g)
     resolve_axis(axis(g, 1));
 }
 
+void kxcfgstr_refit(kxwidget *w, int container_xs, int container_ys)
+{
+    kxgeometry &g = w->geom;
+    g.container_xs = container_xs;
+    g.container_ys = container_ys;
+    kxcfgstr_resolve(&g);
+    kxwidget_request(w, KX_REQ_MOVE, w->index, g.x, g.y, g.xs, g.ys);
+}
+
 // ---- border, font, focus, grey ------------------------------------------
 
 // The first border word decides; later ones stay for other parsers.

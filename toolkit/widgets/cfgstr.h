@@ -66,6 +66,9 @@ void kxcfgstr_resetgeometry(kxgeometry *g, int container_xs, int container_ys);
 void kxcfgstr_defaultsize(kxgeometry *g, int xs, int ys);
 // Resolves x, y, xs, ys against g's container size.
 void kxcfgstr_resolve(kxgeometry *g);
+// Resolves the widget's geometry against a new container size and tells the
+// container the new rectangle.
+void kxcfgstr_refit(kxwidget *w, int container_xs, int container_ys);
 
 void kxcfgstr_border(char **tokens, int start, int *border);
 // Font ids are slot indexes of the font table.

@@ -104,10 +104,7 @@ void kxCheckBox::create(const char *fmt, ...)
 {
     if (created)
         destroy();
-    auto keep = ids;
-    kxwidget_init(this);
-    if (keep[0])
-        ids = keep;
+    kxwidget_reinit(this);
     kxcfgstr_defaults d = kxcfgstr_standard();
     d.bgcolor = kxgui_color(KX_GUI_WHITE);
     kxcfgstr_tokens t;

@@ -195,10 +195,7 @@ void kxComboBox::create(const char *fmt, ...)
 {
     if (created)
         destroy();
-    auto keep = ids;
-    kxwidget_init(this);
-    if (keep[0])
-        ids = keep;
+    kxwidget_reinit(this);
     kxcfgstr_defaults d = kxcfgstr_standard();
     d.bgcolor = kxgui_color(KX_GUI_WHITE);
     d.frame = 1;

@@ -280,10 +280,7 @@ void kxEdit::create(const char *fmt, ...)
 {
     if (created)
         destroy();
-    auto keep = ids;
-    kxwidget_init(this);
-    if (keep[0])
-        ids = keep;
+    kxwidget_reinit(this);
     kxcfgstr_defaults d = kxcfgstr_standard();
     d.bgcolor = 0xFFFFFF;
     d.textcolor = kxgui_color(KX_GUI_TEXT);

@@ -13,11 +13,7 @@ constexpr int BLOCK_COLOUR = 0x000080;
 
 void resize(kxProgressBar *b, int w, int h)
 {
-    kxgeometry &g = b->geom;
-    g.container_xs = w;
-    g.container_ys = h;
-    kxcfgstr_resolve(&g);
-    kxwidget_request(b, KX_REQ_MOVE, b->index, g.x, g.y, g.xs, g.ys);
+    kxcfgstr_refit(b, w, h);
     b->draw();
 }
 
@@ -29,10 +25,7 @@ void kxProgressBar::create(const char *fmt, ...)
 {
     if (created)
         destroy();
-    auto keep = ids;
-    kxwidget_init(this);
-    if (keep[0])
-        ids = keep;
+    kxwidget_reinit(this);
     kxcfgstr_tokens t;
     va_list ap;
     va_start(ap, fmt);

@@ -126,11 +126,7 @@ void draw_position(kxSlide *s, kxpxmap *p)
 
 void resize(kxSlide *s, int w, int h)
 {
-    kxgeometry &g = s->geom;
-    g.container_xs = w;
-    g.container_ys = h;
-    kxcfgstr_resolve(&g);
-    kxwidget_request(s, KX_REQ_MOVE, s->index, g.x, g.y, g.xs, g.ys);
+    kxcfgstr_refit(s, w, h);
     place_thumb(s);
     s->draw();
 }
@@ -143,10 +139,7 @@ void kxSlide::create(const char *fmt, ...)
 {
     if (created)
         destroy();
-    auto keep = ids;
-    kxwidget_init(this);
-    if (keep[0])
-        ids = keep;
+    kxwidget_reinit(this);
     kxcfgstr_tokens t;
     va_list ap;
     va_start(ap, fmt);

@@ -164,11 +164,7 @@ void press(kxTabBar *t, int x)
 
 void resize(kxTabBar *t, int w, int h)
 {
-    kxgeometry &g = t->geom;
-    g.container_xs = w;
-    g.container_ys = h;
-    kxcfgstr_resolve(&g);
-    kxwidget_request(t, KX_REQ_MOVE, t->index, g.x, g.y, g.xs, g.ys);
+    kxcfgstr_refit(t, w, h);
     t->draw();
 }
 
@@ -180,10 +176,7 @@ void kxTabBar::create(const char *fmt, ...)
 {
     if (created)
         destroy();
-    auto keep = ids;
-    kxwidget_init(this);
-    if (keep[0])
-        ids = keep;
+    kxwidget_reinit(this);
     kxcfgstr_tokens t;
     va_list ap;
     va_start(ap, fmt);
