@@ -11,7 +11,9 @@
 
 #if defined(__unix__)
 #include <csignal>
+#if defined(__unix__)
 #include <sys/resource.h>
+#endif
 #endif
 
 namespace fs = std::filesystem;

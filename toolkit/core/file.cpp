@@ -174,8 +174,13 @@ bool Replacement::commit()
     f_ = nullptr;
     if (direct_)
         return ok;
-    if (ok)
-        ok = std::rename(tmp_.c_str(), target_.c_str()) == 0;
+    // std::filesystem's rename replaces an existing target on every host;
+    // std::rename does not on Windows.
+    if (ok) {
+        std::error_code ec;
+        fs::rename(tmp_, target_, ec);
+        ok = !ec;
+    }
     if (!ok)
         std::remove(tmp_.c_str());
     return ok;
