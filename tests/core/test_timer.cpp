@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/event.h"
 #include "core/timer.h"
+#include "platform/platform.h"
 #include "support.h"
 
 namespace {
@@ -185,4 +187,30 @@ TEST(BaseTick, TheHostThreadCountsTicks)
     kxtick_stop();
     kxtimer_remove(&a, 0);
     EXPECT_GE(a.fired_at.size(), 3u);
+}
+
+// With the real timer thread running, a waiting pump sleeps until a timer is
+// due: the wait ends at the timer, not at its own limit.
+TEST_F(Timers, ADueTimerEndsTheWaitOfAnIdlePump)
+{
+    kxtimer_add(on_timer, this, 50, 7);
+    added.push_back({this, 7});
+    kxtick_count(-kxtimer_pending());  // ticks from before would count toward it
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(20000);
+    std::int64_t waited = kxsys_ticks() - t0;
+    EXPECT_LT(waited, 10000) << "nothing woke the wait";
+    EXPECT_GE(waited, 20) << "woken before the timer was due";
+
+    // A wake-up from another thread ends it as well.
+    kxtimer_remove(this, 7);
+    std::thread other([] {
+        kxsys_sleep(30 * 1000);
+        kxsys_wake();
+    });
+    t0 = kxsys_ticks();
+    kxsys_waitwake(20000);
+    waited = kxsys_ticks() - t0;
+    other.join();
+    EXPECT_LT(waited, 10000);
 }

@@ -2,6 +2,7 @@
 // source, cell widgets, rows' events, files, lines and frames, bad sources.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -375,3 +376,40 @@ TEST_F(TableTest, RandomSourcesNeverFault)
 }
 
 }  // namespace
+
+// A file written by another dBase III writer (the Python dbf package) loads
+// into the application's table; its deleted record is skipped.
+TEST_F(TableTest, AFileWrittenByAnotherDBaseWriterLoads)
+{
+    const char *python = "/usr/bin/python3";
+    if (std::system((std::string(python) + " -c 'import dbf' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "python3-dbf is not installed";
+    std::string path = kxtest_output_dir() + "/table_from_python.dbf";
+    std::filesystem::remove(path);
+    std::string script =
+        "import dbf, sys\n"
+        "t = dbf.Table(sys.argv[1], 'C0 C(101); C1 C(101); C2 C(101)', dbf_type='db3',"
+        " codepage='cp1252')\n"
+        "t.open(mode=dbf.READ_WRITE)\n"
+        "t.append(('zu sendender String', 'Kommentar', ''))\n"
+        "t.append(('geloescht', 'geloescht', ''))\n"
+        "for r in range(1, 15):\n"
+        "    t.append(('AT+%d' % r, 'Zeile %d \\u00fc' % r, 'senden'))\n"
+        "dbf.delete(t[1])\n"
+        "t.close()\n";
+    std::string cmd = std::string(python) + " -c \"$KXSCRIPT\" '" + path + "'";
+    setenv("KXSCRIPT", script.c_str(), 1);
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+
+    build(app_source());
+    for (int r = 0; r < 15; r++)
+        kxtable_setcell(&t, 0, r, "unset");
+    ASSERT_TRUE(kxtable_load(&t, path.c_str(), 0, 0));
+    EXPECT_EQ(cell(0, 0), "zu sendender String");
+    EXPECT_EQ(cell(1, 0), "Kommentar");
+    for (int r = 1; r < 15; r++) {
+        EXPECT_EQ(cell(0, r), "AT+" + std::to_string(r));
+        EXPECT_EQ(cell(1, r), "Zeile " + std::to_string(r) + " \xfc");
+    }
+    EXPECT_STREQ(kxtable_cell(&t, 1, 14)->lineinput->get_text(), "Zeile 14 \xfc");
+}

@@ -6,9 +6,13 @@
 
 #include "core/app.h"
 #include "core/target.h"
+#include "core/timer.h"
 #include "platform/platform.h"
 
 namespace {
+
+// The longest a pump sleeps when nothing wakes it.
+constexpr int IDLE_WAIT_MS = 100;
 
 struct Queue {
     std::array<int, KX_QUEUE_SIZE> ids{};
@@ -187,7 +191,8 @@ void kxsys_pump()
             return;
         if (queue.count)
             return;
-        kxhost_wait(1);
+        // Input or a due timer ends the wait; children are polled each tick.
+        kxhost_wait(kxprocess_running() ? KX_TICK_MS : IDLE_WAIT_MS);
         if (queue.count || !running)
             return;
     }

@@ -1,5 +1,6 @@
 #include "core/timer.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdio>
@@ -25,15 +26,20 @@ int high_water = 0;
 std::atomic<int> pending{0};
 std::atomic<int> ticks_per_callback{1};
 std::atomic<bool> started{false};
+// Pending ticks at which some timer is due: the timer thread wakes a
+// waiting pump only then, so an idle program is not woken every tick.
+std::atomic<int> wake_at{1};
 
 void (*tick_function)() = nullptr;
 bool stop_registered = false;
 
 void host_callback()
 {
-    if (started.load(std::memory_order_relaxed))
-        pending.fetch_add(ticks_per_callback.load(std::memory_order_relaxed),
-                          std::memory_order_relaxed);
+    if (!started.load(std::memory_order_relaxed))
+        return;
+    int k = ticks_per_callback.load(std::memory_order_relaxed);
+    if (pending.fetch_add(k) + k >= wake_at.load())
+        kxsys_wake();
 }
 
 // One tick for every timer; a handler may remove its own (or any) timer.
@@ -49,6 +55,22 @@ void process_tick()
             kxsend(s.handler, s.object, KX_EV_TIMER, s.number);
         }
     }
+}
+
+// Ticks until the first timer fires, counted from the last processed tick.
+void plan_wake()
+{
+    if (tick_function != process_tick) {
+        wake_at = 1;
+        return;
+    }
+    int soonest = 1 << 30;
+    for (int i = 0; i < high_water; i++) {
+        const Slot &s = slots[i];
+        if (s.object && s.period > 0)
+            soonest = std::min(soonest, std::max(1, (s.period - s.elapsed + KX_TICK_MS - 1) / KX_TICK_MS));
+    }
+    wake_at = soonest;
 }
 
 Slot *find(void *object, int number)
@@ -79,6 +101,7 @@ void kxtimer_add(kxhandler handler, void *object, int period, int number)
         s->handler = handler;
         s->period = period;
         s->elapsed = 0;
+        plan_wake();
         return;
     }
     for (int i = 0; i < KX_MAX_TIMERS; i++) {
@@ -87,6 +110,7 @@ void kxtimer_add(kxhandler handler, void *object, int period, int number)
         slots[i] = {handler, object, period, 0, number};
         if (i >= high_water)
             high_water = i + 1;
+        plan_wake();
         return;
     }
     std::printf("too many timers !\n");
@@ -100,8 +124,10 @@ void kxtimer_remove(void *object, int number)
 
 void kxtimer_setperiod(int period, void *object, int number)
 {
-    if (Slot *s = find(object, number))
+    if (Slot *s = find(object, number)) {
         s->period = period;
+        plan_wake();
+    }
 }
 
 void kxtimer_create(kxTimer *t, int period)
@@ -124,6 +150,7 @@ void kxtimer_deliver()
         if (tick_function)
             tick_function();
     }
+    plan_wake();
 }
 
 int kxtimer_count()
@@ -157,6 +184,7 @@ void kxtick_start(void (*tick)(), int ticks_per_second)
         per_callback = 2;
     }
     ticks_per_callback = per_callback;
+    plan_wake();
     kxevent_settimerhook(kxtimer_deliver);
     pending = 0;
     started = true;

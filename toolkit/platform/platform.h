@@ -112,6 +112,11 @@ void kxsys_datetime(char *buf, std::size_t size);
 int kxsys_timer_minperiod();
 bool kxsys_timer_start(int period_ms, void (*callback)());
 void kxsys_timer_stop();
+// Ends the current or next kxhost_wait early; callable from any thread (the
+// base tick calls it when a timer is due).
+void kxsys_wake();
+// Sleeps until kxsys_wake is called or ms have passed.
+void kxsys_waitwake(int ms);
 
 // ------------------------------------------------------------ serial devices
 

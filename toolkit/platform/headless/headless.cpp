@@ -181,10 +181,12 @@ struct Headless final : kxhost {
 
     void wait(int ms) override
     {
-        if (idle)
+        if (idle) {
             idle(idle_ctx);
-        else
-            kxsys_sleep(static_cast<long>(ms) * 1000);
+            return;
+        }
+        // Nothing arrives from outside; only a due timer ends the wait early.
+        kxsys_waitwake(ms);
     }
 
     void clip_put(const std::string &text) override { clipboard.put(text); }

@@ -1,7 +1,10 @@
 // Time, the base-tick thread, temporary files and the program's path on
 // POSIX systems.
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +17,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/posix/wakefd.h"
 
 namespace {
 
@@ -29,6 +33,8 @@ struct TickThread {
 };
 
 TickThread *ticker = nullptr;
+// Written by kxsys_wake, watched by the hosts' waits.
+int wake_pipe[2] = {-1, -1};
 
 void tick_loop(TickThread *t, int period_ms, void (*callback)())
 {
@@ -93,6 +99,8 @@ bool kxsys_timer_start(int period_ms, void (*callback)())
     kxsys_timer_stop();
     if (period_ms <= 0 || !callback)
         return false;
+    if (wake_pipe[0] < 0 && pipe2(wake_pipe, O_NONBLOCK | O_CLOEXEC) != 0)
+        wake_pipe[0] = wake_pipe[1] = -1;  // hosts then wait in short steps
     ticker = new TickThread;
     ticker->thread = std::thread(tick_loop, ticker, period_ms, callback);
     return true;
@@ -110,6 +118,32 @@ void kxsys_timer_stop()
     ticker->thread.join();
     delete ticker;
     ticker = nullptr;
+}
+
+void kxsys_wake()
+{
+    char b = 0;
+    if (wake_pipe[1] >= 0 && write(wake_pipe[1], &b, 1) < 0) {
+        // Full: the waiting side has a wake-up to read already.
+    }
+}
+
+void kxsys_waitwake(int ms)
+{
+    pollfd p{wake_pipe[0], POLLIN, 0};
+    if (p.fd < 0)
+        kxsys_sleep(std::min(ms, 1) * 1000L);  // no base tick: nothing would wake it
+    else if (poll(&p, 1, ms) > 0)
+        kxposix_drain_wakefd();
+}
+
+int kxposix_wakefd() { return wake_pipe[0]; }
+
+void kxposix_drain_wakefd()
+{
+    char buf[64];
+    while (wake_pipe[0] >= 0 && read(wake_pipe[0], buf, sizeof buf) > 0) {
+    }
 }
 
 const char *kxsys_tempdir()

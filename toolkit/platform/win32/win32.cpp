@@ -181,7 +181,9 @@ struct Win32 final : kxhost {
 
     void wait(int ms) override
     {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms > 0 ? static_cast<DWORD>(ms) : 0,
+        // Messages or a due timer (kxsys_wake) end the wait.
+        HANDLE wake = win32_wake_event();
+        MsgWaitForMultipleObjects(1, &wake, FALSE, ms > 0 ? static_cast<DWORD>(ms) : 0,
                                   QS_ALLINPUT);
     }
 

@@ -50,6 +50,20 @@ void to_slashes(char *s)
 
 } // namespace
 
+// Auto-reset: one wake-up ends one wait.
+HANDLE win32_wake_event()
+{
+    static HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
+
+void kxsys_wake() { SetEvent(win32_wake_event()); }
+
+void kxsys_waitwake(int ms)
+{
+    WaitForSingleObject(win32_wake_event(), ms > 0 ? static_cast<DWORD>(ms) : 0);
+}
+
 void kxsys_sleep(long microseconds)
 {
     long ms = microseconds / 1000;

@@ -56,6 +56,8 @@ kxhostkey win32_hostkey(WPARAM vk);
 // The registered window class ("kxWND2_0000", or the next free number);
 // registers it on first use.  Empty when no number was free.
 const char *win32_classname();
+// Set by kxsys_wake; the host's wait watches it with the message queue.
+HANDLE win32_wake_event();
 // Runs the toolkit's window procedure for one host message; false when the
 // message is not one the toolkit takes.
 bool win32_translate(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, kxhostmsg *out);

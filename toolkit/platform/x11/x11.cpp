@@ -6,10 +6,12 @@
 #include <X11/keysym.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/posix/wakefd.h"
 #include "platform/x11/x11host.h"
 
 int x11_last_error = 0;
@@ -523,8 +525,12 @@ void X11::wait(int ms)
     XFlush(dpy);
     if (!queued.empty() || XPending(dpy))
         return;
-    pollfd p{ConnectionNumber(dpy), POLLIN, 0};
-    poll(&p, 1, ms);
+    // A due timer ends the wait as well (kxsys_wake), so an idle program
+    // sleeps until its next timer or input.
+    pollfd p[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {kxposix_wakefd(), POLLIN, 0}};
+    int n = p[1].fd >= 0 ? 2 : 1;
+    if (poll(p, n, n == 2 ? ms : std::min(ms, 1)) > 0 && n == 2 && (p[1].revents & POLLIN))
+        kxposix_drain_wakefd();
 }
 
 namespace {

@@ -1,0 +1,75 @@
+// The markup gallery on a private Xvfb: its window shows the same pixels as
+// the picture the headless host draws, and its screenshot is kept in the
+// build directory (gallery_x11.png).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "../platform/xvfb_support.h"
+
+namespace {
+
+// A binary PPM (P6, maxval 255) as 0x00RRGGBB words.
+bool read_ppm(const std::string &name, kxtest_shot *shot)
+{
+    std::ifstream in(name, std::ios::binary);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> shot->width >> shot->height >> maxval;
+    in.get();
+    if (!in || magic != "P6" || maxval != 255 || shot->width <= 0 || shot->height <= 0)
+        return false;
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::size_t n = static_cast<std::size_t>(shot->width) * shot->height;
+    if (bytes.size() < n * 3)
+        return false;
+    shot->pixels.resize(n);
+    for (std::size_t i = 0; i < n; i++) {
+        const auto *b = reinterpret_cast<const unsigned char *>(bytes.data()) + i * 3;
+        shot->pixels[i] = std::uint32_t{b[0]} << 16 | std::uint32_t{b[1]} << 8 | b[2];
+    }
+    return true;
+}
+
+TEST(GalleryX11, TheWindowShowsWhatTheHeadlessHostDraws)
+{
+    const std::string bin = KX_TEST_BINARY_DIR "/gallery";
+    const std::string ppm = KX_TEST_BINARY_DIR "/gallery_headless.ppm";
+    std::remove(ppm.c_str());
+    ASSERT_EQ(kxtest_sh("KX_HOST=headless '" + bin + "' --screenshot '" + ppm + "' >/dev/null"), 0);
+    kxtest_shot drawn;
+    ASSERT_TRUE(read_ppm(ppm, &drawn));
+
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    setenv("KX_HOST", "x11", 1);
+    kxtest_proc gallery;
+    ASSERT_TRUE(gallery.start({bin}));
+    std::string id;
+    for (int i = 0; i < 200 && id.empty(); i++) {
+        id = kxtest_sh_out("xdotool search --name '^Galerie$' 2>/dev/null");
+        if (id.empty())
+            usleep(100 * 1000);
+    }
+    ASSERT_FALSE(id.empty()) << "the gallery window did not appear";
+    const unsigned long window = std::stoul(id);
+    usleep(500 * 1000);
+    kxtest_shot shown;
+    ASSERT_TRUE(kxtest_xwd(window, &shown));
+    kxtest_sh("import -window " + std::to_string(window) + " '" KX_TEST_BINARY_DIR
+              "/gallery_x11.png' 2>/dev/null");
+
+    ASSERT_EQ(shown.width, drawn.width);
+    ASSERT_EQ(shown.height, drawn.height);
+    std::size_t same = 0;
+    for (std::size_t i = 0; i < shown.pixels.size(); i++)
+        same += shown.pixels[i] == drawn.pixels[i];
+    // A blinking cursor may be caught in the other phase; nothing else differs.
+    EXPECT_GE(same * 1000, shown.pixels.size() * 999) << same << " of " << shown.pixels.size();
+    EXPECT_EQ(kxtest_sh("pngcheck -q '" KX_TEST_BINARY_DIR "/gallery_x11.png' >/dev/null"), 0);
+}
+
+} // namespace
