@@ -7,16 +7,20 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
+#include "platform/circlewalk.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr std::uint32_t RGB_BITS = 0xFFFFFF;
 constexpr std::uint32_t MASK_TRANSPARENT = 0xFFFFFF;
+// The coordinates every version of GDI draws with.
+constexpr long long GDI_COORD_MIN = -32768, GDI_COORD_MAX = 32767;
 
 // The current colour as the host takes it (0x00BBGGRR), and as the toolkit
 // gave it.
@@ -430,9 +434,23 @@ bool kxserver_circle(kxpxmap *p, int cx, int cy, int r, int colour)
         return false;
     kxserver_setcolour(colour);
     use_pen(b);
+    // The host's ellipse takes 16-bit coordinates on every Windows (and
+    // draws nothing or garbage beyond them); larger circles are walked here,
+    // only where they meet the bitmap.
+    const long long left = static_cast<long long>(cx) - r, right = static_cast<long long>(cx) + r + 1;
+    const long long top = static_cast<long long>(cy) - r, bottom = static_cast<long long>(cy) + r + 1;
+    if (left < GDI_COORD_MIN || top < GDI_COORD_MIN || right > GDI_COORD_MAX ||
+        bottom > GDI_COORD_MAX) {
+        kxcirclewalk::walk(cx, cy, r, b->width, b->height, [p](long long x, long long y) {
+            if (x >= 0 && y >= 0 && x <= INT_MAX && y <= INT_MAX)
+                kxserver_setpixel(p, static_cast<int>(x), static_cast<int>(y));
+        });
+        return true;
+    }
     HGDIOBJ old = SelectObject(b->context, GetStockObject(NULL_BRUSH));
     // The host's box leaves out its right and bottom edges.
-    Ellipse(b->context, cx - r, cy - r, cx + r + 1, cy + r + 1);
+    Ellipse(b->context, static_cast<int>(left), static_cast<int>(top), static_cast<int>(right),
+            static_cast<int>(bottom));
     SelectObject(b->context, old);
     return true;
 }
