@@ -434,9 +434,9 @@ bool kxserver_circle(kxpxmap *p, int cx, int cy, int r, int colour)
         return false;
     kxserver_setcolour(colour);
     use_pen(b);
-    // The host's ellipse takes 16-bit coordinates on every Windows (and
-    // draws nothing or garbage beyond them); larger circles are walked here,
-    // only where they meet the bitmap.
+    // Only 16-bit coordinates are safe with the host's ellipse on every
+    // Windows (Wine draws nothing of a circle far beyond them); larger
+    // circles are walked here, only where they meet the bitmap.
     const long long left = static_cast<long long>(cx) - r, right = static_cast<long long>(cx) + r + 1;
     const long long top = static_cast<long long>(cy) - r, bottom = static_cast<long long>(cy) + r + 1;
     if (left < GDI_COORD_MIN || top < GDI_COORD_MIN || right > GDI_COORD_MAX ||
