@@ -2,4 +2,4 @@
 #include "core/app.h"
 #include "quenlorix.h"
 
-int main(int argc, char **argv) { return kxapp_start(argc, argv, quenlorix_main); }
+int main(int argc, char **argv) { return kxapp_start_host(argc, argv, quenlorix_main); }

@@ -11,6 +11,17 @@
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
+#ifdef _WIN32
+// The Windows C runtime has _putenv_s instead.
+inline int setenv(const char *name, const char *value, int overwrite)
+{
+    if (!overwrite && std::getenv(name))
+        return 0;
+    return _putenv_s(name, value);
+}
+inline int unsetenv(const char *name) { return _putenv_s(name, ""); }
+#endif
+
 // An allocated pixmap that frees itself.
 struct Px {
     kxpxmap p;

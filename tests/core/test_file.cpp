@@ -11,7 +11,9 @@
 
 #if defined(__unix__)
 #include <csignal>
+#if defined(__unix__)
 #include <sys/resource.h>
+#endif
 #endif
 
 namespace fs = std::filesystem;
@@ -131,6 +133,10 @@ TEST_F(FileTest, SaveReplacesLongerFileAndLeavesNoTemp)
 // Saving must not turn a link into a plain file or reset the file's mode.
 TEST_F(FileTest, SaveKeepsLinkAndMode)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows keeps no owner modes, and making a link needs a privilege "
+                    "(Wine makes none)";
+#endif
     put(at("real"), "old");
     fs::permissions(at("real"), fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink("real", at("link"));

@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__unix__)
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include "support.h"
 
@@ -77,7 +79,11 @@ std::string today_bytes()
 {
     std::time_t now = std::time(nullptr);
     std::tm t{};
+#ifdef _WIN32
+    localtime_s(&t, &now);
+#else
     localtime_r(&now, &t);
+#endif
     int y = t.tm_year > 100 ? t.tm_year - 100 : t.tm_year;
     return {char(y), char(t.tm_mon + 1), char(t.tm_mday)};
 }

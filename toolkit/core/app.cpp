@@ -160,6 +160,13 @@ int kxapp_start_cmdline(const char *cmdline, kxmainfn main)
     return run_main(main);
 }
 
+int kxapp_start_host(int argc, char **argv, kxmainfn main)
+{
+    if (const char *line = kxsys_cmdline())
+        return kxapp_start_cmdline(line, main);
+    return kxapp_start(argc, argv, main);
+}
+
 void kxapp_atclose(kxexitfn fn) { close_list.add(fn); }
 void kxapp_atcleanup(kxexitfn fn) { cleanup_list.add(fn); }
 void kxapp_setexitcallback(kxexitfn fn) { exit_callback = fn; }

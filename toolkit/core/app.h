@@ -21,6 +21,9 @@ using kxexitfn = void (*)();
 int kxapp_start(int argc, char **argv, kxmainfn main);
 // The same for a command line given as one string.
 int kxapp_start_cmdline(const char *cmdline, kxmainfn main);
+// A program's entry point: kxapp_start_cmdline with the host's command line
+// where the host hands programs one string (Win32), else kxapp_start.
+int kxapp_start_host(int argc, char **argv, kxmainfn main);
 
 // Splits a command line into the argument list (argument 0 empty, at most
 // KX_MAX_ARGS entries).

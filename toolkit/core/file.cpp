@@ -174,8 +174,13 @@ bool Replacement::commit()
     f_ = nullptr;
     if (direct_)
         return ok;
-    if (ok)
-        ok = std::rename(tmp_.c_str(), target_.c_str()) == 0;
+    // std::filesystem's rename replaces an existing target on every host;
+    // std::rename does not on Windows.
+    if (ok) {
+        std::error_code ec;
+        fs::rename(tmp_, target_, ec);
+        ok = !ec;
+    }
     if (!ok)
         std::remove(tmp_.c_str());
     return ok;
@@ -315,25 +320,25 @@ bool kxfile_copy(const char *source, const char *destination)
     }
 
     // Copying a file onto itself works too: the source is read in full
-    // before the new file takes its name.
-    bool ok = false;
-    {
-        Replacement out(target.c_str());
-        if (out.stream()) {
-            std::array<char, COPY_CHUNK> chunk;
-            std::size_t n;
-            ok = true;
-            do {
-                n = std::fread(chunk.data(), 1, chunk.size(), in);
-                if (n > 0 && std::fwrite(chunk.data(), 1, n, out.stream()) != n)
-                    ok = false;
-            } while (ok && n == chunk.size());
-            // A directory opens for reading on some hosts and fails here.
-            ok = ok && !std::ferror(in) && out.commit();
-        }
+    // before the new file takes its name.  It is closed before that, as
+    // Windows refuses to rename over a file that is still open.
+    Replacement out(target.c_str());
+    if (!out.stream()) {
+        std::fclose(in);
+        return false;
     }
+    std::array<char, COPY_CHUNK> chunk;
+    std::size_t n;
+    bool ok = true;
+    do {
+        n = std::fread(chunk.data(), 1, chunk.size(), in);
+        if (n > 0 && std::fwrite(chunk.data(), 1, n, out.stream()) != n)
+            ok = false;
+    } while (ok && n == chunk.size());
+    // A directory opens for reading on some hosts and fails here.
+    ok = ok && !std::ferror(in);
     std::fclose(in);
-    return ok;
+    return ok && out.commit();
 }
 
 bool kxpath_normalize(const char *path, char *out, std::size_t capacity)

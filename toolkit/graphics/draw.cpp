@@ -157,9 +157,35 @@ class line_walk {
     // division truncates toward zero as trunc does.
     i64 minor(i64 m0, int dir, i64 i) const
     {
+#ifdef __SIZEOF_INT128__
         const __int128 len = length_;
         const __int128 num = 2 * len * m0 + 2 * static_cast<__int128>(dir) * i * run_ + len;
         return static_cast<i64>(num / (2 * len));
+#else
+        return minor_narrow(m0, dir, i);
+#endif
+    }
+
+    // The same without a 128-bit type (32-bit targets).  With i * run split
+    // as q * length + r the value is m0 + dir * q + (2 * dir * r + length) /
+    // (2 * length), whose fraction lies between -1/2 and 3/2; exact while
+    // both spans fit 32 bits, so that i * run fits 64.
+    i64 minor_narrow(i64 m0, int dir, i64 i) const
+    {
+        const i64 len = length_;
+        if (len > 0xFFFFFFFFLL || run_ > 0xFFFFFFFFLL) {
+            const long double v = static_cast<long double>(m0) +
+                                  static_cast<long double>(dir) * i * run_ / len + 0.5L;
+            return static_cast<i64>(v);
+        }
+        const std::uint64_t u = static_cast<std::uint64_t>(i) * static_cast<std::uint64_t>(run_);
+        const i64 q = static_cast<i64>(u / static_cast<std::uint64_t>(len));
+        const i64 r = static_cast<i64>(u % static_cast<std::uint64_t>(len));
+        const i64 k = m0 + dir * q, t = 2 * dir * r + len, den = 2 * len;
+        // trunc(k + t / den): floor when the sum is not negative, else ceiling.
+        const bool nonneg = k >= 1 || (k == 0 && t >= 0) || (k == -1 && t >= den);
+        auto floor_div = [](i64 a, i64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+        return nonneg ? k + floor_div(t, den) : k - floor_div(-t, den);
     }
 
     i64 x0_, y0_;

@@ -74,6 +74,9 @@ struct kxscreeninfo {
     int border = 0;   // width of a sizing frame
     int caption = 0;  // height of a caption
     int depth = 24;
+    // Colours of the host's own controls, 0xRRGGBB; -1 where the host has
+    // none and the toolkit's defaults apply.
+    int face = -1, shadow = -1, button_text = -1, grey_text = -1;
 };
 
 // Clipboard text kept inside the program, for hosts without a system
@@ -114,15 +117,21 @@ struct kxhost {
     virtual void ungrab(kxllgui_window *w) = 0;
     virtual void restore(kxllgui_window *w) = 0;
     virtual void cursor(bool hand) = 0;
-    // Removes one waiting message; false when none waits.
-    virtual bool next_message(kxhostmsg *msg) = 0;
+    // Takes one waiting message and hands it to the window procedure
+    // (kxwinproc); false when none waits.  Win32 calls its window procedure
+    // itself, so each host dispatches rather than returning messages.
+    virtual bool dispatch() = 0;
     virtual void wait(int ms) = 0;
     virtual void clip_put(const std::string &text) = 0;
     virtual bool clip_get(std::string *text) = 0;
 };
 
 kxhost *kxhost_headless();
+#ifdef _WIN32
+kxhost *kxhost_win32();
+#else
 kxhost *kxhost_x11();
+#endif
 
 // The window procedure: turns one host message into toolkit events for the
 // window it belongs to.

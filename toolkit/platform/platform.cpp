@@ -26,6 +26,22 @@ int depth = 0;  // asked once
 std::string clip_text;
 bool clip_held = false;
 
+#ifdef _WIN32
+kxhost *choose_host()
+{
+    const char *want = std::getenv("KX_HOST");
+    if (want && *want) {
+        std::string_view w = want;
+        if (w == "headless")
+            return kxhost_headless();
+        if (w == "win32")
+            return kxhost_win32();
+        std::printf("kxplatform_init: unknown host \"%s\" (win32 or headless)\n", want);
+        return nullptr;
+    }
+    return kxhost_win32();
+}
+#else
 kxhost *choose_host()
 {
     const char *want = std::getenv("KX_HOST");
@@ -41,6 +57,7 @@ kxhost *choose_host()
     const char *display = std::getenv("DISPLAY");
     return display && *display ? kxhost_x11() : kxhost_headless();
 }
+#endif
 
 kxscreeninfo screen()
 {
@@ -236,8 +253,26 @@ int kxsys_colordepth()
     return depth;
 }
 
-// Neither host tells button colours, so the toolkit's own defaults apply;
-// the two selection colours follow the depth as on any host.
+namespace {
+
+// Adds delta to each channel, clamped to 0..255.
+int shade(int colour, int delta)
+{
+    if (colour < 0)
+        return -1;
+    int out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        int c = std::clamp(((colour >> shift) & 0xFF) + delta, 0, 255);
+        out |= c << shift;
+    }
+    return out;
+}
+
+} // namespace
+
+// Hosts that tell their button colours (Win32) give the grey family; the
+// others leave the toolkit's defaults.  The two selection colours follow the
+// depth as on any host.
 int kxsys_syscolor(const char *name)
 {
     std::string_view n = name ? name : "";
@@ -246,6 +281,21 @@ int kxsys_syscolor(const char *name)
         return shallow ? 0xFFFFFF : -1;
     if (n == "blue")
         return shallow ? 0x000080 : -1;
+    kxscreeninfo s = screen();
+    if (n == "grey")
+        return s.face;
+    if (n == "light")
+        return shade(s.face, 16);
+    if (n == "verylight")
+        return shade(s.face, 32);
+    if (n == "darkc0c0c0")
+        return shade(s.face, -32);
+    if (n == "dark")
+        return s.shadow;
+    if (n == "text")
+        return s.button_text;
+    if (n == "textgrey")
+        return s.grey_text;
     return -1;
 }
 
@@ -259,16 +309,7 @@ int kxfont_loadfromsystem(const char *face, int points, int xs, int ys, int bold
     return 0;
 }
 
-bool kxhost_dispatch()
-{
-    if (!host)
-        return false;
-    kxhostmsg msg;
-    if (!host->next_message(&msg))
-        return false;
-    kxwinproc(msg);
-    return true;
-}
+bool kxhost_dispatch() { return host && host->dispatch(); }
 
 void kxhost_wait(int ms)
 {

@@ -85,6 +85,10 @@ int kxfont_loadfromsystem(const char *face, int points, int xs, int ys, int bold
                           int underlined, int ascent, int descent);
 // The program's own path with forward slashes.
 void kxsys_module_path(char *buf, std::size_t size);
+// The command line after the program's name, where the host hands programs
+// one string that the toolkit splits itself (Win32); null where the words
+// of argv are the arguments.
+const char *kxsys_cmdline();
 
 // Takes one waiting host message, translates it and hands it to its window;
 // false when none was waiting.

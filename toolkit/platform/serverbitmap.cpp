@@ -12,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/circlewalk.h"
 #include "platform/platform.h"
 #include "platform/serverbitmap.h"
 
@@ -212,65 +213,6 @@ void draw_line(kxserverbitmap *b, long long x0, long long y0, long long x1, long
     }
 }
 
-// The outline's y at x, for 0 <= x <= r: the integer nearest to
-// sqrt(r^2 - x^2).
-long long outline_y(long long r, long long x)
-{
-    const unsigned long long v =
-        static_cast<unsigned long long>(r) * r - static_cast<unsigned long long>(x) * x;
-    auto y = static_cast<unsigned long long>(std::sqrt(static_cast<long double>(v)));
-    while (y > 0 && static_cast<unsigned __int128>(y) * y > v)
-        y--;
-    while (static_cast<unsigned __int128>(y + 1) * (y + 1) <= v)
-        y++;
-    // (y + 1/2)^2 < v, in integers.
-    if (static_cast<unsigned __int128>(y) * y + y < v)
-        y++;
-    return static_cast<long long>(y);
-}
-
-// Last x of the first octant (x <= y).
-long long octant_end(long long r)
-{
-    long long lo = 0, hi = r;
-    while (lo < hi) {
-        long long mid = lo + (hi - lo + 1) / 2;
-        if (mid <= outline_y(r, mid))
-            lo = mid;
-        else
-            hi = mid - 1;
-    }
-    return lo;
-}
-
-void plot_octants(kxserverbitmap *b, long long cx, long long cy, long long x, long long y)
-{
-    plot(b, cx + x, cy + y);
-    plot(b, cx - x, cy + y);
-    plot(b, cx + x, cy - y);
-    plot(b, cx - x, cy - y);
-    plot(b, cx + y, cy + x);
-    plot(b, cx - y, cy + x);
-    plot(b, cx + y, cy - x);
-    plot(b, cx - y, cy - x);
-}
-
-// Every point of the outline has cx +- x inside the width or cy +- x inside
-// the height, so only those x are walked.
-void draw_circle(kxserverbitmap *b, long long cx, long long cy, long long r)
-{
-    const long long last = octant_end(r);
-    const long long ranges[4][2] = {{-cx, b->width - 1 - cx},
-                                    {cx - (b->width - 1), cx},
-                                    {-cy, b->height - 1 - cy},
-                                    {cy - (b->height - 1), cy}};
-    for (const auto &range : ranges) {
-        const long long lo = std::max<long long>(range[0], 0), hi = std::min(range[1], last);
-        for (long long x = lo; x <= hi; x++)
-            plot_octants(b, cx, cy, x, outline_y(r, x));
-    }
-}
-
 } // namespace
 
 kxserverbitmap *kxserver_create(int width, int height)
@@ -451,7 +393,8 @@ bool kxserver_circle(kxpxmap *p, int cx, int cy, int r, int colour)
         return false;
     kxserver_setcolour(colour);
     use_pen(b);
-    draw_circle(b, cx, cy, r);
+    kxcirclewalk::walk(cx, cy, r, b->width, b->height,
+                       [b](long long x, long long y) { plot(b, x, y); });
     return true;
 }
 

@@ -161,7 +161,16 @@ struct Headless final : kxhost {
 
     void cursor(bool h) override { hand = h; }
 
-    bool next_message(kxhostmsg *m) override
+    bool dispatch() override
+    {
+        kxhostmsg m;
+        if (!next_message(&m))
+            return false;
+        kxwinproc(m);
+        return true;
+    }
+
+    bool next_message(kxhostmsg *m)
     {
         if (messages.empty())
             return false;

@@ -172,6 +172,8 @@ bool kxsys_tempfile(char *path, std::size_t size)
     return true;
 }
 
+const char *kxsys_cmdline() { return nullptr; }
+
 void kxsys_module_path(char *buf, std::size_t size)
 {
     if (!buf || size == 0)

@@ -494,6 +494,15 @@ void X11::key_event(XKeyEvent &k, bool down)
         queued.push_back({kxmsgtype::character, k.window, static_cast<unsigned char>(buf[0])});
 }
 
+bool X11::dispatch()
+{
+    kxhostmsg m;
+    if (!next_message(&m))
+        return false;
+    kxwinproc(m);
+    return true;
+}
+
 bool X11::next_message(kxhostmsg *m)
 {
     while (queued.empty() && XPending(dpy)) {

@@ -78,7 +78,8 @@ struct X11 final : kxhost {
     void ungrab(kxllgui_window *w) override;
     void restore(kxllgui_window *w) override;
     void cursor(bool hand) override;
-    bool next_message(kxhostmsg *m) override;
+    bool dispatch() override;
+    bool next_message(kxhostmsg *m);
     void wait(int ms) override;
     void clip_put(const std::string &text) override;
     bool clip_get(std::string *text) override;
