@@ -26,38 +26,32 @@ int depth = 0;  // asked once
 std::string clip_text;
 bool clip_held = false;
 
+// The host of the system this was built for, unless KX_HOST names one;
+// without a display (X11) the headless host.
+kxhost *choose_host()
+{
 #ifdef _WIN32
-kxhost *choose_host()
-{
-    const char *want = std::getenv("KX_HOST");
-    if (want && *want) {
-        std::string_view w = want;
-        if (w == "headless")
-            return kxhost_headless();
-        if (w == "win32")
-            return kxhost_win32();
-        std::printf("kxplatform_init: unknown host \"%s\" (win32 or headless)\n", want);
-        return nullptr;
-    }
-    return kxhost_win32();
-}
+    constexpr const char *native_name = "win32";
+    kxhost *(*const native)() = kxhost_win32;
+    const bool display = true;
 #else
-kxhost *choose_host()
-{
+    constexpr const char *native_name = "x11";
+    kxhost *(*const native)() = kxhost_x11;
+    const char *d = std::getenv("DISPLAY");
+    const bool display = d && *d;
+#endif
     const char *want = std::getenv("KX_HOST");
     if (want && *want) {
         std::string_view w = want;
         if (w == "headless")
             return kxhost_headless();
-        if (w == "x11")
-            return kxhost_x11();
-        std::printf("kxplatform_init: unknown host \"%s\" (x11 or headless)\n", want);
+        if (w == native_name)
+            return native();
+        std::printf("kxplatform_init: unknown host \"%s\" (%s or headless)\n", want, native_name);
         return nullptr;
     }
-    const char *display = std::getenv("DISPLAY");
-    return display && *display ? kxhost_x11() : kxhost_headless();
+    return display ? native() : kxhost_headless();
 }
-#endif
 
 kxscreeninfo screen()
 {
