@@ -111,6 +111,21 @@ TEST_F(TerminalTest, ColoursAndEscapeSequences)
     EXPECT_EQ(term->cy, 0);
 }
 
+TEST_F(TerminalTest, ANoticeIsALineOfItsOwnInTheNoticeColour)
+{
+    kxterm_create(term, "x=10,y=10,lines=10,columns=40");
+    kxterm_setcolor(term, 1);
+    kxterm_puts(term, "teil");
+    kxterm_notice(term, "weg");
+    EXPECT_EQ(line(0), "teil");
+    EXPECT_EQ(line(1), "weg");
+    EXPECT_EQ(kxterm_cell(term, 0, 1).fg, KX_TERM_NOTICE);
+    EXPECT_EQ(term->cx, 0);
+    EXPECT_EQ(term->cy, 2);
+    kxterm_puts(term, "x");  // the caller's colour stays
+    EXPECT_EQ(kxterm_cell(term, 0, 2).fg, 1);
+}
+
 TEST_F(TerminalTest, WordBreakMovesAWordThatDoesNotFit)
 {
     kxterm_create(term, "x=10,y=10,lines=4,columns=12,wordbreak");

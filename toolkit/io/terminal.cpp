@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
 #include "core/event.h"
 #include "core/target.h"
@@ -526,6 +527,17 @@ void kxterm_printf(kxTerminal *t, const char *fmt, ...)
 }
 
 void kxterm_setcolor(kxTerminal *t, int number) { t->fg = clamp(number, 0, KX_TERM_COLOURS - 1); }
+
+void kxterm_notice(kxTerminal *t, const char *text)
+{
+    const int fg = t->fg;
+    t->fg = KX_TERM_NOTICE;
+    std::string line = t->cx > 0 ? "\n" : "";
+    line += text;
+    line += "\n";
+    kxterm_puts(t, line.c_str());
+    t->fg = fg;
+}
 
 void kxterm_setfont(kxTerminal *t, int font)
 {

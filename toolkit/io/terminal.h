@@ -21,6 +21,9 @@ constexpr int KX_TERM_LOGNAME = 1001;
 constexpr int KX_TERM_COLOURS = 16;
 constexpr int KX_TERM_BLINK_MS = 250;
 constexpr int KX_TERM_NOPOSITION = -999999;
+// The colour number of the terminal's own notices (a lost device, a log that
+// cannot be written): green, neither a sent (blue) nor a received (red) colour.
+constexpr int KX_TERM_NOTICE = 10;
 
 // Terminal events beyond the common ones.
 enum : int {
@@ -83,6 +86,9 @@ void kxterm_printf(kxTerminal *t, const char *fmt, ...) __attribute__((format(pr
 void kxterm_puts(kxTerminal *t, const char *text);
 void kxterm_putc(kxTerminal *t, int ch);
 void kxterm_setcolor(kxTerminal *t, int number);
+// Prints text as a line of its own in the notice colour (after a line end
+// when the cursor is not at the start of a line); the current colour stays.
+void kxterm_notice(kxTerminal *t, const char *text);
 void kxterm_setfont(kxTerminal *t, int font);
 void kxterm_clear(kxTerminal *t);
 void kxterm_gotoxy(kxTerminal *t, int column, int line);
