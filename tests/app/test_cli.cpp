@@ -21,7 +21,7 @@ quenlorix_options parse(std::vector<const char *> words, bool ok = true)
     return o;
 }
 
-TEST(CommandLine, OptionsAreTakenAndOtherWordsKeptForTheToolkit)
+TEST(QuenlorixOptions, OptionsAreTakenAndOtherWordsKeptForTheToolkit)
 {
     quenlorix_options o = parse({"word", "-C", "a dir", "-V"});
     EXPECT_EQ(o.directory, "a dir");
@@ -41,7 +41,7 @@ TEST(CommandLine, OptionsAreTakenAndOtherWordsKeptForTheToolkit)
     EXPECT_FALSE(parse({"--user-dir", "--directory", "e"}).user_dir);
 }
 
-TEST(CommandLine, AnUnknownOptionOrAMissingDirectoryIsOneLine)
+TEST(QuenlorixOptions, AnUnknownOptionOrAMissingDirectoryIsOneLine)
 {
     EXPECT_EQ(parse({"--help", "--bogus"}, false).error,
               "quenlorix: unknown option \"--bogus\" (see quenlorix --help)");
@@ -57,7 +57,7 @@ TEST(CommandLine, AnUnknownOptionOrAMissingDirectoryIsOneLine)
 }
 
 // Win32 hands the program one string, which the toolkit splits.
-TEST(CommandLine, ADirectoryWithSpacesFromOneCommandLineString)
+TEST(QuenlorixOptions, ADirectoryWithSpacesFromOneCommandLineString)
 {
     kxapp_setargs("-C \"C:/Serial Tests/modem\" --version");
     quenlorix_options o;
