@@ -1,8 +1,9 @@
 // Quenlorix's icon at the sizes of the icon theme.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "icon.h"
-#include "support.h"
 
 namespace {
 
@@ -33,18 +34,6 @@ TEST(QuenlorixIcon, SentAndReceivedLinesStayApartAtEverySize)
         EXPECT_GT(received.first, sent.second + 1) << "lines run together at " << size;
         EXPECT_LT(received.second, size - 1);
     }
-}
-
-TEST(QuenlorixIcon, SizesOutsideTheLimitsAreRefused)
-{
-    kxpxmap p;
-    std::string out = kxtest_stdout([&] {
-        EXPECT_FALSE(quenlorix_drawicon(&p, QUENLORIX_ICON_MIN - 1));
-        EXPECT_FALSE(quenlorix_drawicon(&p, QUENLORIX_ICON_MAX + 1));
-    });
-    EXPECT_EQ(p.data, nullptr);
-    EXPECT_EQ(out, "quenlorix_drawicon: size 15 outside 16 to 512\n"
-                   "quenlorix_drawicon: size 513 outside 16 to 512\n");
 }
 
 } // namespace
