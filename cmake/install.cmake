@@ -43,14 +43,14 @@ if(NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
 endif()
 
 set(CPACK_PACKAGE_NAME quenlorix)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})  # all four numbers
 set(CPACK_PACKAGE_VENDOR "kx9d")
 set(CPACK_PACKAGE_CONTACT "kx9d developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "serial-line protocol tester")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Quenlorix sends the strings of a table over a serial line, one row per\n"
-  " button, and shows and logs all traffic. It is built on kx9d, a small\n"
-  " toolkit that draws every window itself; the toolkit's static library,\n"
-  " its headers and two example programs are included.")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Quenlorix sends the strings of a table over a serial line, one row per
+button, and shows and logs all traffic. It is built on kx9d, a small toolkit
+that draws every window itself; the toolkit's static library, its headers
+and two example programs are included.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
