@@ -1,5 +1,4 @@
 // Quenlorix, the serial-line protocol tester.
-#include "core/app.h"
-#include "quenlorix.h"
+#include "cmdline.h"
 
-int main(int argc, char **argv) { return kxapp_start_host(argc, argv, quenlorix_main); }
+int main(int argc, char **argv) { return quenlorix_start(argc, argv); }

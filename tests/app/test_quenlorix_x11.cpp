@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -159,6 +160,71 @@ TEST(QuenlorixX11, ARowIsSentTheAnswerShowsInRedAndEverythingIsKept)
     ASSERT_EQ(records.size(), 15u);
     // Record 0 is the table's head row; row 3 is record 3.
     EXPECT_EQ(records[3].substr(0, records[3].find("senden")), "AT+X=3|dritte Zeile|");
+}
+
+// A session with the working directory given on the command line: port 3
+// is a link in that directory (not in KX_SERIAL_DIR), and the settings,
+// table and log land there, not where the program was started.
+void session_in(const std::string &dir, const std::vector<std::string> &options)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    if (!kxtest_have("xdotool"))
+        GTEST_SKIP() << "xdotool is not installed";
+    kxtest_serialpeer peer;
+    ASSERT_TRUE(peer.start(3));
+    unsetenv("KX_SERIAL_DIR");
+    std::filesystem::create_directories(dir);
+    ASSERT_EQ(symlink(peer.dir.file("COM3").c_str(), (dir + "/COM3").c_str()), 0);
+    std::ofstream(dir + "/quenlorix.cfg") << "port=3 baud=19200\n";
+    kxtest_tempdir started;
+    ASSERT_EQ(chdir(started.path.c_str()), 0);
+    setenv("KX_HOST", "x11", 1);
+    std::vector<std::string> argv{KX_TEST_BINARY_DIR "/quenlorix"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    kxtest_proc app;
+    ASSERT_TRUE(app.start(argv));
+
+    unsigned long dialog = find_window("Schnittstelle konfigurieren");
+    ASSERT_NE(dialog, 0u) << "the settings dialog did not appear";
+    int dx, dy;
+    ASSERT_TRUE(origin(dialog, &dx, &dy));
+    kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
+              " key Return");
+    // The main window shows only once port 3 is open.
+    unsigned long main = find_window("^Quenlorix$");
+    ASSERT_NE(main, 0u) << "the main window did not appear: port 3 was not found in " << dir;
+    ASSERT_TRUE(window_gone(dialog, 10000));
+    int mx, my;
+    ASSERT_TRUE(origin(main, &mx, &my));
+    // Alt+F4 again while the program runs: the window may not take keys yet.
+    bool ended = false;
+    for (int tries = 0; tries < 5 && !ended; tries++) {
+        kxtest_sh("xdotool mousemove " + std::to_string(mx + 350) + " " +
+                  std::to_string(my + 300) + " key alt+F4");
+        ended = app.finish(3000);
+    }
+    ASSERT_TRUE(ended) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(app.status) && WEXITSTATUS(app.status) == 0);
+
+    EXPECT_EQ(slurp(dir + "/quenlorix.cfg"), "port=3   baud=19200\n");
+    EXPECT_NE(slurp(dir + "/quenlorix.log").find("Serielle Schnittstelle 3 ge\xf6" "ffnet"),
+              std::string::npos);
+    EXPECT_FALSE(slurp(dir + "/quenlorix.dbf").empty());
+    EXPECT_TRUE(std::filesystem::is_empty(started.path)) << "files were left where it started";
+}
+
+TEST(QuenlorixX11, DirectoryOptionHoldsTheFilesAndThePort)
+{
+    kxtest_tempdir top;
+    session_in(top.file("work"), {"--directory", top.file("work")});
+}
+
+TEST(QuenlorixX11, UserDirHoldsTheFilesAndThePort)
+{
+    kxtest_tempdir xdg;
+    setenv("XDG_DATA_HOME", xdg.path.c_str(), 1);
+    session_in(xdg.file("quenlorix"), {"--user-dir"});
 }
 
 } // namespace

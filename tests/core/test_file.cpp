@@ -224,6 +224,28 @@ TEST_F(FileTest, CopyRefusesDotNamesMissingAndDirectorySources)
     EXPECT_FALSE(temp_left());
 }
 
+TEST_F(FileTest, DirectoriesAreMadeWithTheirParentsAndEntered)
+{
+    const std::string deep = at("a/b/c");
+    std::string why;
+    ASSERT_TRUE(kxdir_create(deep.c_str(), &why)) << why;
+    EXPECT_TRUE(fs::is_directory(deep));
+    EXPECT_TRUE(kxdir_create(deep.c_str(), nullptr));  // already there
+    put(at("file"), "x");
+    EXPECT_FALSE(kxdir_create(at("file").c_str(), &why));
+    EXPECT_EQ(why, "not a directory");
+    EXPECT_FALSE(kxdir_create(at("file/sub").c_str(), &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_FALSE(kxdir_create("", &why));
+
+    const fs::path before = fs::current_path();
+    EXPECT_FALSE(kxdir_change(at("missing").c_str(), &why));
+    EXPECT_EQ(fs::current_path(), before);
+    ASSERT_TRUE(kxdir_change(deep.c_str(), &why)) << why;
+    EXPECT_TRUE(fs::equivalent(fs::current_path(), deep));
+    fs::current_path(before);
+}
+
 struct Parts {
     std::string dir, name, ext;
     bool ok;

@@ -269,12 +269,31 @@ TEST(HostChoice, X11WithoutADisplayFailsWithOneLine)
     EXPECT_STREQ(kxplatform_hostname(), "");
 }
 
-TEST(HostChoice, HeadlessIsTheDefaultWithoutDisplay)
+TEST(HostChoice, NoDisplayAndNoHostAskedForFailsWithOneLine)
 {
     unsetenv("KX_HOST");
     unsetenv("DISPLAY");
-    ASSERT_TRUE(kxplatform_init());
-    EXPECT_STREQ(kxplatform_hostname(), "headless");
+    std::string out = kxtest_stdout([] { EXPECT_FALSE(kxplatform_init()); });
+    EXPECT_EQ(out, "no X display: set DISPLAY, or KX_HOST=headless for a virtual screen\n");
+    EXPECT_STREQ(kxplatform_hostname(), "");
+    setenv("DISPLAY", "", 1);
+    out = kxtest_stdout([] { EXPECT_FALSE(kxplatform_init()); });
+    EXPECT_EQ(out, "no X display: set DISPLAY, or KX_HOST=headless for a virtual screen\n");
+}
+#endif
+
+#ifndef _WIN32
+TEST(SystemServices, DataDirectoryIsAnAbsoluteXdgDataHomeElseBelowHome)
+{
+    setenv("HOME", "/home/tester", 1);
+    setenv("XDG_DATA_HOME", "/data/xdg/", 1);
+    EXPECT_STREQ(kxsys_datadir(), "/data/xdg");
+    setenv("XDG_DATA_HOME", "relative/xdg", 1);  // to be ignored
+    EXPECT_STREQ(kxsys_datadir(), "/home/tester/.local/share");
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_STREQ(kxsys_datadir(), "/home/tester/.local/share");
+    unsetenv("HOME");
+    EXPECT_STREQ(kxsys_datadir(), "");
 }
 #endif
 

@@ -145,12 +145,21 @@ bool kxapp_init()
     return true;
 }
 
-int kxapp_start(int argc, char **argv, kxmainfn main)
+namespace {
+
+void store_argv(int argc, char **argv)
 {
     args.assign(1, std::string());
     for (int i = 1; i < argc && static_cast<int>(args.size()) < KX_MAX_ARGS; i++)
         args.emplace_back(argv[i] ? argv[i] : "");
     rebuild_argv();
+}
+
+} // namespace
+
+int kxapp_start(int argc, char **argv, kxmainfn main)
+{
+    store_argv(argc, argv);
     return run_main(main);
 }
 
@@ -160,11 +169,18 @@ int kxapp_start_cmdline(const char *cmdline, kxmainfn main)
     return run_main(main);
 }
 
-int kxapp_start_host(int argc, char **argv, kxmainfn main)
+void kxapp_sethostargs(int argc, char **argv)
 {
     if (const char *line = kxsys_cmdline())
-        return kxapp_start_cmdline(line, main);
-    return kxapp_start(argc, argv, main);
+        kxapp_setargs(line);
+    else
+        store_argv(argc, argv);
+}
+
+int kxapp_start_host(int argc, char **argv, kxmainfn main)
+{
+    kxapp_sethostargs(argc, argv);
+    return run_main(main);
 }
 
 void kxapp_atclose(kxexitfn fn) { close_list.add(fn); }
@@ -210,6 +226,9 @@ void kxapp_window_closed()
 }
 int kxapp_windows_open() { return windows_open; }
 
+// KX_VERSION_TEXT comes from the build (the CMake project version).
+const char *kxapp_version() { return KX_VERSION_TEXT; }
+
 const char *kxapp_infotext()
 {
     static std::string text;
@@ -223,7 +242,7 @@ const char *kxapp_infotext()
                       "kx9d is an easy-to-use toolkit for programs that run on several "
                       "platforms: the same source builds for Linux, MacOS X, FreeBSD, "
                       "MS-Windows and QNX.\n\nkx9d version: %s%s",
-                      KX_VERSION, notice);
+                      kxapp_version(), notice);
         text = buf;
     }
     return text.c_str();

@@ -9,7 +9,6 @@ constexpr int KX_MAX_ARGS = 500;
 constexpr int KX_MAX_CLOSE_FUNCS = 100;
 constexpr int KX_MAX_CLEANUP_FUNCS = 100;
 constexpr int KX_PROGRAM_DIR_SIZE = 300;  // 299 characters and the NUL
-constexpr const char *KX_VERSION = "2.10.710.12";
 
 using kxmainfn = int (*)();
 using kxexitfn = void (*)();
@@ -24,6 +23,9 @@ int kxapp_start_cmdline(const char *cmdline, kxmainfn main);
 // A program's entry point: kxapp_start_cmdline with the host's command line
 // where the host hands programs one string (Win32), else kxapp_start.
 int kxapp_start_host(int argc, char **argv, kxmainfn main);
+// Only the first step of kxapp_start_host: the argument list as the host
+// gives it, for a program that reads its own options before it starts.
+void kxapp_sethostargs(int argc, char **argv);
 
 // Splits a command line into the argument list (argument 0 empty, at most
 // KX_MAX_ARGS entries).
@@ -53,5 +55,7 @@ void kxapp_window_opened();
 void kxapp_window_closed();
 int kxapp_windows_open();
 
+// The toolkit's version, the project version of its build.
+const char *kxapp_version();
 // The text of the toolkit's information box.
 const char *kxapp_infotext();

@@ -341,6 +341,40 @@ bool kxfile_copy(const char *source, const char *destination)
     return ok && out.commit();
 }
 
+namespace {
+
+bool dir_failed(std::string *problem, const std::string &why)
+{
+    if (problem)
+        *problem = why;
+    return false;
+}
+
+} // namespace
+
+bool kxdir_create(const char *path, std::string *problem)
+{
+    if (!path || !*path)
+        return dir_failed(problem, "no directory name");
+    const fs::path dir(path);
+    std::error_code made, looked;
+    fs::create_directories(dir, made);
+    if (fs::is_directory(dir, looked))
+        return true;
+    if (fs::exists(dir, looked))
+        return dir_failed(problem, "not a directory");
+    return dir_failed(problem, made ? made.message() : "cannot be made");
+}
+
+bool kxdir_change(const char *path, std::string *problem)
+{
+    if (!path || !*path)
+        return dir_failed(problem, "no directory name");
+    std::error_code ec;
+    fs::current_path(fs::path(path), ec);
+    return !ec || dir_failed(problem, ec.message());
+}
+
 bool kxpath_normalize(const char *path, char *out, std::size_t capacity)
 {
     if (!out || capacity == 0)

@@ -1,11 +1,12 @@
-// File and path helpers: whole-file load and save, size, copy, and splitting
-// and classifying path names.  Failures show only in the result; nothing is
+// File and path helpers: whole-file load and save, size, copy, making and
+// entering directories, and splitting and classifying path names.  Failures show only in the result; nothing is
 // printed.  Only the standard library is used, so this works on every host.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 // Longest path the splitting helpers look at; longer paths are cut here.
 constexpr std::size_t KX_PATH_MAX = 2000;
@@ -63,6 +64,14 @@ std::FILE *kxfile_replacestream(const kxfilereplace *r);
 // one if every byte reached the disk; without, it is removed.  True only when
 // the new file is in place.
 bool kxfile_replaceend(kxfilereplace *r, bool keep);
+
+// Directories.  On failure problem (may be null) gets the reason, as
+// "Permission denied".
+// Makes the directory and every missing parent; true when path is a
+// directory afterwards, also when it was one before.
+bool kxdir_create(const char *path, std::string *problem);
+// Makes path the working directory of the process.
+bool kxdir_change(const char *path, std::string *problem);
 
 // Copies path to out with every '\\' turned into '/'; out may be path itself.
 // False when the result was cut to fit capacity (out still ends in a NUL) or

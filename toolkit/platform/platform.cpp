@@ -26,8 +26,9 @@ int depth = 0;  // asked once
 std::string clip_text;
 bool clip_held = false;
 
-// The host of the system this was built for, unless KX_HOST names one;
-// without a display (X11) the headless host.
+// The host of the system this was built for, unless KX_HOST names one.
+// Without a display (X11) there is no default: a program that fell back to
+// the headless screen would run where nobody can see or end it.
 kxhost *choose_host()
 {
 #ifdef _WIN32
@@ -50,7 +51,11 @@ kxhost *choose_host()
         std::printf("kxplatform_init: unknown host \"%s\" (%s or headless)\n", want, native_name);
         return nullptr;
     }
-    return display ? native() : kxhost_headless();
+    if (!display) {
+        std::printf("no X display: set DISPLAY, or KX_HOST=headless for a virtual screen\n");
+        return nullptr;
+    }
+    return native();
 }
 
 kxscreeninfo screen()

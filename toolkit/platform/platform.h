@@ -4,7 +4,7 @@
 // nowhere else; portable modules include no host headers.
 //
 // Two display hosts sit behind these calls on Linux and are chosen at start:
-// "x11" (the default when DISPLAY is set) and "headless" (KX_HOST=headless),
+// "x11" (the default; it needs DISPLAY) and "headless" (KX_HOST=headless),
 // which keeps every window's pixmap in memory and takes injected input.
 // Time, the tick thread, serial devices and processes are POSIX for both.
 #pragma once
@@ -17,9 +17,10 @@
 
 // ---------------------------------------------------------------- host choice
 
-// Picks and opens the host: KX_HOST ("x11" or "headless") wins, else x11 when
-// DISPLAY is set, else headless.  Prints one line and returns false when the
-// chosen host cannot start (for x11: "cannot open display").
+// Picks and opens the host: KX_HOST ("x11" or "headless") wins, else x11.
+// Prints one line and returns false when the chosen host cannot start (for
+// x11: "cannot open display"), and when neither DISPLAY nor KX_HOST is set:
+// a program never starts on the invisible headless screen unless asked to.
 bool kxplatform_init();
 // Closes the host; windows still open are forgotten.
 void kxplatform_exit();
@@ -167,6 +168,11 @@ const char *kxsys_tempdir();
 // Creates a new empty file "<tempdir>/kxtmpXXXXXX" and writes its name into
 // path; false when none could be made.
 bool kxsys_tempfile(char *path, std::size_t size);
+
+// The user's folder for the data of programs, with forward slashes: on POSIX
+// $XDG_DATA_HOME when it is absolute, else $HOME/.local/share; on Win32
+// %APPDATA%.  "" when the environment names none.
+const char *kxsys_datadir();
 
 // ------------------------------------------------------- server bitmaps
 

@@ -52,6 +52,7 @@ void tick_loop(TickThread *t, int period_ms, void (*callback)())
 }
 
 std::string temp_dir;
+std::string data_dir;
 
 } // namespace
 
@@ -170,6 +171,22 @@ bool kxsys_tempfile(char *path, std::size_t size)
     }
     ::close(fd);
     return true;
+}
+
+// A relative XDG_DATA_HOME is to be ignored, as the XDG base directories say.
+const char *kxsys_datadir()
+{
+    const char *xdg = std::getenv("XDG_DATA_HOME");
+    const char *home = std::getenv("HOME");
+    if (xdg && xdg[0] == '/')
+        data_dir = xdg;
+    else if (home && home[0])
+        data_dir = std::string(home) + "/.local/share";
+    else
+        data_dir.clear();
+    while (data_dir.size() > 1 && data_dir.back() == '/')
+        data_dir.pop_back();
+    return data_dir.c_str();
 }
 
 const char *kxsys_cmdline() { return nullptr; }

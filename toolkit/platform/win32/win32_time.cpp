@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -27,6 +28,7 @@ MMRESULT mm_timer = 0;
 bool resolution_raised = false;
 UINT_PTR pump_timer = 0;
 std::string temp_dir;
+std::string data_dir;
 std::string command_line;
 
 void CALLBACK mm_tick(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR)
@@ -203,6 +205,16 @@ void kxsys_module_path(char *buf, std::size_t size)
         n = 0;
     buf[n] = 0;
     to_slashes(buf);
+}
+
+const char *kxsys_datadir()
+{
+    const char *appdata = std::getenv("APPDATA");
+    data_dir = appdata ? appdata : "";
+    to_slashes(data_dir.data());
+    while (data_dir.size() > 1 && data_dir.back() == '/')
+        data_dir.pop_back();
+    return data_dir.c_str();
 }
 
 // The CRT passes WinMain the line after the program's name: a quoted name
