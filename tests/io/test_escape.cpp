@@ -1,5 +1,7 @@
 // The escape-sequence decoder: the listed sequences, and hostile input.
+#include <cstdio>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,6 +87,35 @@ TEST(Escape, OtherEscapesAndShiftOut)
     // Control bytes in a reported sequence keep the report on one line.
     out = kxtest_stdout([] { decode("\x1b[1\n\x1b~"); });
     EXPECT_EQ(out, "AnsiDecoder not recognized: [1\\x0A\\x1B~\n");
+}
+
+TEST(Escape, UnrecognisedSequencesAreCountedAfterTheFirstFew)
+{
+    kxAnsiDecoder d;
+    kxansi_init(&d);
+    std::string burst;
+    for (int i = 0; i < 100; i++)
+        burst += "\x1b[" + std::to_string(i) + "~";
+    std::string out = kxtest_stdout([&] { decode(&d, burst); });
+    d.report_ms -= KX_ANSI_REPORT_MS;  // as if a second had passed
+    out += kxtest_stdout([&] { kxansi_tick(&d); });
+    std::istringstream lines(out);
+    std::string l;
+    for (int i = 0; i < KX_ANSI_REPORTS; i++) {
+        ASSERT_TRUE(std::getline(lines, l));
+        EXPECT_EQ(l, "AnsiDecoder not recognized: [" + std::to_string(i) + "~");
+    }
+    // The rest as counts: one line, or two if the burst itself took a second.
+    int counted = 0, count_lines = 0;
+    while (std::getline(lines, l)) {
+        int n = 0;
+        ASSERT_EQ(std::sscanf(l.c_str(), "AnsiDecoder not recognized: %d more sequences", &n), 1) << l;
+        counted += n;
+        count_lines++;
+    }
+    EXPECT_EQ(counted, 100 - KX_ANSI_REPORTS);
+    EXPECT_LE(count_lines, 2);
+    EXPECT_EQ(kxtest_stdout([&] { kxansi_tick(&d); }), "");  // nothing left to count
 }
 
 TEST(Escape, HostileSequencesStayBounded)
