@@ -1,7 +1,9 @@
 // Terminal printing and line reading through a pseudo-terminal.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "../tests/serialpeer.h"
@@ -56,6 +58,36 @@ void BM_TerminalPutsLines(benchmark::State &state)
     state.SetLabel("20-byte lines");
 }
 BENCHMARK(BM_TerminalPutsLines);
+
+// The tester's flood: 20,000 received lines of 21 bytes into its terminal
+// (scroll-back 500, a log file), in batches of 2000 as it shows them:
+// drawing held over a batch, then resumed and drawn once.
+void BM_TerminalFlood(benchmark::State &state)
+{
+    constexpr int LINES = 20000, BATCH = 2000;
+    std::string log = (std::filesystem::temp_directory_path() / "kx_bench_flood.log").string();
+    Shown s;
+    kxterm_create(s.term, "x=10,y=10,lines=10,scrollback=500,xs=680,logfile=%s", log.c_str());
+    char line[32];
+    for (auto _ : state) {
+        for (int i = 0; i < LINES; i += BATCH) {
+            kxterm_handler(s.term, KX_TERM_HOLD, 0, 0, 0, 0, 0, 0, 0, 0);
+            for (int j = i; j < i + BATCH; j++) {
+                std::snprintf(line, sizeof line, "OK %05d abcdefghijk", j);  // 20 bytes
+                kxterm_setcolor(s.term, 1);
+                kxterm_puts(s.term, line);
+                kxterm_puts(s.term, "\n");
+            }
+            kxterm_handler(s.term, KX_TERM_RESUME, 0, 0, 0, 0, 0, 0, 0, 0);
+            kxterm_handler(s.term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * LINES);
+    state.SetLabel("lines of 21 bytes");
+    kxterm_destroy(s.term);
+    std::remove(log.c_str());
+}
+BENCHMARK(BM_TerminalFlood)->Unit(benchmark::kMillisecond);
 
 void BM_PortReadline(benchmark::State &state)
 {

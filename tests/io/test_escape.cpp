@@ -1,5 +1,7 @@
 // The escape-sequence decoder: the listed sequences, and hostile input.
+#include <cstdio>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,6 +87,30 @@ TEST(Escape, OtherEscapesAndShiftOut)
     // Control bytes in a reported sequence keep the report on one line.
     out = kxtest_stdout([] { decode("\x1b[1\n\x1b~"); });
     EXPECT_EQ(out, "AnsiDecoder not recognized: [1\\x0A\\x1B~\n");
+}
+
+TEST(Escape, UnrecognisedSequencesAreCountedAfterTheFirstFew)
+{
+    kxAnsiDecoder d;
+    kxansi_init(&d);
+    std::string burst, first;
+    for (int i = 0; i < 100; i++)
+        burst += "\x1b[" + std::to_string(i) + "~";
+    for (int i = 0; i < KX_ANSI_REPORTS; i++)
+        first += "AnsiDecoder not recognized: [" + std::to_string(i) + "~\n";
+    std::string out = kxtest_stdout([&] { decode(&d, burst); });
+    d.report_ms -= KX_ANSI_REPORT_MS;  // as if a second had passed
+    out += kxtest_stdout([&] { kxansi_tick(&d); });
+    ASSERT_EQ(out.substr(0, first.size()), first);
+    // The others as a count: one line, or two if the burst itself took a second.
+    int counted = 0, n = 0, lines = 0;
+    std::istringstream rest(out.substr(first.size()));
+    for (std::string l; std::getline(rest, l); lines++)
+        if (std::sscanf(l.c_str(), "AnsiDecoder not recognized: %d more sequences", &n) == 1)
+            counted += n;
+    EXPECT_EQ(counted, 100 - KX_ANSI_REPORTS);
+    EXPECT_LE(lines, 2);
+    EXPECT_EQ(kxtest_stdout([&] { kxansi_tick(&d); }), "");  // nothing left to count
 }
 
 TEST(Escape, HostileSequencesStayBounded)

@@ -1,6 +1,10 @@
 // The terminal widget in a window on the headless host.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,6 +16,12 @@
 #include "graphics/text.h"
 #include "io/terminal.h"
 #include "support.h"
+
+#ifdef __linux__
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 namespace {
 
@@ -43,6 +53,19 @@ struct TerminalTest : testing::Test {
         return s;
     }
 };
+
+std::string slurp(const std::string &name)
+{
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A log's text after its date line.
+std::string logged(const std::string &name)
+{
+    std::string all = slurp(name);
+    return all.substr(std::min(all.size(), all.find('\n') + 1));
+}
 
 TEST_F(TerminalTest, TheApplicationsTerminalHasItsSizes)
 {
@@ -156,14 +179,127 @@ TEST_F(TerminalTest, TheLogHoldsADateLineAndExactlyThePrintedCharacters)
     EXPECT_EQ(all.substr(nl + 1), "gesendet\r\nempfangen\n\xe4");
 }
 
-TEST_F(TerminalTest, AnUnwritableLogLeavesPrintingAlone)
+TEST_F(TerminalTest, AnUnwritableLogLeavesPrintingAloneAndIsShownOnce)
 {
+    const std::string name = "/nonexistent/dir/x.log", reason = std::strerror(ENOENT);
     std::string out = kxtest_stdout([&] {
-        kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=/nonexistent/dir/x.log");
-        kxterm_puts(term, "geht");
+        kxterm_create(term, "x=10,y=10,lines=4,columns=110,logfile=%s", name.c_str());
+        kxterm_puts(term, "geht\nweiter");
     });
     EXPECT_FALSE(term->logging);
-    EXPECT_EQ(line(0), "geht");
+    EXPECT_EQ(out, "kxterm_log: cannot open " + name + ": " + reason + "\n");
+    EXPECT_NE(line(0).find(name), std::string::npos) << line(0);
+    EXPECT_NE(line(0).find(reason), std::string::npos) << line(0);
+    EXPECT_EQ(kxterm_cell(term, 0, 0).fg, KX_TERM_NOTICE);
+    EXPECT_EQ(line(1), "geht");
+    EXPECT_EQ(line(2), "weiter");
+}
+
+#ifdef __linux__
+// /dev/full refuses the date line; a file size limit stands for a disk that
+// fills up during a session.
+TEST_F(TerminalTest, AFullDiskStopsTheLogWithOneNotice)
+{
+    std::string out = kxtest_stdout(
+        [&] { kxterm_create(term, "x=10,y=10,lines=4,columns=110,logfile=/dev/full"); });
+    EXPECT_EQ(out, std::string("kxterm_log: cannot write /dev/full: ") + std::strerror(ENOSPC) +
+                       "\n");
+    EXPECT_NE(line(0).find(std::strerror(ENOSPC)), std::string::npos) << line(0);
+
+    std::string log = kxtest_output_dir() + "/terminal_full.log", expect;
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 2000;
+    std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    out = kxtest_stdout([&] {
+        kxterm_create(term, "x=10,y=10,lines=10,scrollback=500,xs=680,logfile=%s", log.c_str());
+        for (int i = 0; i < 400; i++) {
+            kxterm_handler(term, KX_TERM_HOLD, 0, 0, 0, 0, 0, 0, 0, 0);
+            kxterm_printf(term, "Zeile %d\n", i);
+            expect += "Zeile " + std::to_string(i) + "\n";
+            kxterm_handler(term, KX_TERM_RESUME, 0, 0, 0, 0, 0, 0, 0, 0);
+        }
+    });
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(out, "kxterm_log: cannot write " + log + ": " + std::strerror(EFBIG) + "\n");
+    std::string kept = logged(log);  // what fitted, in order
+    EXPECT_GT(kept.size(), 1000u);
+    EXPECT_EQ(kept, expect.substr(0, kept.size()));
+    int shown = 0, notices = 0;  // all 400 lines, and one notice (perhaps wrapped)
+    for (int l = 0; l < term->cy; l++) {
+        shown += line(l).rfind("Zeile ", 0) == 0;
+        notices += kxterm_cell(term, 0, l).fg == KX_TERM_NOTICE &&
+                   kxterm_cell(term, 0, l - 1).fg != KX_TERM_NOTICE;
+    }
+    EXPECT_EQ(shown, 400);
+    EXPECT_EQ(notices, 1);
+}
+
+TEST_F(TerminalTest, ADestroyedTerminalClosesItsLog)
+{
+    namespace fs = std::filesystem;
+    auto open_files = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    std::string log = kxtest_output_dir() + "/terminal_close.log";
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40");  // the base tick keeps a pipe open
+    auto before = open_files();
+    for (int i = 0; i < 5; i++) {
+        kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
+        kxterm_destroy(term);
+    }
+    EXPECT_EQ(open_files(), before);
+}
+#endif
+
+TEST_F(TerminalTest, TheLogOfThePreviousSessionIsKeptAsDotOne)
+{
+    std::string log = kxtest_output_dir() + "/terminal_keep.log";
+    std::ofstream(log, std::ios::binary) << "abgest\xfcrzt\n";
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
+    kxterm_puts(term, "neu\n");
+    EXPECT_EQ(slurp(log + ".1"), "abgest\xfcrzt\n");
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
+    EXPECT_EQ(logged(log + ".1"), "neu\n");  // one generation only
+}
+
+TEST_F(TerminalTest, WhatTheScreenShowsIsAlreadyInTheLog)
+{
+    std::string log = kxtest_output_dir() + "/terminal_shown.log";
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
+    kxterm_handler(term, KX_TERM_HOLD, 0, 0, 0, 0, 0, 0, 0, 0);
+    kxterm_puts(term, "eins\n");
+    kxterm_puts(term, "zwei\n");
+    kxterm_handler(term, KX_TERM_RESUME, 0, 0, 0, 0, 0, 0, 0, 0);  // may be drawn from now on
+    EXPECT_EQ(logged(log), "eins\nzwei\n");
+    kxterm_putc(term, 'x');  // drawn at once
+    EXPECT_EQ(logged(log), "eins\nzwei\nx");
+}
+
+TEST_F(TerminalTest, ACreatedAgainTerminalStartsFromTheDefaults)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=50,xs=600");
+    for (int i = 0; i < 20; i++)
+        kxterm_printf(term, "Zeile %d\n", i);
+    kxterm_handler(term, KX_EV_WHEEL_UP, 50, 30, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_KEYDOWN, 'k', 0, 0, 0, 0, 0, 0, 0);
+    kxterm_setcolor(term, 4);
+    kxterm_puts(term, (std::string(70, 'x') + "\x1b[3").c_str());  // column 70, half a sequence
+    const int id = term->ids[0];
+    kxterm_destroy(term);
+    kxterm_create(term, "x=10,y=10,lines=3,columns=10");
+    EXPECT_EQ(term->ids[0], id);
+    EXPECT_EQ(term->top, 0);
+    EXPECT_EQ(term->keycount, 0);
+    kxterm_puts(term, "1mA");  // at the start of the grid, in the default colour
+    EXPECT_EQ(line(0), "1mA");
+    EXPECT_EQ(kxterm_cell(term, 2, 0).fg, 0);
+    // Created twice: a half gathered word is gone too.
+    kxterm_create(term, "x=10,y=10,lines=3,columns=10,wordbreak");
+    kxterm_puts(term, "halb");
+    kxterm_create(term, "x=10,y=10,lines=3,columns=10,wordbreak");
+    kxterm_puts(term, "neu ");
+    EXPECT_EQ(line(0), "neu");
 }
 
 TEST_F(TerminalTest, ScrollBackFollowsTheCursorAndTheWheelScrolls)
@@ -184,6 +320,18 @@ TEST_F(TerminalTest, ScrollBackFollowsTheCursorAndTheWheelScrolls)
     EXPECT_EQ(term->top, 5);
     kxterm_handler(term, KX_SB_VPOS, 100, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(term->top, 45);
+}
+
+TEST_F(TerminalTest, ScrollBackKeepsTheLastLinesInOrderAsItGoesRound)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=50,xs=300");
+    for (int i = 0; i < 130; i++)
+        kxterm_printf(term, "Zeile %d\n", i);
+    for (int l = 0; l < 50; l++)
+        ASSERT_EQ(line(l), "Zeile " + std::to_string(80 + l));
+    kxterm_clear(term);
+    kxterm_puts(term, "leer");
+    EXPECT_EQ(line(0), "leer");
 }
 
 TEST_F(TerminalTest, KeysGoToTheRingAndGetlineEchoes)

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/platform.h"
+
 namespace {
 
 constexpr std::uint8_t ESC = 0x1B;
@@ -81,7 +83,7 @@ Csi parse(const char *text)
 }
 
 // The report keeps to one line: control bytes are shown as \xNN.
-void report(const char *text)
+void report_one(const char *text)
 {
     char shown[KX_ANSI_SEQ_SIZE * 4 + 1];
     int n = 0;
@@ -94,6 +96,30 @@ void report(const char *text)
     }
     shown[n] = 0;
     std::printf("AnsiDecoder not recognized: %s\n", shown);
+}
+
+void report_count(kxAnsiDecoder *d)
+{
+    std::int64_t now = kxsys_ticks();
+    if (d->unreported == 0 || now - d->report_ms < KX_ANSI_REPORT_MS)
+        return;
+    std::printf("AnsiDecoder not recognized: %d more sequences\n", d->unreported);
+    d->unreported = 0;
+    d->report_ms = now;
+}
+
+// A noisy device sends thousands of them: the first few are shown, then
+// only how many followed.
+void report(kxAnsiDecoder *d, const char *text)
+{
+    if (d->reported < KX_ANSI_REPORTS) {
+        d->reported++;
+        d->report_ms = kxsys_ticks();
+        report_one(text);
+        return;
+    }
+    d->unreported++;
+    report_count(d);
 }
 
 void graphic_rendition(kxAnsiDecoder *d, const Csi &s)
@@ -132,11 +158,11 @@ void set_mode(kxAnsiDecoder *d, const Csi &s, const char *text, int on)
         else if (p == 25)
             add(d, KX_ANSI_CURSOR_SHOW, on);
         else if (p != 47 && p != 1000 && p != 1047 && p != 1048)
-            report(text);
+            report(d, text);
     } else if (p == 4) {
         add(d, KX_ANSI_INSERT, on);
     } else {
-        report(text);
+        report(d, text);
     }
 }
 
@@ -189,7 +215,7 @@ void control_sequence(kxAnsiDecoder *d, const char *text)
     case 'p': soft_reset(d, text); break;
     case 'g':
     case 'r': break;
-    default: report(text); break;
+    default: report(d, text); break;
     }
 }
 
@@ -259,3 +285,5 @@ int kxansi_next(kxAnsiDecoder *d, int *value)
     d->count--;
     return code;
 }
+
+void kxansi_tick(kxAnsiDecoder *d) { report_count(d); }

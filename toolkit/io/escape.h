@@ -8,6 +8,10 @@ constexpr int KX_ANSI_SEQ_SIZE = 52;  // 51 bytes after ESC and a NUL
 constexpr int KX_ANSI_SEQ_MAX = KX_ANSI_SEQ_SIZE - 1;
 constexpr int KX_ANSI_RING = 48;
 constexpr int KX_ANSI_PARAMS = 5;
+// Unrecognised sequences: the first few are reported one by one, the rest
+// as a count, at most one line a second.
+constexpr int KX_ANSI_REPORTS = 5;
+constexpr int KX_ANSI_REPORT_MS = 1000;
 
 // Result codes of kxansi_next.
 enum : int {
@@ -51,6 +55,9 @@ struct kxAnsiDecoder {
     std::uint8_t codes[KX_ANSI_RING];
     std::uint8_t values[KX_ANSI_RING];
     std::int32_t count, readpos, writepos;
+    std::int32_t reported;    // sequences reported one by one
+    std::int32_t unreported;  // sequences since the last report line
+    std::int64_t report_ms;   // when the last report line was printed
 };
 
 void kxansi_init(kxAnsiDecoder *d);
@@ -59,3 +66,7 @@ void kxansi_init(kxAnsiDecoder *d);
 void kxansi_feed(kxAnsiDecoder *d, int byte);
 // The next result code and its value, or KX_ANSI_NONE when none waits.
 int kxansi_next(kxAnsiDecoder *d, int *value);
+// Reports the count of unrecognised sequences not reported yet, once a
+// second has passed since the last report line.  Called now and then by the
+// owner, so that the count of a burst is not held back until the next one.
+void kxansi_tick(kxAnsiDecoder *d);

@@ -1,10 +1,13 @@
 #include "io/terminal.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "core/event.h"
+#include "core/language.h"
 #include "core/target.h"
 #include "core/timer.h"
 #include "core/view.h"
@@ -28,13 +31,157 @@ bool blink_on = false;  // one phase for every terminal
 
 int colour_of(int number) { return number > 0 && number < KX_TERM_COLOURS ? palette[number] : -1; }
 
-kxTermCell &cell(kxTerminal *t, int c, int l) { return t->cells[l * t->columns + c]; }
+// The cells of buffer line l (0 <= l < lines).  The lines are a ring whose
+// line 0 is cell row first, so scrolling moves first and copies nothing.
+kxTermCell *row(kxTerminal *t, int l)
+{
+    int r = t->first + l;
+    if (r >= t->lines)
+        r -= t->lines;
+    return &t->cells[static_cast<std::size_t>(r) * t->columns];
+}
+const kxTermCell *row(const kxTerminal *t, int l) { return row(const_cast<kxTerminal *>(t), l); }
+
+kxTermCell &cell(kxTerminal *t, int c, int l) { return row(t, l)[c]; }
 
 bool can_draw(const kxTerminal *t) { return t->created && t->drawing && t->parent_pixmap; }
 
 int cell_x(const kxTerminal *t, int c) { return t->geom.x + 2 + c * t->charw; }
 int cell_y(const kxTerminal *t, int l) { return t->geom.y + 2 + (l - t->top) * t->lineh; }
 bool line_visible(const kxTerminal *t, int l) { return l - t->top >= 0 && l - t->top < t->visible; }
+
+// ---- the log file
+
+struct LogTexts {
+    const char *cannot_write, *cannot_keep;
+};
+constexpr LogTexts log_texts[] = {
+    {"The log file %s cannot be written (%s): logging has stopped.",
+     "The previous log %s could not be kept as %s.1 (%s)."},
+    {"Die Protokolldatei %s kann nicht geschrieben werden (%s), die Aufzeichnung ist beendet.",
+     "Das vorige Protokoll %s konnte nicht als %s.1 aufbewahrt werden (%s)."},
+};
+
+const LogTexts &log_text() { return log_texts[kxlanguage_get() == KX_LANG_GERMAN ? 1 : 0]; }
+
+// Notices wait in t->notices for show_notices: printing one in the middle of
+// drawing or of a character would disturb both.
+template <class... A> void add_notice(kxTerminal *t, const char *fmt, A... a)
+{
+    char text[3 * KX_TERM_LOGNAME + 200];
+    std::snprintf(text, sizeof text, fmt, a...);
+    if (!t->notices.empty())
+        t->notices += '\n';
+    t->notices += text;
+}
+
+void show_notices(kxTerminal *t)
+{
+    if (t->notices.empty() || !t->created)
+        return;
+    std::string text;
+    text.swap(t->notices);
+    kxterm_notice(t, text.c_str());
+}
+
+// Logging stops at the first failure: what follows would have a hole.
+void log_failed(kxTerminal *t, const char *doing, int err)
+{
+    const char *reason = std::strerror(err ? err : EIO);
+    std::printf("kxterm_log: cannot %s %s: %s\n", doing, t->logname, reason);
+    if (t->log)
+        std::fclose(t->log);
+    t->log = nullptr;
+    t->logging = false;
+    t->logbuf = std::string();
+    add_notice(t, log_text().cannot_write, t->logname, reason);
+}
+
+// Called before anything is drawn and when drawing resumes, so that every
+// character the screen shows is in the file.
+void log_flush(kxTerminal *t)
+{
+    if (t->logbuf.empty())
+        return;
+    bool ok = std::fwrite(t->logbuf.data(), 1, t->logbuf.size(), t->log) == t->logbuf.size() &&
+              std::fflush(t->log) == 0;
+    int err = errno;
+    t->logbuf.clear();
+    if (!ok)
+        log_failed(t, "write", err);
+}
+
+void log_char(kxTerminal *t, int ch)
+{
+    if (!t->logging)
+        return;
+    t->logbuf += static_cast<char>(ch);
+    if (t->logbuf.size() >= KX_TERM_LOGBUF)
+        log_flush(t);
+}
+
+// The previous session's record, perhaps of one that ended badly, survives
+// one restart.  Only a plain file moves: a device or a link stays in place.
+void keep_previous_log(kxTerminal *t)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path name = t->logname;
+    if (!fs::is_regular_file(fs::symlink_status(name, ec)))
+        return;
+    fs::path kept = name;
+    kept += ".1";
+    fs::rename(name, kept, ec);  // replaces an older .1 on every host
+    if (!ec)
+        return;
+    std::string reason = ec.message();
+    std::printf("kxterm_log: cannot keep %s as %s.1: %s\n", t->logname, t->logname,
+                reason.c_str());
+    add_notice(t, log_text().cannot_keep, t->logname, t->logname, reason.c_str());
+}
+
+// A date line replaces any earlier content; the stream then appends.
+void open_log(kxTerminal *t)
+{
+    t->logging = false;
+    keep_previous_log(t);
+    std::FILE *f = std::fopen(t->logname, "wb");
+    if (!f) {
+        log_failed(t, "open", errno);
+        return;
+    }
+    char when[64];
+    kxsys_datetime(when, sizeof when);
+    bool ok = std::fprintf(f, "%s\n", when) > 0 && std::fflush(f) == 0;
+    int err = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        log_failed(t, "write", err);
+        return;
+    }
+    t->log = std::fopen(t->logname, "a+b");
+    if (!t->log) {
+        log_failed(t, "open", errno);
+        return;
+    }
+    std::setvbuf(t->log, nullptr, _IONBF, 0);  // logbuf is the buffer
+    t->logbuf.reserve(KX_TERM_LOGBUF);
+    t->logging = true;
+}
+
+void close_log(kxTerminal *t)
+{
+    log_flush(t);
+    if (t->log && std::fclose(t->log) != 0)
+        std::printf("kxterm_log: cannot write %s: %s\n", t->logname, std::strerror(errno));
+    t->log = nullptr;
+    t->logging = false;
+}
+
+// ---- drawing
 
 void copy_background(kxTerminal *t, int x, int y, int w, int h)
 {
@@ -48,6 +195,7 @@ void draw_cell(kxTerminal *t, int c, int l, bool restore, bool update)
 {
     if (!can_draw(t) || !line_visible(t, l) || c < 0 || c >= t->columns)
         return;
+    log_flush(t);
     int x = cell_x(t, c), y = cell_y(t, l);
     if (restore)
         copy_background(t, x, y, t->charw, t->lineh);
@@ -63,6 +211,7 @@ void redraw(kxTerminal *t)
 {
     if (!can_draw(t))
         return;
+    log_flush(t);
     const kxgeometry &g = t->geom;
     copy_background(t, g.x, g.y, g.xs, g.ys);
     if (t->frame)
@@ -81,6 +230,7 @@ void redraw(kxTerminal *t)
 void blank_all(kxTerminal *t)
 {
     std::fill(t->cells.begin(), t->cells.end(), kxTermCell{});
+    t->first = 0;
     t->cx = t->cy = 0;
 }
 
@@ -106,9 +256,9 @@ void scroll_up(kxTerminal *t)
 {
     if (t->lines <= 0)
         return;
-    std::memmove(t->cells.data(), t->cells.data() + t->columns,
-                 sizeof(kxTermCell) * static_cast<std::size_t>(t->columns) * (t->lines - 1));
-    std::fill(t->cells.end() - t->columns, t->cells.end(), kxTermCell{});
+    // The top line leaves and comes back, blank, as the last one.
+    std::fill_n(row(t, 0), t->columns, kxTermCell{});
+    t->first = t->first + 1 < t->lines ? t->first + 1 : 0;
     redraw(t);
 }
 
@@ -133,10 +283,8 @@ void put_char(kxTerminal *t, int ch)
         t->cy = t->lines - 1;
         scroll_up(t);
     }
-    kxTermCell &k = cell(t, t->cx, t->cy);
-    k.ch = static_cast<std::uint8_t>(ch);
-    k.fg = static_cast<std::uint8_t>(t->fg);
-    k.bg = static_cast<std::uint8_t>(t->bg);
+    cell(t, t->cx, t->cy) = {static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(t->fg),
+                             static_cast<std::uint8_t>(t->bg), 0};
     if (t->cursor)
         draw_cursor(t);
     else
@@ -185,8 +333,7 @@ void printed(kxTerminal *t, int ch)
             set_top(t, want);
     }
     int before = t->top;
-    if (t->logging && t->log)
-        std::fputc(ch, t->log);
+    log_char(t, ch);
     if (t->child >= 0 && !t->echoing) {
         char one[2] = {static_cast<char>(ch), 0};
         kxprocess_write(t->child, one);
@@ -277,22 +424,6 @@ void put_key(kxTerminal *t, int k)
     t->keycount++;
 }
 
-void open_log(kxTerminal *t)
-{
-    t->logging = false;
-    std::FILE *f = std::fopen(t->logname, "wb");
-    if (!f)
-        return;
-    char when[64];
-    kxsys_datetime(when, sizeof when);
-    bool ok = std::fprintf(f, "%s\n", when) > 0;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok)
-        return;
-    t->log = std::fopen(t->logname, "a+b");
-    t->logging = t->log != nullptr;
-}
-
 void mouse(kxTerminal *t, int code, int x, int y)
 {
     static constexpr struct {
@@ -378,6 +509,194 @@ kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
     }
 }
 
+// The state before kxterm_create.  A terminal created again keeps its ids,
+// so the application's comparisons stay valid.
+void set_defaults(kxTerminal *t, bool keep_ids)
+{
+    auto ids = t->ids;
+    *t = kxTerminal{};
+    kxansi_init(&t->decoder);
+    if (keep_ids) {
+        t->ids = ids;
+        kxwidget_reinit(t);
+    } else {
+        kxwidget_init(t);
+    }
+    t->font = -1;
+    t->frame = 1;
+    t->bgcolor = 0xFFFFFF;
+}
+
+// ---- message families of the handler
+
+void resize(kxTerminal *t, int container_xs, int container_ys)
+{
+    kxgeometry &g = t->geom;
+    g.container_xs = container_xs;
+    g.container_ys = container_ys;
+    kxcfgstr_resolve(&g);
+    kxwidget_request(t, KX_REQ_MOVE, t->index, g.x, g.y, g.xs, g.ys);
+    redraw(t);
+}
+
+void scroll(kxTerminal *t, int code, int percent)
+{
+    switch (code) {
+    case KX_SB_UP: set_top(t, t->top - 1); break;
+    case KX_SB_DOWN: set_top(t, t->top + 1); break;
+    case KX_SB_PAGEUP: set_top(t, t->top - t->visible); break;
+    case KX_SB_PAGEDOWN: {
+        int bottom = t->lines - t->visible - 1;
+        int top = t->top + t->visible;
+        set_top(t, top > bottom ? (bottom > 0 ? bottom : 0) : top);
+        break;
+    }
+    case KX_SB_VPOS:
+        set_top(t, clamp(percent, 0, 100) * (t->lines - t->visible) / 100, true);
+        break;
+    case KX_TERM_TOP: set_top(t, 0); break;
+    default: break;
+    }
+}
+
+kxarg focus(kxTerminal *t, int code)
+{
+    switch (code) {
+    case KX_EV_FOCUS_IN:
+        if (t->nofocus)
+            return 0;
+        t->focused = 1;
+        kxwidget_request(t, KX_REQ_MAKE_VISIBLE, t->index);
+        redraw(t);
+        return 1;
+    case KX_EV_FOCUS_OUT:
+        t->focused = 0;
+        redraw(t);
+        return 0;
+    case KX_TERM_FOCUS:
+        if (kxwidget_request(t, KX_REQ_FOCUS, t->index)) {
+            t->focused = 1;
+            redraw(t);
+        }
+        return 0;
+    default: return 0;
+    }
+}
+
+void tick(kxTerminal *t, kxarg timer)
+{
+    if (timer != 0)
+        return;
+    blink(t);
+    kxansi_tick(&t->decoder);
+}
+
+// What the child process sends is shown, not sent back to it.
+void child_event(kxTerminal *t, int code, kxarg a0)
+{
+    switch (code) {
+    case KX_EV_CHILD_OUTPUT:
+        t->echoing = true;
+        kxterm_puts(t, kxunptr<const char>(a0));
+        t->echoing = false;
+        break;
+    case KX_EV_CHILD_CHAR:
+        t->echoing = true;
+        kxterm_putc(t, static_cast<int>(a0));
+        t->echoing = false;
+        break;
+    case KX_EV_CHILD_EXIT:
+        t->exitcode = static_cast<int>(a0);
+        t->child = -1;
+        break;
+    default: break;
+    }
+}
+
+// Holding is ignored with direct drawing.  Resuming writes the log out
+// before anything held can be drawn.
+void hold(kxTerminal *t, bool on)
+{
+    if (t->directdraw)
+        return;
+    if (on) {
+        t->held_drawing = t->drawing;
+        t->drawing = false;
+        return;
+    }
+    t->drawing = t->held_drawing;
+    log_flush(t);
+    if (t->drawing)
+        kxrefresh_schedule(kxterm_handler, t);
+}
+
+// The terminal's own requests (KX_TERM_...).
+kxarg request(kxTerminal *t, int code, kxarg a0, kxarg a1)
+{
+    switch (code) {
+    case KX_TERM_PUTC: kxterm_putc(t, static_cast<int>(a0)); return 0;
+    case KX_TERM_GETKEY: return kxterm_getkey(t);
+    case KX_TERM_GETLINE: return kxterm_getline(t, kxunptr<char>(a0), static_cast<int>(a1));
+    case KX_TERM_KEYWAITING: return t->keycount > 0;
+    case KX_TERM_LINES: return t->lines;
+    case KX_TERM_COLUMNS: return t->columns;
+    case KX_TERM_HOLD: hold(t, true); return 0;
+    case KX_TERM_RESUME: hold(t, false); return 0;
+    case KX_TERM_RUN: return kxterm_run(t, "%s", kxunptr<const char>(a0));
+    case KX_TERM_LOADFILE: return kxterm_loadfile(t, kxunptr<const char>(a0));
+    default: return 0;
+    }
+}
+
+kxarg dispatch(kxTerminal *t, int code, kxarg a0, kxarg a1)
+{
+    const int x = static_cast<int>(a0), y = static_cast<int>(a1);
+    switch (code) {
+    case KX_EV_CLOSE: kxterm_destroy(t); return 0;
+    case KX_EV_RESIZE: resize(t, x, y); return 0;
+    case KX_EV_LDOWN:
+    case KX_EV_LUP:
+    case KX_EV_LDOUBLE:
+    case KX_EV_MDOWN:
+    case KX_EV_MUP:
+    case KX_EV_RDOWN:
+    case KX_EV_RUP:
+    case KX_EV_RDOUBLE:
+    case KX_EV_WHEEL_UP:
+    case KX_EV_WHEEL_DOWN:
+    case KX_EV_MOTION: mouse(t, code, x, y); return 0;
+    case KX_SB_UP:
+    case KX_SB_DOWN:
+    case KX_SB_PAGEUP:
+    case KX_SB_PAGEDOWN:
+    case KX_SB_VPOS:
+    case KX_TERM_TOP: scroll(t, code, x); return 0;
+    case KX_EV_FOCUS_IN:
+    case KX_EV_FOCUS_OUT:
+    case KX_TERM_FOCUS: return focus(t, code);
+    case KX_EV_KEYDOWN: put_key(t, x); return 0;
+    case KX_EV_TIMER: tick(t, a0); return 0;
+    case KX_EV_REFRESH:
+        if (t->drawing)
+            redraw(t);
+        return 0;
+    case KX_EV_CHILD_OUTPUT:
+    case KX_EV_CHILD_CHAR:
+    case KX_EV_CHILD_EXIT: child_event(t, code, a0); return 0;
+    case KX_TERM_PUTC:
+    case KX_TERM_GETKEY:
+    case KX_TERM_GETLINE:
+    case KX_TERM_KEYWAITING:
+    case KX_TERM_LINES:
+    case KX_TERM_COLUMNS:
+    case KX_TERM_HOLD:
+    case KX_TERM_RESUME:
+    case KX_TERM_RUN:
+    case KX_TERM_LOADFILE: return request(t, code, a0, a1);
+    default: return 0;
+    }
+}
+
 } // namespace
 
 int kxterm_palette(int number) { return colour_of(number); }
@@ -386,34 +705,7 @@ void kxterm_init(kxTerminal *t)
 {
     if (t->created)
         kxterm_destroy(t);
-    kxwidget_init(t);
-    kxpxmap_init(&t->background);
-    kxansi_init(&t->decoder);
-    t->bar = kxScrollBar{};
-    t->scrollback = 0;
-    t->columns = 80;
-    t->lines = 25;
-    t->visible = 0;
-    t->cx = t->cy = t->top = t->clicked = 0;
-    t->logging = false;
-    t->logname[0] = 0;
-    t->log = nullptr;
-    t->wordbreak = t->cursor = t->directdraw = false;
-    t->drawing = t->held_drawing = true;
-    t->cells.clear();
-    t->cursor_drawn_x = -1;
-    t->fg = t->bg = 0;
-    t->deftext = 0x000040;
-    t->keyread = t->keywrite = t->keycount = 0;
-    t->pointer_x = t->pointer_y = 0;
-    t->wordlen = 0;
-    t->child = -1;
-    t->echoing = false;
-    t->exitcode = 0;
-    t->puts_depth = 0;
-    t->font = -1;
-    t->frame = 1;
-    t->bgcolor = 0xFFFFFF;
+    set_defaults(t, false);
 }
 
 int kxterm_create(kxTerminal *t, const char *fmt, ...)
@@ -467,6 +759,7 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     kxtimer_add(kxterm_handler, t, KX_TERM_BLINK_MS, 0);
     if (!ta.nostandardview)
         kxdraw_settarget(kxterm_handler, t);
+    show_notices(t);
     return static_cast<int>(kxwidget_request(t, KX_REQ_FOCUS, t->index));
 }
 
@@ -480,10 +773,8 @@ void kxterm_destroy(kxTerminal *t)
     kxdraw_cleartarget(t);
     kxrefresh_cancel(t);
     kxpxmap_free(&t->background);
-    if (t->log)
-        std::fflush(t->log);  // the stream stays open: it may be written again
-    t->created = 0;
-    t->cells.clear();
+    close_log(t);  // nothing can write to it once the terminal is gone
+    set_defaults(t, true);
 }
 
 void kxterm_putc(kxTerminal *t, int ch)
@@ -494,8 +785,8 @@ void kxterm_putc(kxTerminal *t, int ch)
     int value = 0;
     for (int code; (code = kxansi_next(&t->decoder, &value)) != KX_ANSI_NONE;)
         act(t, code, value);
-    if (t->puts_depth == 0 && t->log)
-        std::fflush(t->log);
+    if (t->puts_depth == 0)
+        show_notices(t);
 }
 
 void kxterm_puts(kxTerminal *t, const char *text)
@@ -509,23 +800,31 @@ void kxterm_puts(kxTerminal *t, const char *text)
         kxterm_putc(t, static_cast<unsigned char>(*p));
     t->puts_depth--;
     t->drawing = was;
-    // Every string reaches the log file at once: a crash loses nothing.
-    if (t->log)
-        std::fflush(t->log);
     if (was)
-        redraw(t);
+        redraw(t);  // which writes the log out first
+    if (t->puts_depth == 0)
+        show_notices(t);
 }
 
 void kxterm_printf(kxTerminal *t, const char *fmt, ...)
 {
-    std::vector<char> text(KX_TERM_FORMAT);
-    va_list ap;
+    // Most texts are short: they are formatted on the stack, and only a long
+    // one (up to the 64 KB limit) on the heap.
+    char small[512];
+    va_list ap, again;
     va_start(ap, fmt);
-    std::vsnprintf(text.data(), text.size(), fmt, ap);
+    va_copy(again, ap);
+    int n = std::vsnprintf(small, sizeof small, fmt, ap);
     va_end(ap);
-    kxterm_puts(t, text.data());
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof small) {
+        kxterm_puts(t, small);
+    } else if (n >= 0) {
+        std::vector<char> text(std::min(static_cast<std::size_t>(n) + 1, KX_TERM_FORMAT));
+        std::vsnprintf(text.data(), text.size(), fmt, again);
+        kxterm_puts(t, text.data());
+    }
+    va_end(again);
 }
-
 void kxterm_setcolor(kxTerminal *t, int number) { t->fg = clamp(number, 0, KX_TERM_COLOURS - 1); }
 
 void kxterm_notice(kxTerminal *t, const char *text)
@@ -578,7 +877,7 @@ kxTermCell kxterm_cell(const kxTerminal *t, int column, int line)
 {
     if (column < 0 || column >= t->columns || line < 0 || line >= t->lines || t->cells.empty())
         return kxTermCell{};
-    return t->cells[line * t->columns + column];
+    return row(t, line)[column];
 }
 
 int kxterm_getkey(kxTerminal *t)
@@ -646,7 +945,7 @@ bool kxterm_loadfile(kxTerminal *t, const char *name)
     bool was = t->drawing;
     t->drawing = false;
     char piece[1000];
-    while (std::fgets(piece, sizeof piece, f))
+    while (t->created && std::fgets(piece, sizeof piece, f))  // no cells before creation
         for (const char *p = piece; *p; p++)
             printed(t, static_cast<unsigned char>(*p));
     std::fclose(f);
@@ -679,101 +978,7 @@ kxarg kxterm_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3
         return draw_command(t, code, a0, a1, a2, a3, a4, a5, a6);
     if (t->bar.created)
         t->bar.handle(code, static_cast<int>(a0), static_cast<int>(a1));
-    const int x = static_cast<int>(a0), y = static_cast<int>(a1);
-    switch (code) {
-    case KX_EV_CLOSE: kxterm_destroy(t); return 0;
-    case KX_EV_RESIZE: {
-        kxgeometry &g = t->geom;
-        g.container_xs = x;
-        g.container_ys = y;
-        kxcfgstr_resolve(&g);
-        kxwidget_request(t, KX_REQ_MOVE, t->index, g.x, g.y, g.xs, g.ys);
-        redraw(t);
-        return 0;
-    }
-    case KX_EV_LDOWN:
-    case KX_EV_LUP:
-    case KX_EV_LDOUBLE:
-    case KX_EV_MDOWN:
-    case KX_EV_MUP:
-    case KX_EV_RDOWN:
-    case KX_EV_RUP:
-    case KX_EV_RDOUBLE:
-    case KX_EV_WHEEL_UP:
-    case KX_EV_WHEEL_DOWN:
-    case KX_EV_MOTION: mouse(t, code, x, y); return 0;
-    case KX_SB_UP: set_top(t, t->top - 1); return 0;
-    case KX_SB_DOWN: set_top(t, t->top + 1); return 0;
-    case KX_SB_PAGEUP: set_top(t, t->top - t->visible); return 0;
-    case KX_SB_PAGEDOWN: {
-        int bottom = t->lines - t->visible - 1;
-        int top = t->top + t->visible;
-        set_top(t, top > bottom ? (bottom > 0 ? bottom : 0) : top);
-        return 0;
-    }
-    case KX_SB_VPOS: set_top(t, clamp(x, 0, 100) * (t->lines - t->visible) / 100, true); return 0;
-    case KX_TERM_TOP: set_top(t, 0); return 0;
-    case KX_EV_KEYDOWN: put_key(t, x); return 0;
-    case KX_EV_TIMER:
-        if (a0 == 0)
-            blink(t);
-        return 0;
-    case KX_EV_FOCUS_IN:
-        if (t->nofocus)
-            return 0;
-        t->focused = 1;
-        kxwidget_request(t, KX_REQ_MAKE_VISIBLE, t->index);
-        redraw(t);
-        return 1;
-    case KX_EV_FOCUS_OUT:
-        t->focused = 0;
-        redraw(t);
-        return 0;
-    case KX_TERM_FOCUS:
-        if (kxwidget_request(t, KX_REQ_FOCUS, t->index)) {
-            t->focused = 1;
-            redraw(t);
-        }
-        return 0;
-    case KX_EV_REFRESH:
-        if (t->created && t->drawing)
-            redraw(t);
-        return 0;
-    case KX_EV_CHILD_OUTPUT:
-        t->echoing = true;
-        kxterm_puts(t, kxunptr<const char>(a0));
-        t->echoing = false;
-        return 0;
-    case KX_EV_CHILD_CHAR:
-        t->echoing = true;
-        kxterm_putc(t, x);
-        t->echoing = false;
-        return 0;
-    case KX_EV_CHILD_EXIT:
-        t->exitcode = x;
-        t->child = -1;
-        return 0;
-    case KX_TERM_PUTC: kxterm_putc(t, x); return 0;
-    case KX_TERM_GETKEY: return kxterm_getkey(t);
-    case KX_TERM_GETLINE: return kxterm_getline(t, kxunptr<char>(a0), static_cast<int>(a1));
-    case KX_TERM_KEYWAITING: return t->keycount > 0;
-    case KX_TERM_LINES: return t->lines;
-    case KX_TERM_COLUMNS: return t->columns;
-    case KX_TERM_HOLD:
-        if (!t->directdraw) {
-            t->held_drawing = t->drawing;
-            t->drawing = false;
-        }
-        return 0;
-    case KX_TERM_RESUME:
-        if (!t->directdraw) {
-            t->drawing = t->held_drawing;
-            if (t->drawing)
-                kxrefresh_schedule(kxterm_handler, t);
-        }
-        return 0;
-    case KX_TERM_RUN: return kxterm_run(t, "%s", kxunptr<const char>(a0));
-    case KX_TERM_LOADFILE: return kxterm_loadfile(t, kxunptr<const char>(a0));
-    default: return 0;
-    }
+    kxarg answer = dispatch(t, code, a0, a1);
+    show_notices(t);
+    return answer;
 }

@@ -3,11 +3,17 @@
 // file that receives every printed character.  Text goes through the escape
 // decoder, so colour and cursor sequences take effect.  It also reads keys
 // and lines, shows the tail of a text file and runs child processes.
+//
+// The log is written through a buffer that is flushed whenever the terminal
+// draws or drawing resumes, so whatever the screen shows is in the file, even
+// if the program is killed.  The previous file is kept as "<name>.1".  When
+// the file cannot be written, logging stops and the terminal says so once.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "core/widget.h"
@@ -18,6 +24,7 @@
 constexpr int KX_TERM_KEYS = 32;
 constexpr int KX_TERM_WORD = 1000;
 constexpr int KX_TERM_LOGNAME = 1001;
+constexpr std::size_t KX_TERM_LOGBUF = 65536;  // a batch of received lines at least
 constexpr int KX_TERM_COLOURS = 16;
 constexpr int KX_TERM_BLINK_MS = 250;
 constexpr int KX_TERM_NOPOSITION = -999999;
@@ -51,6 +58,7 @@ struct kxTerminal : kxwidget {
     kxAnsiDecoder decoder;
     kxScrollBar bar;
     int scrollback = 0, columns = 80, lines = 25;
+    int first = 0;       // cell row of buffer line 0: the lines are a ring
     int charw = 6, lineh = 13, visible = 0;
     int cx = 0, cy = 0;  // cursor column and buffer line
     int top = 0;         // first visible buffer line
@@ -58,6 +66,8 @@ struct kxTerminal : kxwidget {
     bool logging = false;
     char logname[KX_TERM_LOGNAME] = {};
     std::FILE *log = nullptr;
+    std::string logbuf;   // what is not in the file yet (the stream has no buffer)
+    std::string notices;  // lines to show once printing them disturbs nothing
     bool wordbreak = false, cursor = false, directdraw = false;
     bool drawing = true, held_drawing = true;
     std::vector<kxTermCell> cells;
@@ -79,8 +89,11 @@ struct kxTerminal : kxwidget {
 int kxterm_palette(int number);
 
 void kxterm_init(kxTerminal *t);
-// Attribute strings hold percent signs, so no printf checking.
+// Builds the terminal from the defaults and the attribute string (a created
+// one is destroyed first).  Attribute strings hold percent signs, so no
+// printf checking.
 int kxterm_create(kxTerminal *t, const char *fmt, ...);
+// Unregisters, frees, closes the log and restores the defaults; the ids stay.
 void kxterm_destroy(kxTerminal *t);
 void kxterm_printf(kxTerminal *t, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 void kxterm_puts(kxTerminal *t, const char *text);
