@@ -1,6 +1,7 @@
 // Markup pages laid out in a window on the headless host.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "markup/table.h"
 #include "markup_support.h"
 #include "widgets/button.h"
+#include "widgets/cfgstr.h"
 #include "widgets/combobox.h"
 #include "widgets/editor.h"
 #include "widgets/updown.h"
@@ -308,6 +310,32 @@ TEST_F(GuiScript, HostileMarkupNeverFaults)
     }
     kxgui_clear(gui);
     EXPECT_FALSE(gui->content);
+}
+
+// Positions far out of range (found by fuzzing: y=3333333433%) are held where
+// the sums every widget forms of them still fit an int.
+TEST_F(GuiScript, HugeGeometryInEveryWidgetTypeStaysWithinTheLimit)
+{
+    open("t,x=0,y=0,xs=300,ys=200");
+    const char *types[] = {"button", "switchbutton", "lineinput", "updowncontrol", "progressbar",
+                           "slide",  "checkbox",     "combobox",  "listbox",       "editor",
+                           "tabbar", "view",         "terminal"};
+    const char *geometry[] = {"y=3333333433%", "x=-3333333433%,y=-3333333433%",
+                              "xs=3333333433%,ys=3333333433%",
+                              "x=2000000000,y=2000000000,xs=2000000000,ys=2000000000"};
+    for (const char *t : types)
+        for (const char *g : geometry) {
+            const std::string page = std::string("<") + t + "=n,A," + g + ">text";
+            SCOPED_TRACE(page);
+            kxtest_stdout([&] { kxgui_setcontent(gui, "%s", page.c_str()); });
+            kxsys_pump_all();
+            const auto *w = static_cast<const kxwidget *>(kxgui_find(gui, "n"));
+            ASSERT_NE(w, nullptr);
+            EXPECT_LE(std::abs(w->geom.x), KX_GEOMETRY_LIMIT);
+            EXPECT_LE(std::abs(w->geom.y), KX_GEOMETRY_LIMIT);
+            EXPECT_LE(w->geom.xs, KX_GEOMETRY_LIMIT);
+            EXPECT_LE(w->geom.ys, KX_GEOMETRY_LIMIT);
+        }
 }
 
 } // namespace
