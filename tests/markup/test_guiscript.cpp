@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "core/target.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "io/terminal.h"
@@ -50,6 +51,31 @@ TEST_F(GuiScript, TheApplicationsMainPageHoldsItsTableTerminalAndFooter)
     EXPECT_EQ(kxtable_rowevent(tab, c->button->ids[0], 5), 2);
     EXPECT_FALSE(kxgui_fired(gui, c->button->ids[0], "tab"));
     EXPECT_TRUE(kxtest_write_ppm(kxtest_output_dir() + "/markup_main.ppm", win->plat.pixmap));
+}
+
+// Each page change on a shown window is one screen copy, made when the page
+// is complete: the screen then shows exactly the window's pixmap.
+TEST_F(GuiScript, ContentSetOnALiveWindowReachesTheScreenOnceComplete)
+{
+    open("t,x=0,y=0,xs=700,ys=570,bgcolor=white");
+    const kxllgui_window *host = &win->plat;
+    auto screen_is_pixmap = [&] {
+        for (int y = 0; y < host->pixmap.height; y++)
+            for (int x = 0; x < host->pixmap.width; x++)
+                if (kxheadless_screen_pixel(host, x, y) != kxpxmap_getpixel(&host->pixmap, x, y))
+                    return false;
+        return true;
+    };
+    const std::string log = kxtest_output_dir() + "/markup_live.log";
+    int shows = kxheadless_shows(host);
+    kxgui_setcontent(gui, DIALOG_PAGE);
+    EXPECT_EQ(kxheadless_shows(host), shows + 1);
+    EXPECT_TRUE(screen_is_pixmap());
+    shows = kxheadless_shows(host);
+    kxgui_setcontent(gui, MAIN_PAGE, log.c_str());  // replaces the dialog's widgets
+    EXPECT_EQ(kxheadless_shows(host), shows + 1);
+    EXPECT_TRUE(screen_is_pixmap());
+    EXPECT_FALSE(kxbuild_active());
 }
 
 TEST_F(GuiScript, TheSettingsDialogPlacesItsWidgets)
