@@ -3,6 +3,7 @@
 // then one string per colour ("<key> c <colour>"), then one per row of keys.
 // Pictures become palette8 pixmaps with "None" as the transparent index 255.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -21,8 +22,10 @@ constexpr const char *DECODE = "kxpxmap_createfrommem_xpm";
 constexpr const char *LOAD = "kxpxmap_loadfromfile_xpm";
 constexpr const char *SAVE = "kxpxmap_savetofile_xpm";
 
-// Colours of a picture that fit a palette8 pixmap.
+// Colours of a picture that fit a palette8 pixmap, and the colour lines of
+// a file: those colours and "None".
 constexpr int MAX_COLOURS = 255;
+constexpr int MAX_COLOUR_LINES = MAX_COLOURS + 1;
 constexpr int REDUCE_MASK = 0xC0C0C0;
 // Pixel codes of the writer; code 0 (a space) is the transparent pixel.
 constexpr char ALPHABET[] = " .+@*-()[]!#$%&'_/:;<>=?,{}0123456789abcdefghijklmnopqrstuvwxyz"
@@ -31,7 +34,7 @@ constexpr int ALPHABET_SIZE = sizeof ALPHABET - 1; // 91
 constexpr int TWO_CHAR_BASE = 90;
 // More strings than a picture of the largest size can use are not kept, so
 // text of endless empty strings cannot take memory.
-constexpr std::size_t MAX_STRINGS = 1 + MAX_COLOURS + KX_IMAGE_MAX_SIDE;
+constexpr std::size_t MAX_STRINGS = 1 + MAX_COLOUR_LINES + KX_IMAGE_MAX_SIDE;
 // A file larger than the largest picture can need (two-character codes,
 // 255 colours, room for comments) is refused before it is read in full.
 constexpr std::size_t MAX_FILE =
@@ -163,7 +166,7 @@ bool read_header(const char *const *xpm, std::size_t count, xpm_header *h)
         std::printf("%s: bad header\n", DECODE);
         return false;
     }
-    if (h->colours > MAX_COLOURS) {
+    if (h->colours > MAX_COLOUR_LINES) {
         std::printf("%s: too many colors (%d)\n", DECODE, h->colours);
         return false;
     }
@@ -194,12 +197,59 @@ bool strings_complete(const char *const *xpm, std::size_t count, const xpm_heade
     return true;
 }
 
+struct colour_line {
+    int colour = 0;
+    bool none = false;
+};
+
+// Colour lines 1 .. n, each with a colour; at most 255 of them not "None".
+bool read_colours(const char *const *xpm, const xpm_header &h, std::vector<colour_line> *lines)
+{
+    int colours = 0;
+    for (int i = 1; i <= h.colours; i++) {
+        colour_line c;
+        if (!read_colour(xpm[i], &c.colour, &c.none)) {
+            std::printf("%s: no colour in colour line %d\n", DECODE, i);
+            return false;
+        }
+        colours += !c.none;
+        lines->push_back(c);
+    }
+    if (colours > MAX_COLOURS) {
+        std::printf("%s: too many colors (%d)\n", DECODE, h.colours);
+        return false;
+    }
+    return true;
+}
+
+// The palette entry of each colour line ("None" lines: the transparent
+// index).  Line i goes to entry i, line 255 to entry 0, as 255 is the
+// transparent index; a 256th line, which comes with a "None" among the
+// others, takes the lowest entry no colour has.
+std::vector<int> palette_slots(const std::vector<colour_line> &lines)
+{
+    std::vector<int> slot(lines.size(), KX_TRANSPARENT_INDEX);
+    std::array<bool, KX_PALETTE_SIZE> taken{};
+    for (std::size_t i = 0; i < lines.size() && i < MAX_COLOURS; i++)
+        if (!lines[i].none) {
+            const int line = static_cast<int>(i) + 1;
+            slot[i] = line == KX_TRANSPARENT_INDEX ? 0 : line;
+            taken[std::size_t(slot[i])] = true;
+        }
+    if (lines.size() == MAX_COLOUR_LINES && !lines.back().none)
+        slot.back() = static_cast<int>(std::find(taken.begin(), taken.end(), false) -
+                                       taken.begin());
+    return slot;
+}
+
 bool decode(kxpxmap *p, const char *const *xpm, std::size_t count)
 {
     if (!p)
         return false;
     xpm_header h;
-    if (!read_header(xpm, count, &h) || !strings_complete(xpm, count, h))
+    std::vector<colour_line> lines;
+    if (!read_header(xpm, count, &h) || !strings_complete(xpm, count, h) ||
+        !read_colours(xpm, h, &lines))
         return false;
 
     kxpxmap pic;
@@ -211,20 +261,11 @@ bool decode(kxpxmap *p, const char *const *xpm, std::size_t count)
         return false;
     // Key to palette index; -1 for keys the picture does not define.
     std::vector<std::int16_t> index(h.cpp == 1 ? 256 : 65536, -1);
-    for (int i = 1; i <= h.colours; i++) {
-        int colour = 0;
-        bool none = false;
-        if (!read_colour(xpm[i], &colour, &none)) {
-            std::printf("%s: no colour in colour line %d\n", DECODE, i);
-            kxpxmap_free(&pic);
-            return false;
-        }
-        // Colour line i goes to palette entry i; entry 0 takes line 255, as
-        // 255 is the transparent index.
-        const int slot = i == KX_TRANSPARENT_INDEX ? 0 : i;
-        pic.palette[slot] = none ? pic.palette[KX_TRANSPARENT_INDEX] : colour;
-        index[key_of(xpm[i], h.cpp)] =
-            static_cast<std::int16_t>(none ? KX_TRANSPARENT_INDEX : slot);
+    const std::vector<int> slot = palette_slots(lines);
+    for (std::size_t k = 0; k < lines.size(); k++) {
+        if (slot[k] != KX_TRANSPARENT_INDEX)
+            pic.palette[std::size_t(slot[k])] = lines[k].colour;
+        index[key_of(xpm[k + 1], h.cpp)] = static_cast<std::int16_t>(slot[k]);
     }
     auto *px = static_cast<std::uint8_t *>(pic.data);
     for (int j = 0; j < h.height; j++) {
