@@ -415,7 +415,27 @@ TEST_F(ImageXpm, ColourFormsKeysAndNone)
     EXPECT_EQ(pixels_of(p), (std::vector<int>{255, 2, 3, 4, 255, 255, 255, 4}));
     EXPECT_EQ(p.palette[2], 0xFFF);    // taken whole, not widened
     EXPECT_EQ(p.palette[3], 0xFF00FF); // two digits of each group of four
-    EXPECT_EQ(p.palette[4], 0);        // names are black
+    EXPECT_EQ(p.palette[4], 0xFF0000); // an X11 colour name
+    kxpxmap_free(&p);
+}
+
+TEST_F(ImageXpm, X11ColourNamesInAnyCaseWithBlanksAndGrey)
+{
+    // As netpbm writes them ("c Black"), and by hand.
+    const std::string text = "/* XPM */\nstatic char *noname[] = {\n"
+                             "/* width height ncolors chars_per_pixel */\n\"7 1 7 1\",\n"
+                             "/* colors */\n\"a c Black\",\n\"b c White\",\n"
+                             "\"c c light grey\",\n\"d c LightGray\",\n\"e c Grey50\",\n"
+                             "\"f c navy blue m white\",\n\"g c no such colour\",\n"
+                             "/* pixels */\n\"abcdefg\"\n};\n";
+    kxpxmap p;
+    kxpxmap_init(&p);
+    const std::string out = kxtest_stdout(
+        [&] { ASSERT_TRUE(kxpxmap_createfromtext_xpm(&p, text.data(), text.size())); });
+    EXPECT_EQ(colours_of(p, -1), (std::vector<int>{0x000000, 0xFFFFFF, 0xD3D3D3, 0xD3D3D3, 0x7F7F7F,
+                                                   0x000080, 0x000000}));
+    EXPECT_EQ(out,
+              "kxpxmap_createfrommem_xpm: unknown colour name \"no such colour\", black used\n");
     kxpxmap_free(&p);
 }
 
@@ -605,6 +625,26 @@ TEST_F(ImageExternal, ImageMagickReadsOurXpmsAtTheColourLimit)
         ASSERT_TRUE(kxpxmap_savetofile(&src.p, "%s", path("true.xpm").c_str()));
         EXPECT_EQ(decoded(path("true.xpm"), path("true.rgb")), rgb_bytes(src.p));
     }
+}
+
+TEST_F(ImageExternal, ImageMagicksNamedColoursLoad)
+{
+    REQUIRE_IMAGEMAGICK();
+    // ImageMagick writes these by name ("c red", "c gray50", "c gray").
+    const int colours[] = {0xFF0000, 0x000000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x7F7F7F, 0xBEBEBE,
+                           0xFFFF00, 0xFF00FF, 0x00FFFF, 0x800000, 0xDC143C, 0x4B0082, 0x808080,
+                           0xC0C0C0};
+    Px src(KX_PXFMT_TRUECOLOR, 5, 3), back(KX_PXFMT_TRUECOLOR, 5, 3);
+    for (int i = 0; i < 15; i++)
+        kxpxmap_setpixel(&src.p, i % 5, i / 5, colours[i]);
+    write_bytes(path("named.rgb"), rgb_bytes(src.p));
+    ASSERT_EQ(run(std::string(CONVERT) + " -size 5x3 -depth 8 rgb:'" + path("named.rgb") + "' '" +
+                  path("named.xpm") + "'"),
+              0);
+    const auto text = file_bytes(path("named.xpm"));
+    ASSERT_NE(std::string(text.begin(), text.end()).find(" c red\""), std::string::npos);
+    ASSERT_TRUE(kxgraphic_gloadintern_file(&back.p, "%s", path("named.xpm").c_str()));
+    EXPECT_EQ(pixels_of(back.p), pixels_of(src.p));
 }
 
 TEST_F(ImageExternal, PngcheckAcceptsOurPngs)

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
 #include "core/file.h"
+#include "graphics/colournames.h"
 #include "graphics/image.h"
 #include "graphics/image_codec.h"
 
@@ -40,6 +42,8 @@ constexpr std::size_t MAX_STRINGS = 1 + MAX_COLOUR_LINES + KX_IMAGE_MAX_SIDE;
 constexpr std::size_t MAX_FILE =
     std::size_t(KX_IMAGE_MAX_SIDE) * (2 * KX_IMAGE_MAX_SIDE + 16) + (std::size_t(1) << 24);
 constexpr std::size_t READ_CHUNK = 1 << 16;
+// An unknown colour name is shown in its diagnostic up to this length.
+constexpr std::size_t MAX_SHOWN_NAME = 40;
 // kxgetpicturesizes looks this far for the first string.
 constexpr int SIZE_SCAN = 1 << 16;
 
@@ -111,10 +115,42 @@ bool is_none(const char *t, std::size_t len)
     return true;
 }
 
+// Keys of the other visuals that may follow a colour in a colour string.
+bool is_visual_key(std::string_view word)
+{
+    return word == "c" || word == "m" || word == "s" || word == "g" || word == "g4";
+}
+
+// A colour given by name: its words up to the next visual key or the end,
+// so that names with blanks ("light grey") stay whole.  An unknown name is
+// black.
+int named_colour(const char *t)
+{
+    const char *end = t;
+    for (const char *p = t; *p;) {
+        const char *word = p;
+        while (*p && !space(*p))
+            p++;
+        if (word != t && is_visual_key(std::string_view(word, std::size_t(p - word))))
+            break;
+        end = p;
+        while (space(*p))
+            p++;
+    }
+    const std::string_view name(t, std::size_t(end - t));
+    const int colour = kxcolourname_find(name);
+    if (colour >= 0)
+        return colour;
+    std::printf("%s: unknown colour name \"%.*s\", black used\n", DECODE,
+                static_cast<int>(std::min<std::size_t>(name.size(), MAX_SHOWN_NAME)), name.data());
+    return 0;
+}
+
 // The colour of a colour string, found after the first 'c' (followed by a
 // space or tab) from the third character on.  "None" is transparent; a text
-// without '#' is black; "#" and up to seven characters is the number whole;
-// longer forms (four digits per channel) take two digits of each group.
+// without '#' is an X11 colour name; "#" and up to seven characters is the
+// number whole; longer forms (four digits per channel) take two digits of
+// each group.
 bool read_colour(const char *s, int *colour, bool *none)
 {
     const char *c = nullptr;
@@ -134,8 +170,10 @@ bool read_colour(const char *s, int *colour, bool *none)
     while (t[len] && !space(t[len]))
         len++;
     *none = is_none(t, len);
-    if (*none || t[0] != '#')
+    if (*none)
         *colour = 0;
+    else if (t[0] != '#')
+        *colour = named_colour(t);
     else if (len - 1 <= 7)
         *colour = hex_value(t, len, 1, len - 1);
     else
