@@ -75,6 +75,19 @@ TEST_F(GuiScript, ContentSetOnALiveWindowReachesTheScreenOnceComplete)
     kxgui_setcontent(gui, MAIN_PAGE, log.c_str());  // replaces the dialog's widgets
     EXPECT_EQ(kxheadless_shows(host), shows + 1);
     EXPECT_TRUE(screen_is_pixmap());
+    // Text drawn last into an embedded view is on the screen as well.
+    shows = kxheadless_shows(host);
+    kxgui_setcontent(gui, "oben<br><view=v,xs=200,ys=60,bgcolor=white><standardview=v>"
+                          "<y=5>im Fenster");
+    EXPECT_EQ(kxheadless_shows(host), shows + 1);
+    EXPECT_TRUE(screen_is_pixmap());
+    const auto *v = static_cast<const kxwidget *>(kxgui_find(gui, "v"));
+    ASSERT_NE(v, nullptr);
+    int ink = 0;
+    for (int y = v->geom.y; y < v->geom.y + v->geom.ys; y++)
+        for (int x = v->geom.x; x < v->geom.x + v->geom.xs; x++)
+            ink += kxheadless_screen_pixel(host, x, y) == 0;
+    EXPECT_GT(ink, 0);
     EXPECT_FALSE(kxbuild_active());
 }
 

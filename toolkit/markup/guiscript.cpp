@@ -534,10 +534,6 @@ std::string format(const char *fmt, va_list ap)
     return out;
 }
 
-} // namespace
-
-namespace {
-
 // While a page changes, screen copies wait (the building flag), so that a
 // live window shows the new page once, complete.  A change made inside
 // another leaves the flag to the outer one.
@@ -548,11 +544,16 @@ bool begin_change()
     return outer;
 }
 
-// The outer change lowers the flag and copies the page's view out whole.
+// The outer change lowers the flag and copies the page's view out whole,
+// after the embedded view that "standardview" may have made the drawing
+// target has been copied into it.
 void end_change(bool outer, kxdrawtarget page)
 {
     if (!outer)
         return;
+    const kxdrawtarget last = kxdraw_current();
+    if (last.object != page.object)
+        kxsend(last.handler, last.object, KX_DRAW_REFRESH);
     kxbuild_end();
     kxsend(page.handler, page.object, KX_DRAW_REFRESH);
 }
