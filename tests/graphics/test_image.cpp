@@ -35,28 +35,66 @@ TEST_F(ImageRoundTrip, BmpPpmPcxKeepEveryPixel)
         }
 }
 
+// A palette8 picture of 23 x 13 using every index below n, and the
+// transparent one too when asked.
+void limit_palette(kxpxmap *p, int n, bool transparent)
+{
+    for (int i = 0; i < n; i++)
+        p->palette[i] = (0x010203 * i + 0x400000) & 0xFFFFFF;
+    for (int k = 0; k < 23 * 13; k++)
+        kxpxmap_setpixel(p, k % 23, k / 23,
+                         k < n                       ? k
+                         : transparent && k % 3 == 0 ? KX_TRANSPARENT_INDEX
+                                                     : (k * 13) % n);
+}
+
+// A truecolor picture of 23 x 13 with n distinct colours.
+void limit_truecolor(kxpxmap *p, int n)
+{
+    for (int k = 0; k < 23 * 13; k++) {
+        const int i = k % n;
+        kxpxmap_setpixel(p, k % 23, k / 23, i << 16 | (255 - i) << 8 | ((i * 7) & 0xFF));
+    }
+}
+
 TEST_F(ImageRoundTrip, XpmKeepsColoursAndTransparency)
 {
-    // 90 colours still fit one character per pixel, 91 need two; 254 is the
-    // most that leaves room for "None" in 255 colour lines.
-    for (int n : {3, 90, 91, 254}) {
-        SCOPED_TRACE(n);
-        Px src(KX_PXFMT_PALETTE8, 23, 13);
-        for (int i = 0; i < n; i++)
-            src.p.palette[i] = (0x010203 * i + 0x400000) & 0xFFFFFF;
-        for (int y = 0; y < 13; y++)
-            for (int x = 0; x < 23; x++)
-                kxpxmap_setpixel(&src.p, x, y,
-                                 (x + y) % 7 == 0 ? KX_TRANSPARENT_INDEX : (x * 13 + y) % n);
-        kxpxmap_setpixel(&src.p, 1, 0, n - 1); // the highest index is in use
-        const std::string name = path("pic.xpm");
-        ASSERT_TRUE(kxpxmap_savetofile(&src.p, "%s", name.c_str()));
+    // 90 colours still fit one character per pixel, 91 need two; 255 colours
+    // and "None" make 256 colour lines, which must load as well.
+    for (int n : {3, 90, 91, 254, 255})
+        for (bool transparent : {false, true}) {
+            SCOPED_TRACE(std::to_string(n) + (transparent ? " and None" : ""));
+            Px src(KX_PXFMT_PALETTE8, 23, 13);
+            limit_palette(&src.p, n, transparent);
+            const std::string name = path("pic.xpm");
+            ASSERT_TRUE(kxpxmap_savetofile(&src.p, "%s", name.c_str()));
+            // Transparent pixels leave a truecolor target as it was.
+            Px back(KX_PXFMT_TRUECOLOR, 23, 13);
+            kxpxmap_clear(&back.p, 0x123456);
+            ASSERT_TRUE(kxgraphic_gloadintern_file(&back.p, "%s", name.c_str()));
+            EXPECT_EQ(pixels_of(back.p), colours_of(src.p, 0x123456));
+        }
+}
 
-        // Transparent pixels leave a truecolor target as it was.
-        Px back(KX_PXFMT_TRUECOLOR, 23, 13);
-        kxpxmap_clear(&back.p, 0x123456);
+TEST_F(ImageRoundTrip, XpmOfTruecolorPicturesAtTheColourLimit)
+{
+    // Up to 255 colours stay as they are; 256 are reduced, with a warning.
+    for (int n : {254, 255, 256}) {
+        SCOPED_TRACE(n);
+        Px src(KX_PXFMT_TRUECOLOR, 23, 13), back(KX_PXFMT_TRUECOLOR, 23, 13);
+        limit_truecolor(&src.p, n);
+        const std::string name = path("pic.xpm");
+        std::string out = kxtest_stdout(
+            [&] { ASSERT_TRUE(kxpxmap_savetofile(&src.p, "%s", name.c_str())); });
         ASSERT_TRUE(kxgraphic_gloadintern_file(&back.p, "%s", name.c_str()));
-        EXPECT_EQ(pixels_of(back.p), colours_of(src.p, 0x123456));
+        std::vector<int> want = pixels_of(src.p);
+        if (n == 256) {
+            EXPECT_EQ(out, "kxpxmap_savetofile_xpm warning: too many colors in "
+                           "truecolor-pixmap, reducing to 64\n");
+            for (int &c : want)
+                c &= 0xC0C0C0;
+        }
+        EXPECT_EQ(pixels_of(back.p), want);
     }
 }
 
@@ -377,7 +415,27 @@ TEST_F(ImageXpm, ColourFormsKeysAndNone)
     EXPECT_EQ(pixels_of(p), (std::vector<int>{255, 2, 3, 4, 255, 255, 255, 4}));
     EXPECT_EQ(p.palette[2], 0xFFF);    // taken whole, not widened
     EXPECT_EQ(p.palette[3], 0xFF00FF); // two digits of each group of four
-    EXPECT_EQ(p.palette[4], 0);        // names are black
+    EXPECT_EQ(p.palette[4], 0xFF0000); // an X11 colour name
+    kxpxmap_free(&p);
+}
+
+TEST_F(ImageXpm, X11ColourNamesInAnyCaseWithBlanksAndGrey)
+{
+    // As netpbm writes them ("c Black"), and by hand.
+    const std::string text = "/* XPM */\nstatic char *noname[] = {\n"
+                             "/* width height ncolors chars_per_pixel */\n\"7 1 7 1\",\n"
+                             "/* colors */\n\"a c Black\",\n\"b c White\",\n"
+                             "\"c c light grey\",\n\"d c LightGray\",\n\"e c Grey50\",\n"
+                             "\"f c navy blue m white\",\n\"g c no such colour\",\n"
+                             "/* pixels */\n\"abcdefg\"\n};\n";
+    kxpxmap p;
+    kxpxmap_init(&p);
+    const std::string out = kxtest_stdout(
+        [&] { ASSERT_TRUE(kxpxmap_createfromtext_xpm(&p, text.data(), text.size())); });
+    EXPECT_EQ(colours_of(p, -1), (std::vector<int>{0x000000, 0xFFFFFF, 0xD3D3D3, 0xD3D3D3, 0x7F7F7F,
+                                                   0x000080, 0x000000}));
+    EXPECT_EQ(out,
+              "kxpxmap_createfrommem_xpm: unknown colour name \"no such colour\", black used\n");
     kxpxmap_free(&p);
 }
 
@@ -411,6 +469,22 @@ TEST_F(ImageXpm, BadStringsFailWithTheirDiagnostic)
         EXPECT_EQ(p.format, KX_PXFMT_NONE);
         EXPECT_EQ(p.data, nullptr);
     }
+    // 256 colour lines fit only with a "None" among them.
+    std::vector<std::string> text{"1 1 256 2"};
+    for (int i = 0; i < 256; i++) {
+        const char key[] = {static_cast<char>('A' + i / 16), static_cast<char>('a' + i % 16), 0};
+        text.push_back(std::string(key) + " c #123456");
+    }
+    text.push_back("Aa");
+    std::vector<const char *> strings;
+    for (const std::string &t : text)
+        strings.push_back(t.c_str());
+    kxpxmap p;
+    kxpxmap_init(&p);
+    EXPECT_EQ(kxtest_stdout([&] {
+                  EXPECT_FALSE(kxpxmap_createfromstrings_xpm(&p, strings.data(), strings.size()));
+              }),
+              M + "too many colors (256)\n");
 }
 
 TEST_F(ImageXpm, FileTextAndDrawing)
@@ -482,6 +556,26 @@ std::vector<unsigned char> rgb_bytes(const kxpxmap &p)
     return v;
 }
 
+// ImageMagick decodes the XPM file to the palette8 picture's colours, with
+// its transparent pixels at alpha 0.
+void expect_rgba(const std::string &file, const kxpxmap &pal)
+{
+    std::vector<unsigned char> want;
+    for (int c : pixels_of(pal)) {
+        const bool none = c == KX_TRANSPARENT_INDEX;
+        const int rgb = none ? 0 : pal.palette[c];
+        want.insert(want.end(),
+                    {static_cast<unsigned char>(rgb >> 16), static_cast<unsigned char>(rgb >> 8),
+                     static_cast<unsigned char>(rgb), static_cast<unsigned char>(none ? 0 : 255)});
+    }
+    auto got = decoded(file, file + ".rgba", "rgba");
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); i += 4) // colour under alpha 0 is ImageMagick's choice
+        if (want[i + 3] == 0)
+            std::copy_n(want.begin() + static_cast<long>(i), 3, got.begin() + static_cast<long>(i));
+    EXPECT_EQ(got, want);
+}
+
 using ImageExternal = ImageDir;
 
 TEST_F(ImageExternal, ImageMagickReadsOurFiles)
@@ -500,26 +594,48 @@ TEST_F(ImageExternal, ImageMagickReadsOurFiles)
     }
     // XPM with two characters per pixel and transparent pixels.
     Px pal(KX_PXFMT_PALETTE8, 31, 7);
-    std::vector<unsigned char> want;
     for (int i = 0; i < 31 * 7; i++) {
         const int index = i % 11 == 0 ? KX_TRANSPARENT_INDEX : i % 120;
         pal.p.palette[i % 120] = 0x0F1E2D * (i % 120) & 0xFFFFFF;
         kxpxmap_setpixel(&pal.p, i % 31, i / 31, index);
     }
-    for (int c : pixels_of(pal.p)) {
-        const int rgb = c == KX_TRANSPARENT_INDEX ? 0 : pal.p.palette[c];
-        want.insert(want.end(),
-                    {static_cast<unsigned char>(rgb >> 16), static_cast<unsigned char>(rgb >> 8),
-                     static_cast<unsigned char>(rgb),
-                     static_cast<unsigned char>(c == KX_TRANSPARENT_INDEX ? 0 : 255)});
-    }
     ASSERT_TRUE(kxpxmap_savetofile(&pal.p, "%s", path("ours.xpm").c_str()));
-    auto got = decoded(path("ours.xpm"), path("ours.rgba"), "rgba");
-    ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < got.size(); i += 4) // colour under alpha 0 is ImageMagick's choice
-        if (want[i + 3] == 0)
-            std::copy_n(want.begin() + static_cast<long>(i), 3, got.begin() + static_cast<long>(i));
-    EXPECT_EQ(got, want);
+    expect_rgba(path("ours.xpm"), pal.p);
+}
+
+TEST_F(ImageExternal, ImageMagickReadsOurXpmsAtTheColourLimit)
+{
+    REQUIRE_IMAGEMAGICK();
+    for (bool transparent : {false, true}) {
+        Px pal(KX_PXFMT_PALETTE8, 23, 13);
+        limit_palette(&pal.p, 255, transparent);
+        ASSERT_TRUE(kxpxmap_savetofile(&pal.p, "%s", path("pal.xpm").c_str()));
+        expect_rgba(path("pal.xpm"), pal.p);
+    }
+    Px src(KX_PXFMT_TRUECOLOR, 23, 13);
+    limit_truecolor(&src.p, 255);
+    ASSERT_TRUE(kxpxmap_savetofile(&src.p, "%s", path("true.xpm").c_str()));
+    EXPECT_EQ(decoded(path("true.xpm"), path("true.rgb")), rgb_bytes(src.p));
+}
+
+TEST_F(ImageExternal, ImageMagicksNamedColoursLoad)
+{
+    REQUIRE_IMAGEMAGICK();
+    // ImageMagick writes these by name ("c red", "c gray50", "c gray").
+    const int colours[] = {0xFF0000, 0x000000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x7F7F7F, 0xBEBEBE,
+                           0xFFFF00, 0xFF00FF, 0x00FFFF, 0x800000, 0xDC143C, 0x4B0082, 0x808080,
+                           0xC0C0C0};
+    Px src(KX_PXFMT_TRUECOLOR, 5, 3), back(KX_PXFMT_TRUECOLOR, 5, 3);
+    for (int i = 0; i < 15; i++)
+        kxpxmap_setpixel(&src.p, i % 5, i / 5, colours[i]);
+    write_bytes(path("named.rgb"), rgb_bytes(src.p));
+    ASSERT_EQ(run(std::string(CONVERT) + " -size 5x3 -depth 8 rgb:'" + path("named.rgb") + "' '" +
+                  path("named.xpm") + "'"),
+              0);
+    const auto text = file_bytes(path("named.xpm"));
+    ASSERT_NE(std::string(text.begin(), text.end()).find(" c red\""), std::string::npos);
+    ASSERT_TRUE(kxgraphic_gloadintern_file(&back.p, "%s", path("named.xpm").c_str()));
+    EXPECT_EQ(pixels_of(back.p), pixels_of(src.p));
 }
 
 TEST_F(ImageExternal, PngcheckAcceptsOurPngs)

@@ -1,9 +1,11 @@
 // Markup pages laid out in a window on the headless host.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 
+#include "core/target.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "io/terminal.h"
@@ -11,6 +13,7 @@
 #include "markup/table.h"
 #include "markup_support.h"
 #include "widgets/button.h"
+#include "widgets/cfgstr.h"
 #include "widgets/combobox.h"
 #include "widgets/editor.h"
 #include "widgets/updown.h"
@@ -48,6 +51,44 @@ TEST_F(GuiScript, TheApplicationsMainPageHoldsItsTableTerminalAndFooter)
     EXPECT_EQ(kxtable_rowevent(tab, c->button->ids[0], 5), 2);
     EXPECT_FALSE(kxgui_fired(gui, c->button->ids[0], "tab"));
     EXPECT_TRUE(kxtest_write_ppm(kxtest_output_dir() + "/markup_main.ppm", win->plat.pixmap));
+}
+
+// Each page change on a shown window is one screen copy, made when the page
+// is complete: the screen then shows exactly the window's pixmap.
+TEST_F(GuiScript, ContentSetOnALiveWindowReachesTheScreenOnceComplete)
+{
+    open("t,x=0,y=0,xs=700,ys=570,bgcolor=white");
+    const kxllgui_window *host = &win->plat;
+    auto screen_is_pixmap = [&] {
+        for (int y = 0; y < host->pixmap.height; y++)
+            for (int x = 0; x < host->pixmap.width; x++)
+                if (kxheadless_screen_pixel(host, x, y) != kxpxmap_getpixel(&host->pixmap, x, y))
+                    return false;
+        return true;
+    };
+    const std::string log = kxtest_output_dir() + "/markup_live.log";
+    int shows = kxheadless_shows(host);
+    kxgui_setcontent(gui, DIALOG_PAGE);
+    EXPECT_EQ(kxheadless_shows(host), shows + 1);
+    EXPECT_TRUE(screen_is_pixmap());
+    shows = kxheadless_shows(host);
+    kxgui_setcontent(gui, MAIN_PAGE, log.c_str());  // replaces the dialog's widgets
+    EXPECT_EQ(kxheadless_shows(host), shows + 1);
+    EXPECT_TRUE(screen_is_pixmap());
+    // Text drawn last into an embedded view is on the screen as well.
+    shows = kxheadless_shows(host);
+    kxgui_setcontent(gui, "oben<br><view=v,xs=200,ys=60,bgcolor=white><standardview=v>"
+                          "<y=5>im Fenster");
+    EXPECT_EQ(kxheadless_shows(host), shows + 1);
+    EXPECT_TRUE(screen_is_pixmap());
+    const auto *v = static_cast<const kxwidget *>(kxgui_find(gui, "v"));
+    ASSERT_NE(v, nullptr);
+    int ink = 0;
+    for (int y = v->geom.y; y < v->geom.y + v->geom.ys; y++)
+        for (int x = v->geom.x; x < v->geom.x + v->geom.xs; x++)
+            ink += kxheadless_screen_pixel(host, x, y) == 0;
+    EXPECT_GT(ink, 0);
+    EXPECT_FALSE(kxbuild_active());
 }
 
 TEST_F(GuiScript, TheSettingsDialogPlacesItsWidgets)
@@ -308,6 +349,32 @@ TEST_F(GuiScript, HostileMarkupNeverFaults)
     }
     kxgui_clear(gui);
     EXPECT_FALSE(gui->content);
+}
+
+// Positions far out of range (found by fuzzing: y=3333333433%) are held where
+// the sums every widget forms of them still fit an int.
+TEST_F(GuiScript, HugeGeometryInEveryWidgetTypeStaysWithinTheLimit)
+{
+    open("t,x=0,y=0,xs=300,ys=200");
+    const char *types[] = {"button", "switchbutton", "lineinput", "updowncontrol", "progressbar",
+                           "slide",  "checkbox",     "combobox",  "listbox",       "editor",
+                           "tabbar", "view",         "terminal"};
+    // The markup gives y itself; x, xs and ys are the widget's own.
+    const char *geometry[] = {"x=3333333433%", "x=-3333333433%,xs=3333333433%,ys=3333333433%",
+                              "x=2000000000,xs=2000000000,ys=2000000000"};
+    for (const char *t : types)
+        for (const char *g : geometry) {
+            const std::string page = std::string("<") + t + "=n,A," + g + ">text";
+            SCOPED_TRACE(page);
+            kxtest_stdout([&] { kxgui_setcontent(gui, "%s", page.c_str()); });
+            kxsys_pump_all();
+            const auto *w = static_cast<const kxwidget *>(kxgui_find(gui, "n"));
+            ASSERT_NE(w, nullptr);
+            EXPECT_LE(std::abs(w->geom.x), KX_GEOMETRY_LIMIT);
+            EXPECT_LE(std::abs(w->geom.y), KX_GEOMETRY_LIMIT);
+            EXPECT_LE(w->geom.xs, KX_GEOMETRY_LIMIT);
+            EXPECT_LE(w->geom.ys, KX_GEOMETRY_LIMIT);
+        }
 }
 
 } // namespace

@@ -274,17 +274,22 @@ TEST(CfgGeometry, DefaultSizeFillsOnlyWhatWasNotGiven)
     EXPECT_EQ(g.ys, 23);
 }
 
-TEST(CfgGeometry, OverflowingValuesAreClamped)
+TEST(CfgGeometry, OverflowingValuesAreHeldWithinTheGeometryLimit)
 {
+    const int L = KX_GEOMETRY_LIMIT;
     EXPECT_EQ(geo("xs=99999999999999999999999", 1000, 10).xs, 1000);
-    EXPECT_EQ(geo("x=1e400", 1000, 10).x, 1000000000);
+    EXPECT_EQ(geo("x=1e400", 1000, 10).x, L);
     kxgeometry g = geo("x=-99999999999%,xs=1%", INT_MAX, 10);
-    EXPECT_EQ(g.x, INT_MIN);
-    EXPECT_EQ(geo("x=99999999999%,xs=1%", INT_MAX, 10).x, INT_MAX);
+    EXPECT_EQ(g.x, -L);
+    EXPECT_EQ(g.xs, L);
+    EXPECT_EQ(geo("x=99999999999%,xs=1%", INT_MAX, 10).x, L);
     g = geo("minxs=99999999999,x=inf,y=nan%", 100, 10);
-    EXPECT_EQ(g.xs, 1000000000);  // values are read up to 1e9
+    EXPECT_EQ(g.xs, L);
     EXPECT_EQ(g.x, 0);
     EXPECT_EQ(g.y, 0);
+    g = geo("y=3333333433%,ys=200%", 1000, INT_MAX);
+    EXPECT_EQ(g.y, L);
+    EXPECT_EQ(g.ys, L);
 }
 
 // ---- numbers, border, font, focus, grey -------------------------------

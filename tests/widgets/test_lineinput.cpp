@@ -178,10 +178,33 @@ TEST_F(LineInputTest, SelectionByDoubleClickDragAndShift)
     type("\b");
     key(kxhostkey::del);
     EXPECT_STREQ(a.get_text(), "o world");
-    // Cut takes the selection and empties the field.
+    // Cut with everything selected empties the field.
     type("\x01");
     kxtest_event(a, KX_EV_CUT);
     EXPECT_STREQ(kxclip_gettext(), "o world");
+    EXPECT_STREQ(a.get_text(), "");
+}
+
+TEST_F(LineInputTest, CtrlXTakesOnlyTheSelectionAndWithoutOneTheWholeText)
+{
+    a.create("x=10,y=10,xs=200,default=abcdef");
+    click(50, 15);
+    key(kxhostkey::home);
+    key(kxhostkey::right);
+    kxheadless_keydown(host(), kxhostkey::shift);
+    key(kxhostkey::right);
+    key(kxhostkey::right);
+    kxheadless_keyup(host(), kxhostkey::shift);
+    pump();
+    type("\x18");  // Ctrl+X
+    EXPECT_STREQ(kxclip_gettext(), "bc");
+    EXPECT_STREQ(a.get_text(), "adef");
+    EXPECT_EQ(a.position(), 1);
+    EXPECT_FALSE(a.has_selection());
+    type("X");
+    EXPECT_STREQ(a.get_text(), "aXdef");
+    type("\x18");
+    EXPECT_STREQ(kxclip_gettext(), "");
     EXPECT_STREQ(a.get_text(), "");
 }
 

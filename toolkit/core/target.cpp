@@ -21,11 +21,7 @@ int current = -1;
 int saved = -1;
 bool building = false;
 
-struct Drawing {
-    kxhandler handler = nullptr;
-    void *object = nullptr;
-};
-Drawing drawing, drawing_saved;
+kxdrawtarget drawing, drawing_saved;
 
 struct Refresh {
     kxhandler handler = nullptr;
@@ -138,6 +134,7 @@ void kxdraw_cleartarget(void *object)
         drawing_saved = {};
 }
 
+kxdrawtarget kxdraw_current() { return drawing; }
 bool kxdraw_hastarget() { return drawing.handler != nullptr; }
 void kxdraw_save() { drawing_saved = drawing; }
 void kxdraw_restore() { drawing = drawing_saved; }

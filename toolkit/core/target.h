@@ -28,7 +28,13 @@ void kxtarget_restore();
 void kxtarget_broadcast_show();
 
 // The drawing target: the view that carries out the drawing calls.
+struct kxdrawtarget {
+    kxhandler handler = nullptr;
+    void *object = nullptr;
+};
 void kxdraw_settarget(kxhandler handler, void *object);
+// The drawing target as it stands; empty without one.
+kxdrawtarget kxdraw_current();
 void kxdraw_cleartarget(void *object);
 bool kxdraw_hastarget();
 void kxdraw_save();

@@ -3,13 +3,16 @@
 // then one string per colour ("<key> c <colour>"), then one per row of keys.
 // Pictures become palette8 pixmaps with "None" as the transparent index 255.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
 #include "core/file.h"
+#include "graphics/colournames.h"
 #include "graphics/image.h"
 #include "graphics/image_codec.h"
 
@@ -21,8 +24,10 @@ constexpr const char *DECODE = "kxpxmap_createfrommem_xpm";
 constexpr const char *LOAD = "kxpxmap_loadfromfile_xpm";
 constexpr const char *SAVE = "kxpxmap_savetofile_xpm";
 
-// Colours of a picture that fit a palette8 pixmap.
+// Colours of a picture that fit a palette8 pixmap, and the colour lines of
+// a file: those colours and "None".
 constexpr int MAX_COLOURS = 255;
+constexpr int MAX_COLOUR_LINES = MAX_COLOURS + 1;
 constexpr int REDUCE_MASK = 0xC0C0C0;
 // Pixel codes of the writer; code 0 (a space) is the transparent pixel.
 constexpr char ALPHABET[] = " .+@*-()[]!#$%&'_/:;<>=?,{}0123456789abcdefghijklmnopqrstuvwxyz"
@@ -31,12 +36,14 @@ constexpr int ALPHABET_SIZE = sizeof ALPHABET - 1; // 91
 constexpr int TWO_CHAR_BASE = 90;
 // More strings than a picture of the largest size can use are not kept, so
 // text of endless empty strings cannot take memory.
-constexpr std::size_t MAX_STRINGS = 1 + MAX_COLOURS + KX_IMAGE_MAX_SIDE;
+constexpr std::size_t MAX_STRINGS = 1 + MAX_COLOUR_LINES + KX_IMAGE_MAX_SIDE;
 // A file larger than the largest picture can need (two-character codes,
 // 255 colours, room for comments) is refused before it is read in full.
 constexpr std::size_t MAX_FILE =
     std::size_t(KX_IMAGE_MAX_SIDE) * (2 * KX_IMAGE_MAX_SIDE + 16) + (std::size_t(1) << 24);
 constexpr std::size_t READ_CHUNK = 1 << 16;
+// An unknown colour name is shown in its diagnostic up to this length.
+constexpr std::size_t MAX_SHOWN_NAME = 40;
 // kxgetpicturesizes looks this far for the first string.
 constexpr int SIZE_SCAN = 1 << 16;
 
@@ -108,10 +115,42 @@ bool is_none(const char *t, std::size_t len)
     return true;
 }
 
+// Keys of the other visuals that may follow a colour in a colour string.
+bool is_visual_key(std::string_view word)
+{
+    return word == "c" || word == "m" || word == "s" || word == "g" || word == "g4";
+}
+
+// A colour given by name: its words up to the next visual key or the end,
+// so that names with blanks ("light grey") stay whole.  An unknown name is
+// black.
+int named_colour(const char *t)
+{
+    const char *end = t;
+    for (const char *p = t; *p;) {
+        const char *word = p;
+        while (*p && !space(*p))
+            p++;
+        if (word != t && is_visual_key(std::string_view(word, std::size_t(p - word))))
+            break;
+        end = p;
+        while (space(*p))
+            p++;
+    }
+    const std::string_view name(t, std::size_t(end - t));
+    const int colour = kxcolourname_find(name);
+    if (colour >= 0)
+        return colour;
+    std::printf("%s: unknown colour name \"%.*s\", black used\n", DECODE,
+                static_cast<int>(std::min<std::size_t>(name.size(), MAX_SHOWN_NAME)), name.data());
+    return 0;
+}
+
 // The colour of a colour string, found after the first 'c' (followed by a
 // space or tab) from the third character on.  "None" is transparent; a text
-// without '#' is black; "#" and up to seven characters is the number whole;
-// longer forms (four digits per channel) take two digits of each group.
+// without '#' is an X11 colour name; "#" and up to seven characters is the
+// number whole; longer forms (four digits per channel) take two digits of
+// each group.
 bool read_colour(const char *s, int *colour, bool *none)
 {
     const char *c = nullptr;
@@ -131,8 +170,10 @@ bool read_colour(const char *s, int *colour, bool *none)
     while (t[len] && !space(t[len]))
         len++;
     *none = is_none(t, len);
-    if (*none || t[0] != '#')
+    if (*none)
         *colour = 0;
+    else if (t[0] != '#')
+        *colour = named_colour(t);
     else if (len - 1 <= 7)
         *colour = hex_value(t, len, 1, len - 1);
     else
@@ -163,7 +204,7 @@ bool read_header(const char *const *xpm, std::size_t count, xpm_header *h)
         std::printf("%s: bad header\n", DECODE);
         return false;
     }
-    if (h->colours > MAX_COLOURS) {
+    if (h->colours > MAX_COLOUR_LINES) {
         std::printf("%s: too many colors (%d)\n", DECODE, h->colours);
         return false;
     }
@@ -194,12 +235,59 @@ bool strings_complete(const char *const *xpm, std::size_t count, const xpm_heade
     return true;
 }
 
+struct colour_line {
+    int colour = 0;
+    bool none = false;
+};
+
+// Colour lines 1 .. n, each with a colour; at most 255 of them not "None".
+bool read_colours(const char *const *xpm, const xpm_header &h, std::vector<colour_line> *lines)
+{
+    int colours = 0;
+    for (int i = 1; i <= h.colours; i++) {
+        colour_line c;
+        if (!read_colour(xpm[i], &c.colour, &c.none)) {
+            std::printf("%s: no colour in colour line %d\n", DECODE, i);
+            return false;
+        }
+        colours += !c.none;
+        lines->push_back(c);
+    }
+    if (colours > MAX_COLOURS) {
+        std::printf("%s: too many colors (%d)\n", DECODE, h.colours);
+        return false;
+    }
+    return true;
+}
+
+// The palette entry of each colour line ("None" lines: the transparent
+// index).  Line i goes to entry i, line 255 to entry 0, as 255 is the
+// transparent index; a 256th line, which comes with a "None" among the
+// others, takes the lowest entry no colour has.
+std::vector<int> palette_slots(const std::vector<colour_line> &lines)
+{
+    std::vector<int> slot(lines.size(), KX_TRANSPARENT_INDEX);
+    std::array<bool, KX_PALETTE_SIZE> taken{};
+    for (std::size_t i = 0; i < lines.size() && i < MAX_COLOURS; i++)
+        if (!lines[i].none) {
+            const int line = static_cast<int>(i) + 1;
+            slot[i] = line == KX_TRANSPARENT_INDEX ? 0 : line;
+            taken[std::size_t(slot[i])] = true;
+        }
+    if (lines.size() == MAX_COLOUR_LINES && !lines.back().none)
+        slot.back() = static_cast<int>(std::find(taken.begin(), taken.end(), false) -
+                                       taken.begin());
+    return slot;
+}
+
 bool decode(kxpxmap *p, const char *const *xpm, std::size_t count)
 {
     if (!p)
         return false;
     xpm_header h;
-    if (!read_header(xpm, count, &h) || !strings_complete(xpm, count, h))
+    std::vector<colour_line> lines;
+    if (!read_header(xpm, count, &h) || !strings_complete(xpm, count, h) ||
+        !read_colours(xpm, h, &lines))
         return false;
 
     kxpxmap pic;
@@ -211,20 +299,11 @@ bool decode(kxpxmap *p, const char *const *xpm, std::size_t count)
         return false;
     // Key to palette index; -1 for keys the picture does not define.
     std::vector<std::int16_t> index(h.cpp == 1 ? 256 : 65536, -1);
-    for (int i = 1; i <= h.colours; i++) {
-        int colour = 0;
-        bool none = false;
-        if (!read_colour(xpm[i], &colour, &none)) {
-            std::printf("%s: no colour in colour line %d\n", DECODE, i);
-            kxpxmap_free(&pic);
-            return false;
-        }
-        // Colour line i goes to palette entry i; entry 0 takes line 255, as
-        // 255 is the transparent index.
-        const int slot = i == KX_TRANSPARENT_INDEX ? 0 : i;
-        pic.palette[slot] = none ? pic.palette[KX_TRANSPARENT_INDEX] : colour;
-        index[key_of(xpm[i], h.cpp)] =
-            static_cast<std::int16_t>(none ? KX_TRANSPARENT_INDEX : slot);
+    const std::vector<int> slot = palette_slots(lines);
+    for (std::size_t k = 0; k < lines.size(); k++) {
+        if (slot[k] != KX_TRANSPARENT_INDEX)
+            pic.palette[std::size_t(slot[k])] = lines[k].colour;
+        index[key_of(xpm[k + 1], h.cpp)] = static_cast<std::int16_t>(slot[k]);
     }
     auto *px = static_cast<std::uint8_t *>(pic.data);
     for (int j = 0; j < h.height; j++) {

@@ -534,17 +534,55 @@ std::string format(const char *fmt, va_list ap)
     return out;
 }
 
+// While a page changes, screen copies wait (the building flag), so that a
+// live window shows the new page once, complete.  A change made inside
+// another leaves the flag to the outer one.
+bool begin_change()
+{
+    const bool outer = !kxbuild_active();
+    kxbuild_begin();
+    return outer;
+}
+
+// The outer change lowers the flag and copies the page's view out whole,
+// after the embedded view that "standardview" may have made the drawing
+// target has been copied into it.
+void end_change(bool outer, kxdrawtarget page)
+{
+    if (!outer)
+        return;
+    const kxdrawtarget last = kxdraw_current();
+    if (last.object != page.object)
+        kxsend(last.handler, last.object, KX_DRAW_REFRESH);
+    kxbuild_end();
+    kxsend(page.handler, page.object, KX_DRAW_REFRESH);
+}
+
+void clear_page(S *s)
+{
+    drop_elements(s);
+    if (!s->final && s->firsty >= 0)
+        kxdraw_fillrect(0, s->firsty, pagew(), s->endy - s->firsty + 21, s->bgcolor);
+    s->content = false;
+}
+
 } // namespace
 
 int kxgui_vsetcontent(kxGUIScript *s, const char *fmt, va_list ap)
 {
+    const bool outer = begin_change();
     if (s->content)
-        kxgui_clear(s);
-    if (!fmt || !*fmt) {
+        clear_page(s);
+    // Taken once the old page, and any view of it, is gone; the layout only
+    // adds widgets, so this view outlives it.
+    const kxdrawtarget page = kxdraw_current();
+    int y = 0;
+    if (!fmt || !*fmt)
         kxgui_init(s);
-        return 0;
-    }
-    return setformatted(s, format(fmt, ap).c_str());
+    else
+        y = setformatted(s, format(fmt, ap).c_str());
+    end_change(outer, page);
+    return y;
 }
 
 int kxgui_setcontent(kxGUIScript *s, const char *fmt, ...)
@@ -568,10 +606,9 @@ int kxgui_create(kxGUIScript *s, const char *fmt, ...)
 
 void kxgui_clear(kxGUIScript *s)
 {
-    drop_elements(s);
-    if (!s->final && s->firsty >= 0)
-        kxdraw_fillrect(0, s->firsty, pagew(), s->endy - s->firsty + 21, s->bgcolor);
-    s->content = false;
+    const bool outer = begin_change();
+    clear_page(s);
+    end_change(outer, kxdraw_current());
 }
 
 void kxgui_destroy(kxGUIScript *s)

@@ -1,5 +1,6 @@
 #include "widgets/cfgstr.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -330,6 +331,12 @@ void apply_geo(const GeoRow &row, const Axis &a, const char *sq)
     }
 }
 
+// A resolved position or size, held within the geometry limit.
+int geometry_pixels(double v, double low)
+{
+    return clampint(std::clamp(v, low, static_cast<double>(KX_GEOMETRY_LIMIT)));
+}
+
 void resolve_axis(const Axis &a)
 {
     const double w = a.container;
@@ -350,9 +357,7 @@ void resolve_axis(const Axis &a)
         size = *a.min;
     if (*a.max != 0 && *a.max < size)
         size = *a.max;
-    if (size < 0)
-        size = 0;
-    int s = clampint(size);
+    const int s = geometry_pixels(size, 0);
     double half = s / 2;
     double pos;
     if (*a.pos_pixels)
@@ -362,7 +367,7 @@ void resolve_axis(const Axis &a)
     else
         pos = std::trunc(w * *a.pos / 100.0) - half;
     *a.out_size = s;
-    *a.out_pos = clampint(pos);
+    *a.out_pos = geometry_pixels(pos, -KX_GEOMETRY_LIMIT);
 }
 
 } // namespace

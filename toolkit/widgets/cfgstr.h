@@ -58,6 +58,11 @@ int kxcfgstr_number(const char *token, double *value);
 
 // ---- common keys --------------------------------------------------------
 
+// Resolved positions lie within +-KX_GEOMETRY_LIMIT and sizes within
+// 0..KX_GEOMETRY_LIMIT, so that the sums widgets form of them (edges, frames,
+// text offsets) always fit an int.
+constexpr int KX_GEOMETRY_LIMIT = 1 << 22;
+
 // Geometry keywords into g; true when x= was given.
 bool kxcfgstr_geometry(char **tokens, int start, kxgeometry *g);
 // Empties g and sets the container size that percentages refer to.

@@ -43,6 +43,18 @@ void set_and_emit(kxComboBox *c, int index)
     kxwidget_emit(c, 0);
 }
 
+// A choice in the open list, by click or by Enter: the line (when it is
+// one) becomes the selection, the list closes, and the main id is emitted
+// even when nothing changed.
+void choose(kxComboBox *c, int line)
+{
+    if (line >= 0 && line < c->count)
+        c->selected = line;
+    c->close_popup();
+    c->draw();
+    kxwidget_emit(c, 0);
+}
+
 kxView *popup_view(kxComboBox *c)
 {
     return c->popup && c->popup->created ? &c->popup->views[c->popup->current] : nullptr;
@@ -64,11 +76,7 @@ void popup_event(void *obj, int id, kxarg, kxarg b, kxarg)
         }
     } else if (id == v->ids[KX_ID_LDOWN] || id == v->ids[KX_ID_LDOUBLE] ||
                (id == v->ids[KX_ID_LUP] && y >= 0)) {
-        if (line >= 0 && line < c->count && y >= 0)
-            c->selected = line;
-        c->close_popup();
-        c->draw();
-        kxwidget_emit(c, 0);
+        choose(c, y >= 0 ? line : -1);
     } else if (id == v->ids[KX_ID_WHEEL_UP] || id == v->ids[KX_ID_WHEEL_DOWN]) {
         set_and_emit(c, c->selected + (id == v->ids[KX_ID_WHEEL_UP] ? -1 : 1));
     }
@@ -121,14 +129,10 @@ void keydown(kxComboBox *c, int key)
         break;
     case 10:
     case 13:
-        if (!c->open) {
+        if (c->open)
+            choose(c, c->highlighted);
+        else
             c->open_popup(c->selected);
-        } else {
-            if (c->highlighted >= 0 && c->highlighted < c->count)
-                c->selected = c->highlighted;
-            c->close_popup();
-            c->draw();
-        }
         break;
     case KX_KEY_ESCAPE:
         if (c->open)

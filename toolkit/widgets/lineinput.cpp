@@ -173,10 +173,16 @@ void paste(kxLineInput *l)
     l->draw();
 }
 
+// Takes the selection out of the text; without one the whole text goes.
 void cut(kxLineInput *l)
 {
     copy_selection(l);
     kxlineinput_hidecursor(l);
+    if (l->has_selection()) {
+        delete_selection(l);
+        l->draw();
+        return;
+    }
     l->text[0] = 0;
     kxlineinput_clearselection(l);
     l->scroll = 0;
