@@ -121,7 +121,8 @@ bool qxsettings_write(const qxsettings &s, const char *file)
 void qxsettings_bind(const qxsettings &s)
 {
     for (int n = 1; n <= QX_PORT_MAX; n++)
-        kxserial_bind(n - 1, s.bound[static_cast<std::size_t>(n)].c_str());
+        if (!s.bound[static_cast<std::size_t>(n)].empty())
+            kxserial_bind(n - 1, s.bound[static_cast<std::size_t>(n)].c_str());
 }
 
 const char *qxshow_name(qxshow show) { return show_names[static_cast<std::size_t>(show)]; }

@@ -31,7 +31,8 @@ std::string qxsettings_format(const qxsettings &s);
 // Reads the file (the defaults when it cannot be read).
 qxsettings qxsettings_read(const char *file);
 bool qxsettings_write(const qxsettings &s, const char *file);
-// Makes the bound paths the devices of their port numbers.
+// Makes the bound paths the devices of their port numbers (ports without a
+// path keep the host's names).
 void qxsettings_bind(const qxsettings &s);
 
 // The names of the views, as the file and the dialog have them.
