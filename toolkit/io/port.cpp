@@ -244,7 +244,7 @@ std::string kxport_device(int port)
     std::string path = st->path;
     if (path.empty())
         path = kxserial_device(port - 1).path;
-    return path.empty() ? name : name + " (" + path + ")";
+    return path.empty() || path == name ? name : name + " (" + path + ")";
 }
 
 std::string kxport_problem(int port)
