@@ -231,8 +231,8 @@ bool raise_modem_lines(int fd)
 // The errors with which a terminal whose device has gone answers.
 bool gone(int err) { return err == EIO || err == ENXIO || err == ENODEV || err == EBADF; }
 
-// Waits for room to write; 1 when there is, 0 after ms, -1 when the device
-// has gone.
+// Waits for room to write: 1 when there is, 0 after ms, -1 when the device
+// has gone or cannot be waited for (the status says which).
 int wait_writable(int fd, int ms, kxserialstatus *st)
 {
     const std::int64_t deadline = kxsys_ticks() + ms;

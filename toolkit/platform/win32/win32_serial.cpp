@@ -177,7 +177,7 @@ bool kxserialhost_write(kxserialhandle h, unsigned char byte, kxserialstatus *st
 {
     // The wait for room is the write time-out set with the others.
     DWORD put = 0;
-    if (!WriteFile(handle_of(h), &byte, 1, &put, nullptr)) {
+    if (!WriteFile(handle_of(h), &byte, 1, &put, nullptr) && GetLastError() != ERROR_TIMEOUT) {
         fail_code(st, kxserialfault::lost, GetLastError());
         return false;
     }
