@@ -1,9 +1,9 @@
 // The settings dialog and its failure message.
 #include "dialog.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -99,7 +99,8 @@ int read_baud(kxGUIScript *script)
 
 void read_values(kxGUIScript *script, qxsettings *s)
 {
-    s->port = kxgui_getint(script, "udPort");
+    // As the field itself limits a typed number when it loses the focus.
+    s->port = std::clamp(kxgui_getint(script, "udPort"), 1, QX_PORT_MAX);
     s->baud = read_baud(script);
     const int show = kxgui_getint(script, "cbShow");
     s->show = show >= 0 && show <= static_cast<int>(qxshow::both) ? static_cast<qxshow>(show)
