@@ -1,29 +1,29 @@
 // Quenlorix, the serial-line protocol tester: a table of strings to send
 // with a "senden" button per row, and a terminal that records all traffic.
-// The texts are ISO 8859-1, as everything the toolkit draws.
+// The texts are ISO 8859-1, as everything the toolkit draws.  The settings
+// file, the dialog, the session on the port and the views of received
+// lines have files of their own.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "core/app.h"
 #include "core/event.h"
-#include "core/file.h"
-#include "core/msgbox.h"
+#include "core/language.h"
 #include "core/timer.h"
 #include "core/window.h"
+#include "dialog.h"
 #include "io/port.h"
 #include "io/terminal.h"
-#include "core/view.h"
 #include "markup/guiscript.h"
 #include "markup/named.h"
 #include "markup/table.h"
 #include "quenlorix.h"
+#include "session.h"
+#include "settings.h"
 
 namespace {
 
 constexpr int ROWS = 14;
-constexpr int LINE = 256;  // the longest piece of a received line shown at once
 constexpr const char *CONFIG = "quenlorix.cfg";
 constexpr const char *TABLE = "quenlorix.dbf";
 
@@ -49,131 +49,11 @@ std::string main_markup()
     return m;
 }
 
-const char *dialog_markup =
-    "Die Schnittstelle ist immer mit 8 Datenbits, einem Start- und einen Stopp-Bit sowie "
-    "ohne Parit\xe4t konfiguriert.<br><br><br>"
-    "COM-Port: <x=200><updowncontrol=udPort,xs=80,min=1,max=255><br><br>"
-    "Baudrate:<x=200><combobox=cbBaud,xs=80,entries=300|1200|2400|9600|19200|57600|115200>"
-    "<br><br><br>"
-    "<button=btOK,OK,default,x=25%,xs=40%><button=btCancel,Abbrechen,x=75%,xs=40%>";
-
-// The number after the first "key=" in text, or def.
-int setting(const char *text, const char *key, int def)
-{
-    const char *p = std::strstr(text, key);
-    return p ? std::atoi(p + std::strlen(key)) : def;
-}
-
-void read_settings(int *port, int *baud)
-{
-    char text[1000];
-    if (!kxfile_load(text, sizeof text, CONFIG))
-        return;
-    *port = setting(text, "port=", *port);
-    *baud = setting(text, "baud=", *baud);
-}
-
-// The settings dialog, until the port opens.  False when the user cancels
-// (or the program ends).
-bool settings_dialog(int *port, int *baud)
-{
-    auto *dialog = new kxWindow;
-    auto *script = new kxGUIScript;
-    bool opened = false;
-    while (!opened) {
-        kxwindow_init(dialog);
-        kxwindow_create(dialog,
-                        "Schnittstelle konfigurieren,x=50%,y=50%,xs=300,ys=200,modal,nosysmenu,"
-                        "nosizemenu,noclose,noquit,//bgcolor=white");
-        kxgui_init(script);
-        kxgui_setcontent(script, "%s", dialog_markup);
-        kxgui_setint(script, "udPort", *port);
-        char text[32];
-        std::snprintf(text, sizeof text, "%d", *baud);
-        kxgui_settext(script, "cbBaud", text);
-
-        bool chosen = false;
-        while (!chosen && kxapp_running()) {
-            int id = kxevent_wait();
-            if (kxgui_fired(script, id, "btCancel")) {
-                kxgui_destroy(script);
-                kxwindow_free(dialog);
-                delete script;
-                delete dialog;
-                return false;
-            }
-            if (kxgui_fired(script, id, "btOK") || id == KX_KEY_RETURN) {
-                *port = kxgui_getint(script, "udPort");
-                char baudtext[KX_LINE_MAX + 1] = {};
-                if (kxgui_gettext(script, "cbBaud", baudtext, sizeof baudtext))
-                    *baud = std::atoi(baudtext);
-                kxwindow_close(dialog);
-                chosen = true;
-            }
-        }
-        if (!chosen) {  // the program was ended meanwhile
-            kxgui_destroy(script);
-            kxwindow_free(dialog);
-            delete script;
-            delete dialog;
-            return false;
-        }
-        char cfg[100];
-        std::snprintf(cfg, sizeof cfg, "port=%d   baud=%d\n", *port, *baud);
-        kxfile_save(cfg, CONFIG);
-        opened = kxport_open(*port, *baud);
-        if (!opened)
-            kxmsgbox("Fehler beim \xd6""ffnen der Schnittstelle.");
-        kxgui_destroy(script);
-        kxwindow_free(dialog);
-    }
-    delete script;
-    delete dialog;
-    return true;
-}
-
-// Shows every complete line that has arrived, so that nothing waits for the
-// next event.  Drawing is held over a batch: a flood of lines costs one
-// redraw per batch, not two per line.  A batch is bounded so that the window
-// stays responsive; true when it was cut and more lines may be waiting.
-constexpr int BATCH = 2000;
-constexpr int SMALL_BATCH = 50;  // drawn at once; bigger ones on the next refresh
-
-bool show_received(kxTerminal *term)
-{
-    static char line[KX_LINE_MAX + 2];
-    int n = 0;
-    bool held = false;
-    while (n < BATCH && kxport_readline(line, LINE)) {
-        n++;
-        line[std::strcspn(line, "\r\n")] = 0;
-        if (!line[0])
-            continue;
-        if (!held) {
-            kxterm_handler(term, KX_TERM_HOLD, 0, 0, 0, 0, 0, 0, 0, 0);
-            held = true;
-        }
-        kxterm_setcolor(term, 1);
-        kxterm_puts(term, line);
-        kxterm_puts(term, "\n");
-    }
-    if (held) {
-        kxterm_handler(term, KX_TERM_RESUME, 0, 0, 0, 0, 0, 0, 0, 0);
-        if (n < SMALL_BATCH)
-            kxterm_handler(term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
-    }
-    return n >= BATCH;
-}
-
-void send_row(kxTable *tab, kxTerminal *term, int row)
+void send_row(qxsession *session, kxTable *tab, int row)
 {
     static char text[KX_TABLE_TEXT + 1];
     kxtable_getcell(tab, text, 0, row);
-    kxterm_setcolor(term, 4);
-    kxterm_puts(term, text);
-    kxterm_puts(term, "\n");
-    kxport_write(text);
-    kxport_write("\n");
+    qxsession_send(session, text);
 }
 
 void cleanup()
@@ -187,6 +67,7 @@ void cleanup()
 int quenlorix_main()
 {
     kxapp_atclose(cleanup);
+    kxlanguage_set(KX_LANG_GERMAN);  // the toolkit's own texts, such as a port's problems
     kxwindow_init(&mainwin);
     kxwindow_create(&mainwin, "Quenlorix,x=50%,y=50%,xs=700,ys=570,bgcolor=white,noquit");
     kxgui_init(&content);
@@ -199,16 +80,17 @@ int quenlorix_main()
         return 1;
     }
 
-    int port = 1, baud = 9600;
-    read_settings(&port, &baud);
+    qxsettings settings = qxsettings_read(CONFIG);
+    qxsettings_bind(settings);
     kxtable_load(tab, TABLE, 0, 0);
 
-    if (!settings_dialog(&port, &baud)) {
+    if (!qxdialog_run(&settings, CONFIG)) {
         cleanup();
         return 0;
     }
 
-    kxterm_printf(term, "Serielle Schnittstelle %d ge\xf6""ffnet, Baudrate=%d\n", port, baud);
+    qxsession session;
+    qxsession_start(&session, term, settings);
     kxport_settimeout(1);
     kxTimer timer;
     kxtimer_create(&timer, 100);
@@ -217,11 +99,11 @@ int quenlorix_main()
         int id = kxevent_wait();
         for (int r = 1; r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
-                send_row(tab, term, r);
+                send_row(&session, tab, r);
         if (id == close_id)
             break;
         // More lines waiting: come back at once, after what else is queued.
-        if (show_received(term))
+        if (qxsession_poll(&session))
             kxevent_post(timer.id);
     }
     kxtable_save(tab, TABLE, 0, 0);

@@ -282,4 +282,31 @@ void BM_QuenlorixMemory(benchmark::State &state)
 }
 BENCHMARK(BM_QuenlorixMemory)->Iterations(1);
 
+// The device end killed: the tester looks for it once a second and must
+// cost no more than when idle; then a new device under the same link.
+void BM_QuenlorixIdleWhileLost(benchmark::State &state)
+{
+    Running &r = running();
+    if (!r.error.empty()) {
+        state.SkipWithError(r.error.c_str());
+        return;
+    }
+    r.peer.stop();
+    if (!r.wait_log("unterbrochen: Ger\xe4t getrennt\n")) {
+        state.SkipWithError("the loss was not told");
+        return;
+    }
+    for (auto _ : state) {
+        double cpu = cpu_of(r.app), t = seconds();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        double used = cpu_of(r.app) - cpu, wall = seconds() - t;
+        state.SetIterationTime(wall);
+        state.counters["cpu_percent"] = 100.0 * used / wall;
+    }
+    if (!r.peer.start(1) || !r.wait_log("COM1 wieder verbunden\n"))
+        state.SkipWithError("the device was not taken back");
+    state.SetLabel("device gone, retried once a second, 10 s");
+}
+BENCHMARK(BM_QuenlorixIdleWhileLost)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
 } // namespace

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 extern char **environ;
 
@@ -60,6 +61,7 @@ struct kxtest_serialpeer {
     kxtest_tempdir dir;
     pid_t pid = -1;
     int fd = -1;  // the peer's end
+    std::vector<std::string> links;
 
     // Starts socat with COM<port> and peer links; false when they did not
     // appear within 10 s.
@@ -80,6 +82,7 @@ struct kxtest_serialpeer {
         setenv("KX_SERIAL_DIR", dir.path.c_str(), 1);
         std::string p = dir.file("peer");
         std::string c = dir.file("COM" + std::to_string(port));
+        links = {p, c};
         if (!kxtest_waitfor([&] { return access(p.c_str(), F_OK) == 0 && access(c.c_str(), F_OK) == 0; },
                             10000))
             return false;
@@ -93,7 +96,9 @@ struct kxtest_serialpeer {
         return true;
     }
 
-    // Ends socat: the port's device goes away.
+    // Ends socat: the port's device goes away, and with it its links (as
+    // udev removes the names of an unplugged adapter), so that a link never
+    // leads to a pseudo-terminal that someone else gets next.
     void stop()
     {
         if (fd >= 0)
@@ -102,6 +107,8 @@ struct kxtest_serialpeer {
         if (pid > 0) {
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);
+            for (const std::string &name : links)
+                unlink(name.c_str());
         }
         pid = -1;
     }

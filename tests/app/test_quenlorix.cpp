@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -18,7 +20,9 @@
 #include "core/app.h"
 #include "core/event.h"
 #include "core/file.h"
+#include "graphics/image.h"
 #include "markup/dbf.h"
+#include "dialog.h"
 #include "quenlorix.h"
 #include "support.h"
 
@@ -38,6 +42,16 @@ kxllgui_window *titled(const char *title)
         if (std::strcmp(kxheadless_window(i)->title, title) == 0)
             return kxheadless_window(i);
     return nullptr;
+}
+
+// A window as the user sees it, as a PNG in the build directory.
+void screenshot(const kxllgui_window *w, const char *name)
+{
+    Px shot(KX_PXFMT_TRUECOLOR, w->pixmap.width, w->pixmap.height);
+    for (int y = 0; y < shot.p.height; y++)
+        for (int x = 0; x < shot.p.width; x++)
+            kxpxmap_setpixel(&shot.p, x, y, kxheadless_screen_pixel(w, x, y));
+    EXPECT_TRUE(kxpxmap_savetofile_png(&shot.p, (kxtest_output_dir() + "/" + name).c_str()));
 }
 
 // One step of the user: returns true when done, and is then not asked again.
@@ -173,8 +187,8 @@ TEST_F(App, CancelLeavesTheTableFileUntouched)
         kxllgui_window *d = titled("Schnittstelle konfigurieren");
         if (!d)
             return false;
-        kxheadless_move(d, 225, 170);
-        kxheadless_click(d, 1, 225, 170);  // "Abbrechen"
+        kxheadless_move(d, 225, 267);
+        kxheadless_click(d, 1, 225, 267);  // "Abbrechen"
         return true;
     });
     run();
@@ -206,7 +220,10 @@ TEST_F(App, APortThatCannotOpenShowsTheBoxAndTheDialogAgain)
     confirm_dialog();
     wait_main();
     close_main();
-    run();
+    // The box's second line, which names the device and the reason, is also
+    // the diagnostic on standard output.
+    EXPECT_EQ(kxtest_stdout([this] { run(); }),
+              "kxport_open: COM200 (/dev/ttyS199): existiert nicht\n");
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(traffic(), "Serielle Schnittstelle 200 ge\xf6""ffnet, Baudrate=9600\n");
 }
@@ -261,6 +278,168 @@ TEST_F(App, AFloodOfLinesIsLoggedCompleteAndInOrder)
         expect += line;
     }
     EXPECT_TRUE(traffic() == expect) << "the log differs from the lines sent";
+}
+
+// The dialog's line under the port number: '#' where it differs from the
+// dialog's background.
+std::string device_line(const kxllgui_window *d)
+{
+    std::string band;
+    const int background = kxheadless_screen_pixel(d, 5, 100);
+    for (int y = 92; y < 112; y++)
+        for (int x = 10; x < 290; x++)
+            band += kxheadless_screen_pixel(d, x, y) == background ? '.' : '#';
+    return band;
+}
+
+TEST_F(App, TheDialogShowsTheDeviceThePortNumberOpens)
+{
+    ASSERT_TRUE(peer.start(1));
+    ASSERT_TRUE(kxfile_save(("port=1   baud=9600\ncom2=" + home + "/missing\n").c_str(),
+                            "quenlorix.cfg"));
+    char device[PATH_MAX];
+    ASSERT_TRUE(realpath((home + "/COM1").c_str(), device));
+    std::string first, second;
+    steps.push_back([&] {
+        kxllgui_window *d = titled("Schnittstelle konfigurieren");
+        if (!d)
+            return false;
+        screenshot(d, "quenlorix_dialog.png");
+        first = device_line(d);
+        kxheadless_click(d, 1, 276, 82);  // the up arrow: port 2, bound to a missing path
+        return true;
+    });
+    steps.push_back([&] {
+        kxllgui_window *d = titled("Schnittstelle konfigurieren");
+        second = device_line(d);
+        if (second == first)
+            return false;
+        kxheadless_click(d, 1, 225, 267);  // "Abbrechen"
+        return true;
+    });
+    run();
+    EXPECT_EQ(next, steps.size());
+    EXPECT_NE(first.find('#'), std::string::npos);
+    EXPECT_NE(second.find('#'), std::string::npos);
+    EXPECT_EQ(qxdialog_device(1), device);
+    EXPECT_EQ(qxdialog_device(2), "kein Ger\xe4t");
+}
+
+// The log's lines after its date line.
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        out.push_back(l);
+    return out;
+}
+
+TEST_F(App, ALostDeviceIsToldARowMeanwhileIsNotSentAndTheLinesAfterItsReturnArrive)
+{
+    ASSERT_TRUE(peer.start(1));
+    std::string got;
+    std::int64_t settled = 0;
+    confirm_dialog();
+    wait_main();
+    until([&] { return peer.send("halb"); });  // a line the device never ends
+    until([&] {
+        if (!settled)
+            settled = kxtest_ms() + 500;  // time to reach the tester
+        return kxtest_ms() > settled;
+    });
+    until([&] {
+        peer.stop();
+        return true;
+    });
+    until([&] { return traffic().find("unterbrochen") != std::string::npos; });
+    send_row(1, "AT");
+    until([&] { return traffic().find("nicht gesendet") != std::string::npos; });
+    until([&] { return peer.start(1); });  // the same link, a new device behind it
+    until([&] { return traffic().find("wieder verbunden") != std::string::npos; });
+    send_row(2, "ATI");
+    until([&] {
+        got += peer.receive(1, 1);
+        return got.size() >= 4;
+    });
+    until([&] { return peer.send("danach\r\n"); });
+    until([&] { return traffic().find("danach") != std::string::npos; });
+    close_main();
+    run();
+    EXPECT_EQ(got, "ATI\n");
+    std::vector<std::string> l = lines_of(traffic());
+    ASSERT_EQ(l.size(), 8u) << traffic();
+    EXPECT_EQ(l[1], "halb");
+    EXPECT_EQ(l[2].rfind("Verbindung zu COM1 (/dev/pts/", 0), 0u) << l[2];
+    EXPECT_NE(l[2].find(") unterbrochen: Ger\xe4t getrennt"), std::string::npos) << l[2];
+    EXPECT_EQ(l[3], "AT");
+    EXPECT_EQ(l[4].rfind("nicht gesendet: ", 0), 0u) << l[4];
+    EXPECT_EQ(l[5], "COM1 wieder verbunden");
+    EXPECT_EQ(l[6], "ATI");
+    EXPECT_EQ(l[7], "danach");
+}
+
+TEST_F(App, AShiftOrAnUnfinishedSequenceEndsWithItsLine)
+{
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    until([&] { return peer.send("\x0e" "abc\x1b[\r\nSTATUS OK: temperature low\r\n"); });
+    until([&] { return traffic().find("low") != std::string::npos; });
+    close_main();
+    run();
+    EXPECT_EQ(traffic(), opened + "#bc\nSTATUS OK: temperature low\n");
+}
+
+// Time-stamped lines: "hh:mm:ss.mmm " and the rest.
+void expect_stamped(const std::vector<std::string> &lines, const std::vector<std::string> &rest)
+{
+    ASSERT_EQ(lines.size(), rest.size());
+    for (std::size_t i = 0; i < lines.size(); i++) {
+        const std::string &l = lines[i];
+        ASSERT_GT(l.size(), 13u) << l;
+        int h, m, sec, ms;
+        EXPECT_EQ(std::sscanf(l.c_str(), "%2d:%2d:%2d.%3d ", &h, &m, &sec, &ms), 4) << l;
+        EXPECT_EQ(l[12], ' ') << l;
+        EXPECT_EQ(l.substr(13), rest[i]);
+    }
+}
+
+TEST_F(App, HexViewWithTimeStampsAndATypedRate)
+{
+    ASSERT_TRUE(kxfile_save("port=1   baud=250000\nshow=hex\ntimestamps=1\n", "quenlorix.cfg"));
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    send_row(1, "AT");
+    until([&] { return peer.send(std::string("OK\r\nA\0B\n", 8)); });
+    until([&] { return traffic().find("41 00 42 0A") != std::string::npos; });
+    steps.push_back([] {
+        screenshot(titled("Quenlorix"), "quenlorix_hex.png");
+        return true;
+    });
+    close_main();
+    run();
+    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=250000\nshow=hex\ntimestamps=1\n");
+    expect_stamped(lines_of(traffic()), {"Serielle Schnittstelle 1 ge\xf6" "ffnet, Baudrate=250000",
+                                         "AT", "4F 4B 0D 0A", "41 00 42 0A"});
+}
+
+TEST_F(App, BothViewShowsControlBytesAsTokens)
+{
+    ASSERT_TRUE(kxfile_save("port=1   baud=9600\nshow=both\n", "quenlorix.cfg"));
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    until([&] { return peer.send(std::string("OK\r\n\x02" "12\0\x1b[2J\n", 13)); });
+    until([&] { return traffic().find("<1B>") != std::string::npos; });
+    steps.push_back([] {
+        screenshot(titled("Quenlorix"), "quenlorix_both.png");
+        return true;
+    });
+    close_main();
+    run();
+    EXPECT_EQ(traffic(), opened + "OK<0D><0A>\n<02>12<00><1B>[2J<0A>\n");
 }
 
 } // namespace

@@ -227,4 +227,83 @@ TEST(QuenlorixX11, UserDirHoldsTheFilesAndThePort)
     session_in(xdg.file("quenlorix"), {"--user-dir"});
 }
 
+// CPU seconds a process has used, and how often its main thread slept.
+double cpu_seconds(pid_t pid)
+{
+    std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
+    std::size_t paren = stat.rfind(')');
+    unsigned long long utime = 0, stime = 0;
+    if (paren == std::string::npos ||
+        std::sscanf(stat.c_str() + paren + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu",
+                    &utime, &stime) != 2)
+        return -1;
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long sleeps_of(pid_t pid)
+{
+    std::istringstream in(slurp("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                                "/status"));
+    for (std::string l; std::getline(in, l);)
+        if (l.rfind("voluntary_ctxt_switches:", 0) == 0)
+            return std::stol(l.substr(24));
+    return -1;
+}
+
+TEST(QuenlorixX11, WhileTheDeviceIsGoneTheTesterWaitsQuietlyAndTakesItBack)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    if (!kxtest_have("xdotool"))
+        GTEST_SKIP() << "xdotool is not installed";
+    kxtest_serialpeer peer;
+    ASSERT_TRUE(peer.start(3));
+    const std::string home = peer.dir.path;
+    ASSERT_EQ(chdir(home.c_str()), 0);
+    std::ofstream(home + "/quenlorix.cfg") << "port=3   baud=9600\n";
+    setenv("KX_HOST", "x11", 1);
+    kxtest_proc app;
+    ASSERT_TRUE(app.start({KX_TEST_BINARY_DIR "/quenlorix"}));
+    unsigned long dialog = find_window("Schnittstelle konfigurieren");
+    ASSERT_NE(dialog, 0u);
+    int dx, dy;
+    ASSERT_TRUE(origin(dialog, &dx, &dy));
+    kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
+              " key Return");
+    unsigned long main = find_window("^Quenlorix$");
+    ASSERT_NE(main, 0u);
+    const std::string log = home + "/quenlorix.log";
+    auto logged = [&](const std::string &text) {
+        return kxtest_waitfor([&] { return slurp(log).find(text) != std::string::npos; }, 15000);
+    };
+    ASSERT_TRUE(logged("Baudrate=9600\n"));
+
+    peer.stop();
+    ASSERT_TRUE(logged("unterbrochen: ")) << slurp(log);
+    // Waiting for the device: as little CPU as idle, and no quick wake-ups
+    // (bounds that a busy or a millisecond loop break even on a loaded machine).
+    const double cpu = cpu_seconds(app.pid), t0 = kxtest_now_ms() / 1000.0;
+    const long slept = sleeps_of(app.pid);
+    usleep(3000 * 1000);
+    const double wall = kxtest_now_ms() / 1000.0 - t0;
+    const double cpu_share = (cpu_seconds(app.pid) - cpu) / wall;
+    const double wakeups = static_cast<double>(sleeps_of(app.pid) - slept) / wall;
+    EXPECT_LT(cpu_share, 0.3);
+    EXPECT_LT(wakeups, 150);
+    RecordProperty("cpu_percent_while_lost", static_cast<int>(cpu_share * 100));
+    RecordProperty("wakeups_per_second_while_lost", static_cast<int>(wakeups));
+
+    int mx, my;
+    ASSERT_TRUE(origin(main, &mx, &my));
+    click(mx + 660, my + 107 + 3 * 20);  // row 3's "senden"
+    ASSERT_TRUE(logged("nicht gesendet: "));
+    ASSERT_TRUE(peer.start(3));
+    ASSERT_TRUE(logged("COM3 wieder verbunden\n"));
+    ASSERT_TRUE(peer.send("OK\r\n"));
+    EXPECT_TRUE(logged("COM3 wieder verbunden\nOK\n")) << slurp(log);
+    kxtest_sh("xdotool mousemove " + std::to_string(mx + 350) + " " + std::to_string(my + 300) +
+              " key alt+F4");
+    ASSERT_TRUE(app.finish(15000));
+}
+
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "core/app.h"
 #include "core/event.h"
+#include "core/timer.h"
 #include "core/window.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
@@ -347,6 +348,44 @@ TEST_F(TerminalTest, KeysGoToTheRingAndGetlineEchoes)
     ASSERT_TRUE(kxterm_getline(term, buf, sizeof buf));
     EXPECT_STREQ(buf, "ac\xe4x");  // backspace took b; only four characters fit
     EXPECT_EQ(line(0), "ac\xe4x");
+}
+
+// How often this thread has gone to sleep so far.
+long thread_sleeps()
+{
+    std::ifstream in("/proc/thread-self/status");
+    for (std::string l; std::getline(in, l);)
+        if (l.rfind("voluntary_ctxt_switches:", 0) == 0)
+            return std::stol(l.substr(24));
+    return -1;
+}
+
+kxarg type_k(void *obj, int code, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg, kxarg)
+{
+    if (code == KX_EV_TIMER) {
+        kxtimer_remove(obj, 0);
+        kxterm_handler(obj, KX_EV_KEYDOWN, 'k', 0, 0, 0, 0, 0, 0, 0);
+    }
+    return 0;
+}
+
+TEST_F(TerminalTest, WaitingForAKeySleepsUntilInputOrATimer)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "under Wine every call to its server counts as a sleep of the thread";
+#endif
+    if (thread_sleeps() < 0)
+        GTEST_SKIP() << "no /proc/thread-self to count the sleeps";
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40");
+    kxevent_poll();
+    kxtimer_add(type_k, term, 500, 0);
+    const long before = thread_sleeps();
+    const std::int64_t start = kxsys_ticks();
+    EXPECT_EQ(kxterm_getkey(term), 'k');
+    EXPECT_GE(kxsys_ticks() - start, 400);
+    // Woken by the cursor's blink and the timer: a few sleeps, where a wait
+    // in 10 ms steps would take fifty.
+    EXPECT_LT(thread_sleeps() - before, 20);
 }
 
 TEST_F(TerminalTest, HostileBytesNeverLeaveTheGrid)

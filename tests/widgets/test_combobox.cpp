@@ -179,6 +179,27 @@ TEST_F(ComboBoxTest, NoButtonShowsTheButtonOnlyWithFocus)
     EXPECT_EQ(kxtest_event(g, KX_EV_FOCUS_IN), 0);
 }
 
+TEST_F(ComboBoxTest, AnEditableBoxTakesTypedTextAndAValueOutsideItsList)
+{
+    c.create("x=10,y=20,xs=100,entries=9600|19200,edit");
+    key(kxhostkey::tab);
+    type("25000");
+    EXPECT_EQ(shown(), "25000");
+    type("\b01");
+    EXPECT_EQ(shown(), "250001");
+    key(kxhostkey::down);  // a choice from the list replaces the text
+    EXPECT_EQ(shown(), "19200");
+    c.select_text("7");
+    EXPECT_EQ(shown(), "7");
+    // A box without "edit" keeps its list.
+    kxComboBox fixed;
+    fixed.create("x=10,y=60,xs=100,entries=9600|19200");
+    fixed.select_text("7");
+    char buf[KX_COMBO_ENTRY];
+    fixed.selected_text(buf, sizeof buf);
+    EXPECT_STREQ(buf, "9600");
+}
+
 TEST_F(ComboBoxTest, TooManyOrTooLongEntriesAreCut)
 {
     std::string list;

@@ -411,6 +411,10 @@ TEST(Win32Serial, APortThatIsNotThereDoesNotOpen)
     EXPECT_FALSE(kxserial_isopen(199));
     EXPECT_EQ(kxserial_getc(199), -1);
     EXPECT_FALSE(kxserial_putc(199, 'A'));
+    // Opened through the device namespace, and missing by its own reason.
+    EXPECT_EQ(kxserial_status(199)->fault, kxserialfault::missing);
+    EXPECT_STREQ(kxserial_status(199)->path, "COM200");
+    EXPECT_FALSE(kxserial_device(199).present);
 }
 
 TEST(Win32System, TheCommandLineStartsAfterTheProgramsName)

@@ -884,8 +884,13 @@ int kxterm_getkey(kxTerminal *t)
 {
     bool was = t->cursor;
     t->cursor = true;
-    while (t->keycount == 0 && kxapp_running())
-        kxsys_idle();
+    // Sleep in the host's wait until input or a timer (the cursor's blink at
+    // the latest) wakes it, rather than waking every few milliseconds.
+    while (t->keycount == 0 && kxapp_running()) {
+        kxsys_pump_all();
+        if (t->keycount == 0 && kxapp_running())
+            kxhost_wait(KX_TERM_BLINK_MS);
+    }
     t->cursor = was;
     if (t->keycount == 0)
         return 0;

@@ -107,6 +107,8 @@ std::int64_t kxsys_ticks();
 void kxsys_today(int *year, int *month, int *day);
 // The local date and time as "Mon Dec 07 21:14:14 2026".
 void kxsys_datetime(char *buf, std::size_t size);
+// The local time of day in milliseconds since midnight (0 .. 86399999).
+int kxsys_daytime_ms();
 
 // The base tick: a periodic callback on a thread of its own.  The callback
 // must only touch atomics.
@@ -121,22 +123,68 @@ void kxsys_waitwake(int ms);
 
 // ------------------------------------------------------------ serial devices
 
-// Slots 0..255.  "COMn" names a file or link COMn in the working directory,
-// else COMn in the directory $KX_SERIAL_DIR, else /dev/ttyS<n-1>.  The open
-// is exclusive and fails when the driver refuses the line settings (raw,
-// 8N1, no flow control, DTR and RTS up) or the baud rate.
+// Slots 0..255; slot n-1 is port n, the device named "COMn".  A name "COMn"
+// stands for the path bound to port n (kxserial_bind), else for the host's
+// own: on POSIX a file or link COMn in the working directory, else COMn in
+// the directory $KX_SERIAL_DIR, else /dev/ttyS<n-1>; on Win32 the system's
+// COMn.  Any other name is the device's path.  On every host the open is
+// exclusive and fails when the driver refuses the line settings (raw, 8N1,
+// no flow control, DTR and RTS up) or the baud rate.  A device that vanishes
+// while open (unplugged, hung up) is closed, and its status says so.
 constexpr int KX_SERIAL_SLOTS = 256;
+constexpr int KX_SERIAL_PATH = 1024;
+constexpr int KX_SERIAL_TEXT = 256;
+constexpr int KX_SERIAL_WRITE_WAIT_MS = 2000;
+
+// Why the last open, read or write of a slot failed.
+enum class kxserialfault : std::uint8_t {
+    none,
+    missing,  // there is no device at the path
+    access,   // no permission; detail: the device's group when it grants access
+    busy,     // another program holds it; detail: "name (PID n)" where known
+    rate,     // the driver refused the baud rate
+    setting,  // the driver refused the line settings; detail: the system's message
+    lost,     // the open device vanished; detail: the system's message, if any
+    timeout,  // a write found no room for KX_SERIAL_WRITE_WAIT_MS
+    system,   // anything else; detail: the system's message
+};
+
+struct kxserialstatus {
+    kxserialfault fault = kxserialfault::none;
+    int baud = 0;                        // of the last open
+    char path[KX_SERIAL_PATH] = {};      // the device the last open resolved to
+    char detail[KX_SERIAL_TEXT] = {};
+};
+
+// What a name stands for now: the device's path (links followed as far as
+// they go) and, for a USB adapter, its stable name in /dev/serial/by-id.
+struct kxserialdevice {
+    bool present = false;
+    char path[KX_SERIAL_PATH] = {};
+    char byid[KX_SERIAL_PATH] = {};
+};
+
 bool kxserial_openname(const char *name, int slot, int baud);
 // Opens "COM<slot+1>".
 bool kxserial_open(int slot, int baud);
 bool kxserial_configure(int slot);
 bool kxserial_settimeouts(int slot);
-// The next received byte 0..255, or -1 at once when none has arrived.
+// The next received byte 0..255, or -1 at once when none has arrived (or the
+// device has gone: then the slot is closed and its status is lost).
 int kxserial_getc(int slot);
-// Waits up to 2 s for room; false when the byte could not be written.
+// Waits up to KX_SERIAL_WRITE_WAIT_MS for room; false when the byte could
+// not be written (the status says why).
 bool kxserial_putc(int slot, int byte);
 void kxserial_close(int slot);
 bool kxserial_isopen(int slot);
+// The slot's last failure and the device its last open resolved to; fault
+// none after a good open.  Null for a slot outside the table.
+const kxserialstatus *kxserial_status(int slot);
+// Binds port slot+1 to a path, looked up before the host's names; a null or
+// empty path removes the binding.
+void kxserial_bind(int slot, const char *path);
+// What opening port slot+1 would open now.
+kxserialdevice kxserial_device(int slot);
 
 // --------------------------------------------------- clipboard and processes
 

@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr int KEY_BACKSPACE = 8;
+
 bool button_shown(const kxComboBox *c) { return !c->nobutton || c->focused; }
 
 void layout(kxComboBox *c)
@@ -28,11 +30,17 @@ void layout(kxComboBox *c)
 
 int entry_width(const kxComboBox *c, int i) { return kxtext_width(c->font, c->entries[i]); }
 
+const char *shown_text(const kxComboBox *c)
+{
+    return c->typing ? c->typed : c->count ? c->entries[c->selected] : "";
+}
+
 // Sets the selection; a change redraws the field.
 void set(kxComboBox *c, int index)
 {
-    if (index == c->selected)
+    if (index == c->selected && !c->typing)
         return;
+    c->typing = false;
     c->selected = std::clamp(index, 0, std::max(c->count - 1, 0));
     c->draw();
 }
@@ -48,8 +56,10 @@ void set_and_emit(kxComboBox *c, int index)
 // even when nothing changed.
 void choose(kxComboBox *c, int line)
 {
-    if (line >= 0 && line < c->count)
+    if (line >= 0 && line < c->count) {
         c->selected = line;
+        c->typing = false;
+    }
     c->close_popup();
     c->draw();
     kxwidget_emit(c, 0);
@@ -108,6 +118,28 @@ void release(kxComboBox *c)
     c->draw();
 }
 
+// Typing replaces the shown text, and goes on from there; Backspace takes
+// back the last character.
+void type_key(kxComboBox *c, int key)
+{
+    const bool printable = (key >= 32 && key < 127) || (key >= 160 && key <= 255);
+    if (!c->editable || c->open || (key != KEY_BACKSPACE && !printable))
+        return;
+    std::size_t n = c->typing ? std::strlen(c->typed) : 0;
+    if (key == KEY_BACKSPACE) {
+        if (!c->typing)
+            std::snprintf(c->typed, sizeof c->typed, "%s", shown_text(c));
+        n = std::strlen(c->typed);
+        if (n > 0)
+            c->typed[n - 1] = 0;
+    } else if (n + 1 < sizeof c->typed) {
+        c->typed[n] = static_cast<char>(key);
+        c->typed[n + 1] = 0;
+    }
+    c->typing = true;
+    c->draw();
+}
+
 void keydown(kxComboBox *c, int key)
 {
     switch (key) {
@@ -138,7 +170,7 @@ void keydown(kxComboBox *c, int key)
         if (c->open)
             c->close_popup();
         break;
-    default: break;
+    default: type_key(c, key); break;
     }
 }
 
@@ -153,10 +185,10 @@ int focus_in(kxComboBox *c)
 
 void draw_text(kxComboBox *c, kxpxmap *p, int colour)
 {
-    if (c->count == 0)
+    if (c->count == 0 && !c->typing)
         return;
     const kxgeometry &g = c->geom;
-    const char *t = c->entries[c->selected];
+    const char *t = shown_text(c);
     bool shown = button_shown(c);
     int edge = g.x + (shown ? c->buttonx : g.xs);
     int x = g.x + 2;
@@ -220,6 +252,7 @@ void kxComboBox::create(const char *fmt, ...)
     int start = kxcfgstr_getint(t.text, "start", 0);
     selected = count > 0 ? std::clamp(start, 0, count - 1) : 0;
     nobutton = kxcfgstr_contains(t.text, "nobutton");
+    kxcfgstr_flag(t.tok, t.start, "edit", &editable);
     kxcfgstr_alignright(t.tok, t.start, &right);
     int fh = kxfont_height(font), widest = 0;
     for (int i = 0; i < count; i++)
@@ -241,14 +274,15 @@ void kxComboBox::destroy()
     created = 0;
     count = selected = 0;
     focused = hover = 0;
-    held = nobutton = right = false;
+    held = nobutton = right = editable = typing = false;
+    typed[0] = 0;
     highlighted = -1;
 }
 
 void kxComboBox::selected_text(char *out, int cap) const
 {
     if (cap > 0)
-        std::snprintf(out, static_cast<std::size_t>(cap), "%s", count ? entries[selected] : "");
+        std::snprintf(out, static_cast<std::size_t>(cap), "%s", shown_text(this));
 }
 
 void kxComboBox::select_text(const char *text)
@@ -258,6 +292,11 @@ void kxComboBox::select_text(const char *text)
             set(this, i);
             return;
         }
+    if (editable && text) {
+        std::snprintf(typed, sizeof typed, "%s", text);
+        typing = true;
+        draw();
+    }
 }
 
 void kxComboBox::select(int i) { set(this, i); }

@@ -1,7 +1,8 @@
 // The combo box: a one-line choice field showing the selected entry of a
 // fixed list, with a drop-down button.  A press opens the list in a popup
 // window of its own below the field; the wheel and the Up and Down keys
-// change the choice without opening it.
+// change the choice without opening it.  With "edit" the field also takes
+// typed text, so that a value outside the list can be given.
 #pragma once
 
 #include <memory>
@@ -25,6 +26,9 @@ struct kxComboBox : kxwidget {
     int highlighted = -1;
     bool open = false;
     bool nobutton = false, right = false;
+    bool editable = false;
+    bool typing = false;  // the field shows typed[] rather than the selected entry
+    char typed[KX_COMBO_ENTRY] = {};
 
     kxComboBox();
     ~kxComboBox();
@@ -34,8 +38,11 @@ struct kxComboBox : kxwidget {
     // Attribute strings hold percent signs ("x=50%"), so no printf checking.
     void create(const char *fmt, ...);
     void destroy();
-    // Copies the selected entry out (cut to cap - 1); "" without entries.
+    // Copies the selected entry (or the typed text) out, cut to cap - 1; ""
+    // without entries.
     void selected_text(char *out, int cap) const;
+    // Selects the entry with this text; an editable box that has none shows
+    // the text as typed.
     void select_text(const char *text);
     void select(int i);
     void open_popup(int highlight);

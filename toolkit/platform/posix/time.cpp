@@ -93,6 +93,17 @@ void kxsys_datetime(char *buf, std::size_t size)
         buf[0] = 0;
 }
 
+int kxsys_daytime_ms()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::tm local{};
+    if (!localtime_r(&now.tv_sec, &local))
+        return 0;
+    return ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 +
+           static_cast<int>(now.tv_nsec / 1000000);
+}
+
 int kxsys_timer_minperiod() { return 1; }
 
 bool kxsys_timer_start(int period_ms, void (*callback)())

@@ -1,25 +1,43 @@
-// Serial ports on Win32: "COM%d" opened as files, the fixed line settings
-// in the device control block, and time-outs that make every read return at
-// once with what the driver holds.
+// Serial ports on Win32: the system's COMn opened as files, the fixed line
+// settings in the device control block (read back, so that a refused rate
+// fails the open), time-outs that make every read return at once with what
+// the driver holds and a write wait at most KX_SERIAL_WRITE_WAIT_MS, and a
+// removed device told by the errors of its reads and of ClearCommError.
 #include <cstdio>
+#include <cstring>
+#include <string>
 
-#include "platform/platform.h"
+#include "platform/serialhost.h"
 #include "platform/win32/win32host.h"
 
 namespace {
 
-constexpr int SERIAL_NAME_SIZE = 20;  // "COM%d" and its NUL
+HANDLE handle_of(kxserialhandle h) { return reinterpret_cast<HANDLE>(h); }
 
-struct SerialSlot {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    int baud = 0;
-};
+void fail(kxserialstatus *st, kxserialfault fault, const char *detail = "")
+{
+    st->fault = fault;
+    std::snprintf(st->detail, sizeof st->detail, "%s", detail);
+}
 
-SerialSlot slots[KX_SERIAL_SLOTS];
+// The system's message for an error code, without its line end.
+void fail_code(kxserialstatus *st, kxserialfault fault, DWORD code)
+{
+    char text[KX_SERIAL_TEXT] = {};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == '.'))
+        text[--n] = 0;
+    if (n == 0)
+        std::snprintf(text, sizeof text, "error %lu", static_cast<unsigned long>(code));
+    fail(st, fault, text);
+}
 
-bool valid_slot(int slot) { return slot >= 0 && slot < KX_SERIAL_SLOTS; }
-
-HANDLE handle_of(int slot) { return valid_slot(slot) ? slots[slot].handle : INVALID_HANDLE_VALUE; }
+// "\\.\COM12" names COM12 for the system; the device name is COM12.
+const char *dos_name(const char *path)
+{
+    return std::strncmp(path, "\\\\.\\", 4) == 0 ? path + 4 : path;
+}
 
 // 8 data bits, no parity, one stop bit, no handshake, DTR and RTS raised.
 void line_settings(DCB *d, int baud)
@@ -51,88 +69,123 @@ void line_settings(DCB *d, int baud)
 
 } // namespace
 
-bool kxserial_openname(const char *name, int slot, int baud)
+void kxserialhost_lookup(const char *name, char *path, std::size_t size)
 {
-    if (!valid_slot(slot) || !name)
-        return false;
-    SerialSlot &s = slots[slot];
-    // A reopen replaces the slot's device; the old handle would hold the port.
-    if (s.handle != INVALID_HANDLE_VALUE)
-        CloseHandle(s.handle);
-    s.baud = baud;
-    s.handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+    // Ports above 9 are reached only through the device namespace.
+    int n = 0;
+    char rest = 0;
+    if (std::sscanf(name, "COM%d%c", &n, &rest) == 1 && n >= 10)
+        std::snprintf(path, size, "\\\\.\\%s", name);
+    else
+        std::snprintf(path, size, "%s", name);
+}
+
+kxserialdevice kxserialhost_identify(const char *path)
+{
+    kxserialdevice d;
+    std::snprintf(d.path, sizeof d.path, "%s", dos_name(path));
+    char target[KX_SERIAL_PATH] = {};
+    d.present = QueryDosDeviceA(dos_name(path), target, sizeof target) != 0;
+    return d;
+}
+
+kxserialhandle kxserialhost_open(const char *path, kxserialstatus *st)
+{
+    // No sharing: a port another handle holds is refused.
+    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
-    if (s.handle == INVALID_HANDLE_VALUE)
-        return false;
-    // Refusals of the settings are not told: the open stands.
-    kxserial_configure(slot);
-    kxserial_settimeouts(slot);
-    SetCommMask(s.handle, EV_RXCHAR);
-    return true;
+    if (h != INVALID_HANDLE_VALUE) {
+        SetCommMask(h, EV_RXCHAR);
+        return reinterpret_cast<kxserialhandle>(h);
+    }
+    DWORD code = GetLastError();
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: fail(st, kxserialfault::missing); break;
+    // The system answers "access denied" for a port that is open elsewhere.
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: fail(st, kxserialfault::busy); break;
+    default: fail_code(st, kxserialfault::system, code);
+    }
+    return KX_SERIAL_NOHANDLE;
 }
 
-bool kxserial_open(int slot, int baud)
+bool kxserialhost_configure(kxserialhandle h, int baud, kxserialstatus *st)
 {
-    char name[SERIAL_NAME_SIZE];
-    std::snprintf(name, sizeof name, "COM%d", slot + 1);
-    return kxserial_openname(name, slot, baud);
-}
-
-bool kxserial_configure(int slot)
-{
-    HANDLE h = handle_of(slot);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
     // The XON and XOFF limits and the reserved fields stay as the driver has them.
     DCB d{};
     d.DCBlength = sizeof d;
-    GetCommState(h, &d);
-    line_settings(&d, slots[slot].baud);
-    return SetCommState(h, &d) != 0;
+    if (!GetCommState(handle_of(h), &d)) {
+        fail_code(st, kxserialfault::setting, GetLastError());
+        return false;
+    }
+    line_settings(&d, baud);
+    if (!SetCommState(handle_of(h), &d)) {
+        DWORD code = GetLastError();
+        if (code == ERROR_INVALID_PARAMETER)
+            fail(st, kxserialfault::rate, std::to_string(baud).c_str());
+        else
+            fail_code(st, kxserialfault::setting, code);
+        return false;
+    }
+    // A driver may take a rate it cannot keep and run at another one.
+    DCB back{};
+    back.DCBlength = sizeof back;
+    if (!GetCommState(handle_of(h), &back) || back.ByteSize != 8 || back.Parity != NOPARITY ||
+        back.StopBits != ONESTOPBIT) {
+        fail(st, kxserialfault::setting);
+        return false;
+    }
+    if (back.BaudRate != static_cast<DWORD>(baud)) {
+        fail(st, kxserialfault::rate, std::to_string(baud).c_str());
+        return false;
+    }
+    return true;
 }
 
-bool kxserial_settimeouts(int slot)
+bool kxserialhost_settimeouts(kxserialhandle h)
 {
-    HANDLE h = handle_of(slot);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = MAXDWORD;
     t.ReadTotalTimeoutMultiplier = 0;
     t.ReadTotalTimeoutConstant = 0;
     t.WriteTotalTimeoutMultiplier = 0;
-    t.WriteTotalTimeoutConstant = 0;
-    return SetCommTimeouts(h, &t) != 0;
+    t.WriteTotalTimeoutConstant = KX_SERIAL_WRITE_WAIT_MS;
+    return SetCommTimeouts(handle_of(h), &t) != 0;
 }
 
-int kxserial_getc(int slot)
+int kxserialhost_read(kxserialhandle h, unsigned char *buf, int size, kxserialstatus *st)
 {
-    HANDLE h = handle_of(slot);
-    if (h == INVALID_HANDLE_VALUE)
-        return -1;
-    unsigned char c = 0;
     DWORD got = 0;
-    if (!ReadFile(h, &c, 1, &got, nullptr) || got != 1)
+    if (!ReadFile(handle_of(h), buf, static_cast<DWORD>(size), &got, nullptr)) {
+        fail_code(st, kxserialfault::lost, GetLastError());
         return -1;
-    return c;
+    }
+    if (got > 0)
+        return static_cast<int>(got);
+    // Nothing came: a removed device also fails its status query.
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(handle_of(h), &errors, &stat)) {
+        fail_code(st, kxserialfault::lost, GetLastError());
+        return -1;
+    }
+    return 0;
 }
 
-bool kxserial_putc(int slot, int byte)
+bool kxserialhost_write(kxserialhandle h, unsigned char byte, kxserialstatus *st)
 {
-    HANDLE h = handle_of(slot);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    unsigned char c = static_cast<unsigned char>(byte);
+    // The wait for room is the write time-out set with the others.
     DWORD put = 0;
-    return WriteFile(h, &c, 1, &put, nullptr) != 0;
+    if (!WriteFile(handle_of(h), &byte, 1, &put, nullptr) && GetLastError() != ERROR_TIMEOUT) {
+        fail_code(st, kxserialfault::lost, GetLastError());
+        return false;
+    }
+    if (put != 1) {
+        fail(st, kxserialfault::timeout);
+        return false;
+    }
+    return true;
 }
 
-void kxserial_close(int slot)
-{
-    if (!valid_slot(slot) || slots[slot].handle == INVALID_HANDLE_VALUE)
-        return;
-    CloseHandle(slots[slot].handle);
-    slots[slot].handle = INVALID_HANDLE_VALUE;
-}
-
-bool kxserial_isopen(int slot) { return handle_of(slot) != INVALID_HANDLE_VALUE; }
+void kxserialhost_close(kxserialhandle h) { CloseHandle(handle_of(h)); }

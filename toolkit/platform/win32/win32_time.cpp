@@ -109,6 +109,13 @@ void kxsys_datetime(char *buf, std::size_t size)
         buf[0] = 0;
 }
 
+int kxsys_daytime_ms()
+{
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
+}
+
 int kxsys_timer_minperiod()
 {
     TIMECAPS caps{};

@@ -1,0 +1,159 @@
+// The settings dialog and its failure message.
+#include "dialog.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+#include "core/event.h"
+#include "core/msgbox.h"
+#include "core/view.h"
+#include "core/window.h"
+#include "graphics/colours.h"
+#include "graphics/font.h"
+#include "graphics/text.h"
+#include "io/port.h"
+#include "markup/guiscript.h"
+#include "markup/named.h"
+#include "platform/platform.h"
+#include "widgets/combobox.h"
+
+namespace {
+
+constexpr const char *dialog_attr =
+    "Schnittstelle konfigurieren,x=50%,y=50%,xs=300,ys=290,modal,nosysmenu,nosizemenu,noclose,"
+    "noquit,//bgcolor=white";
+
+// The device line is drawn into the empty line below the port number,
+// whose place the mark "yDevice" keeps.
+constexpr const char *dialog_markup =
+    "Die Schnittstelle ist immer mit 8 Datenbits, einem Start- und einen Stopp-Bit sowie "
+    "ohne Parit\xe4t konfiguriert.<br><br><br>"
+    "COM-Port: <x=200><updowncontrol=udPort,xs=80,min=1,max=255><br><save=yDevice><br><br>"
+    "Baudrate:<x=200><combobox=cbBaud,xs=80,edit,entries=300|1200|2400|9600|19200|57600|115200>"
+    "<br><br>"
+    "Anzeige:<x=200><combobox=cbShow,xs=80,entries=Text|Hex|beides><br><br>"
+    "<x=200><checkbox=chStamps,Zeitstempel><br><br><br>"
+    "<button=btOK,OK,default,x=25%,xs=40%><button=btCancel,Abbrechen,x=75%,xs=40%>";
+
+constexpr int DEVICE_X = 10, DEVICE_DY = 2;
+
+struct Dialog {
+    std::unique_ptr<kxWindow> win = std::make_unique<kxWindow>();
+    std::unique_ptr<kxGUIScript> script = std::make_unique<kxGUIScript>();
+    int shown_port = -1;  // the port whose device the line shows
+};
+
+enum class Answer { ok, cancel };
+
+// Draws what the port number opens now into the dialog's content; a text
+// too wide for the dialog's font (a by-id name is long) in a small one.
+void show_device(Dialog *d, int port)
+{
+    d->shown_port = port;
+    kxView *v = &d->win->views[d->win->current];
+    if (!v->content)
+        return;
+    const std::string text = qxdialog_device(port);
+    const int w = v->content->width - 2 * DEVICE_X;
+    const int font = kxtext_width(v->font, text.c_str()) <= w ? v->font : kxfont_builtin_5x7();
+    const int y = kxgui_getint(d->script.get(), "yDevice") + DEVICE_DY;
+    const int h = kxfont_height(v->font) + 2;
+    kxview_draw(v, KX_DRAW_FILLRECT, DEVICE_X, y, w, h, v->bgcolor, 0, 0, 0);
+    kxtext_draw(v->content, font, DEVICE_X, y + 1, kxgui_color(KX_GUI_TEXT), false, false, -1, w,
+                -1, text.c_str(), -1, -1);
+    kxview_draw(v, KX_DRAW_UPDATE, DEVICE_X, y, w, h, 0, 0, 0, 0);
+}
+
+void open_dialog(Dialog *d, const qxsettings &s)
+{
+    kxwindow_init(d->win.get());
+    kxwindow_create(d->win.get(), "%s", dialog_attr);
+    kxgui_init(d->script.get());
+    kxgui_setcontent(d->script.get(), "%s", dialog_markup);
+    kxgui_setint(d->script.get(), "udPort", s.port);
+    kxgui_settext(d->script.get(), "cbBaud", std::to_string(s.baud).c_str());
+    kxgui_setint(d->script.get(), "cbShow", static_cast<int>(s.show));
+    kxgui_setint(d->script.get(), "chStamps", s.timestamps);
+    show_device(d, s.port);
+}
+
+void close_dialog(Dialog *d)
+{
+    kxgui_destroy(d->script.get());
+    kxwindow_free(d->win.get());
+}
+
+// The typed or chosen rate; 0 (which no driver takes) when it is no number.
+int read_baud(kxGUIScript *script)
+{
+    char text[KX_COMBO_ENTRY] = {};
+    kxgui_gettext(script, "cbBaud", text, sizeof text);
+    errno = 0;
+    char *end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    return errno || end == text || *end || v < 1 || v > INT_MAX ? 0 : static_cast<int>(v);
+}
+
+void read_values(kxGUIScript *script, qxsettings *s)
+{
+    // As the field itself limits a typed number when it loses the focus.
+    s->port = std::clamp(kxgui_getint(script, "udPort"), 1, QX_PORT_MAX);
+    s->baud = read_baud(script);
+    const int show = kxgui_getint(script, "cbShow");
+    s->show = show >= 0 && show <= static_cast<int>(qxshow::both) ? static_cast<qxshow>(show)
+                                                                 : qxshow::text;
+    s->timestamps = kxgui_getint(script, "chStamps") != 0;
+}
+
+// Waits for OK (or Return) or "Abbrechen"; the device line follows the
+// port number meanwhile.
+Answer ask(Dialog *d, qxsettings *s)
+{
+    while (kxapp_running()) {
+        int id = kxevent_wait();
+        if (kxgui_fired(d->script.get(), id, "btCancel"))
+            return Answer::cancel;
+        if (kxgui_fired(d->script.get(), id, "btOK") || id == KX_KEY_RETURN) {
+            read_values(d->script.get(), s);
+            kxwindow_close(d->win.get());
+            return Answer::ok;
+        }
+        const int port = kxgui_getint(d->script.get(), "udPort");
+        if (port != d->shown_port)
+            show_device(d, port);
+    }
+    return Answer::cancel;
+}
+
+} // namespace
+
+std::string qxdialog_device(int port)
+{
+    kxserialdevice dev = kxserial_device(port - 1);
+    if (!dev.present)
+        return "kein Ger\xe4t";
+    return dev.byid[0] ? std::string(dev.path) + " = " + dev.byid : std::string(dev.path);
+}
+
+bool qxdialog_run(qxsettings *s, const char *file)
+{
+    Dialog d;
+    for (;;) {
+        open_dialog(&d, *s);
+        if (ask(&d, s) == Answer::cancel) {
+            close_dialog(&d);
+            return false;
+        }
+        qxsettings_write(*s, file);
+        const bool opened = kxport_open(s->port, s->baud);
+        if (!opened)
+            kxmsgbox("Fehler beim \xd6""ffnen der Schnittstelle.\n%s: %s",
+                     kxport_device(s->port).c_str(), kxport_problem(s->port).c_str());
+        close_dialog(&d);
+        if (opened)
+            return true;
+    }
+}

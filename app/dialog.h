@@ -1,0 +1,15 @@
+// The settings dialog: port number (with the device it opens now shown
+// below it), baud rate, the view of received lines and time stamps.  It is
+// asked again until the port opens; a failure is shown with its reason.
+#pragma once
+
+#include <string>
+
+#include "settings.h"
+
+// The dialog's line under the port number: "/dev/ttyUSB0 = <by-id name>",
+// the path alone, or "kein Gerät".
+std::string qxdialog_device(int port);
+// Runs the dialog until the port opens, writing the settings file before
+// each attempt; false when the user cancels or the program ends.
+bool qxdialog_run(qxsettings *s, const char *file);

@@ -1,0 +1,131 @@
+// The session on the open port.
+#include "session.h"
+
+#include <string>
+
+#include "core/view.h"
+#include "io/escape.h"
+#include "io/port.h"
+#include "io/terminal.h"
+#include "lineview.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int LINE = 256;  // the longest piece of a received line shown at once
+// A flood of lines costs one redraw per batch, not two per line; a batch is
+// bounded so that the window stays responsive.
+constexpr int BATCH = 2000;
+constexpr int SMALL_BATCH = 50;  // drawn at once; bigger ones on the next refresh
+
+std::string stamp(const qxsession *s, int ms)
+{
+    return s->settings.timestamps ? qxline_stamp(ms) : "";
+}
+
+void notice(qxsession *s, const std::string &text)
+{
+    kxterm_notice(s->term, (stamp(s, kxsys_daytime_ms()) + text).c_str());
+}
+
+// A received line starts and ends in the decoder's ground state: a shift or
+// an unfinished escape sequence in it cannot change how later lines are
+// shown and logged, nor swallow its own line end.
+void show_line(qxsession *s, const qxpieces &pieces, int ms)
+{
+    kxTerminal *t = s->term;
+    kxansi_init(&t->decoder);
+    kxterm_setcolor(t, QX_RECEIVED_COLOUR);
+    kxterm_puts(t, stamp(s, ms).c_str());
+    for (const qxpiece &p : pieces) {
+        kxterm_setcolor(t, p.colour);
+        kxterm_puts(t, p.text.c_str());
+    }
+    kxansi_init(&t->decoder);
+    kxterm_setcolor(t, QX_RECEIVED_COLOUR);
+    kxterm_puts(t, "\n");
+}
+
+// Shows every complete line that has arrived, with drawing held over the
+// batch; true when the batch was cut.
+bool show_received(qxsession *s)
+{
+    static char line[KX_LINE_BUFFER];
+    int n = 0, length = 0, ms = 0;
+    bool held = false;
+    while (n < BATCH && (length = kxport_readbytes(line, LINE, &ms)) >= 0) {
+        n++;
+        qxpieces pieces = qxline_received({line, static_cast<std::size_t>(length)},
+                                          s->settings.show);
+        if (pieces.empty())
+            continue;
+        if (!held) {
+            kxterm_handler(s->term, KX_TERM_HOLD, 0, 0, 0, 0, 0, 0, 0, 0);
+            held = true;
+        }
+        show_line(s, pieces, ms);
+    }
+    if (held) {
+        kxterm_handler(s->term, KX_TERM_RESUME, 0, 0, 0, 0, 0, 0, 0, 0);
+        if (n < SMALL_BATCH)
+            kxterm_handler(s->term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
+    }
+    return n >= BATCH;
+}
+
+// Once a second, the same port by the same lookup.
+void reopen(qxsession *s)
+{
+    const std::int64_t now = kxsys_ticks();
+    if (now < s->next_try)
+        return;
+    s->next_try = now + QX_RETRY_MS;
+    if (!kxport_open(s->settings.port, s->settings.baud))
+        return;
+    s->lost = false;
+    notice(s, "COM" + std::to_string(s->settings.port) + " wieder verbunden");
+}
+
+} // namespace
+
+void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings)
+{
+    s->term = term;
+    s->settings = settings;
+    s->lost = false;
+    kxterm_puts(term, stamp(s, kxsys_daytime_ms()).c_str());
+    kxterm_printf(term, "Serielle Schnittstelle %d ge\xf6""ffnet, Baudrate=%d\n", settings.port,
+                  settings.baud);
+}
+
+void qxsession_send(qxsession *s, const char *text)
+{
+    const std::string when = stamp(s, kxsys_daytime_ms());
+    if (kxport_write(text) && kxport_write("\n")) {
+        kxterm_setcolor(s->term, QX_SENT_COLOUR);
+        kxterm_puts(s->term, when.c_str());
+        kxterm_puts(s->term, text);
+        kxterm_puts(s->term, "\n");
+        return;
+    }
+    // Not in the sent colour: the record must not say it left.
+    kxterm_notice(s->term, (when + text).c_str());
+    notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
+}
+
+bool qxsession_poll(qxsession *s)
+{
+    if (s->lost) {
+        reopen(s);
+        return false;
+    }
+    // The lines first: a partial line the device left comes before the notice.
+    bool more = show_received(s);
+    if (kxport_lost(s->settings.port)) {
+        s->lost = true;
+        s->next_try = kxsys_ticks() + QX_RETRY_MS;
+        notice(s, "Verbindung zu " + kxport_device(s->settings.port) + " unterbrochen: " +
+                      kxport_problem(s->settings.port));
+    }
+    return more;
+}

@@ -1,0 +1,30 @@
+// The session on the open port: rows sent, received lines shown, and the
+// device's loss and return.  A lost device is looked for again once a
+// second, under the same port number and by the same lookup, so that a
+// by-id link finds an adapter that came back under another name.
+#pragma once
+
+#include <cstdint>
+
+#include "settings.h"
+
+struct kxTerminal;
+
+constexpr int QX_RETRY_MS = 1000;
+
+struct qxsession {
+    kxTerminal *term = nullptr;
+    qxsettings settings;
+    bool lost = false;
+    std::int64_t next_try = 0;  // kxsys_ticks of the next open while lost
+};
+
+// Starts on the port the dialog opened: says so in the terminal.
+void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
+// Sends a row and its line feed; a row that cannot be sent is shown with a
+// notice that says why.
+void qxsession_send(qxsession *s, const char *text);
+// Shows every complete line that has arrived, tells a loss and tries to
+// reopen a lost port when its time has come; true when a batch was cut and
+// more lines may be waiting.
+bool qxsession_poll(qxsession *s);

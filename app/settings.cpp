@@ -1,0 +1,128 @@
+// Reading and writing the settings file.
+#include "settings.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "core/file.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr std::size_t SETTINGS_FILE_MAX = 65536;
+
+constexpr const char *show_names[] = {"text", "hex", "both"};
+
+// The decimal number after the first "key=" anywhere in text, when it lies
+// in min..max; else def.
+int number_after(const char *text, const char *key, int min, int max, int def)
+{
+    const char *p = std::strstr(text, key);
+    if (!p)
+        return def;
+    errno = 0;
+    char *end = nullptr;
+    long v = std::strtol(p + std::strlen(key), &end, 10);
+    if (errno == ERANGE || v < min || v > max)
+        return def;
+    return static_cast<int>(v);
+}
+
+// The value of a line "key=value", with blanks and a CR at its end removed.
+bool line_value(std::string_view line, std::string_view key, std::string *value)
+{
+    if (line.substr(0, key.size()) != key)
+        return false;
+    std::string_view v = line.substr(key.size());
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r'))
+        v.remove_suffix(1);
+    *value = v;
+    return true;
+}
+
+// "com<n>=path" with n in 1..255.
+void read_binding(std::string_view line, qxsettings *s)
+{
+    if (line.substr(0, 3) != "com")
+        return;
+    std::size_t eq = line.find('=');
+    std::string_view digits = line.substr(3, eq == std::string_view::npos ? 0 : eq - 3);
+    if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != digits.npos)
+        return;
+    int n = std::atoi(std::string(digits).c_str());
+    std::string path;
+    if (n >= 1 && n <= QX_PORT_MAX && line_value(line, line.substr(0, eq + 1), &path))
+        s->bound[static_cast<std::size_t>(n)] = path;
+}
+
+void read_line(std::string_view line, qxsettings *s)
+{
+    std::string v;
+    if (line_value(line, "show=", &v)) {
+        for (std::size_t i = 0; i < std::size(show_names); i++)
+            if (v == show_names[i])
+                s->show = static_cast<qxshow>(i);
+    } else if (line_value(line, "timestamps=", &v)) {
+        s->timestamps = v == "1";
+    } else {
+        read_binding(line, s);
+    }
+}
+
+} // namespace
+
+qxsettings qxsettings_parse(const char *text)
+{
+    qxsettings s;
+    s.port = number_after(text, "port=", 1, QX_PORT_MAX, s.port);
+    s.baud = number_after(text, "baud=", 1, INT_MAX, s.baud);
+    std::string_view all = text;
+    while (!all.empty()) {
+        std::size_t nl = all.find('\n');
+        read_line(all.substr(0, nl), &s);
+        all = nl == std::string_view::npos ? std::string_view{} : all.substr(nl + 1);
+    }
+    return s;
+}
+
+std::string qxsettings_format(const qxsettings &s)
+{
+    char line[64];
+    std::snprintf(line, sizeof line, "port=%d   baud=%d\n", s.port, s.baud);
+    std::string text = line;
+    if (s.show != qxshow::text)
+        text += std::string("show=") + qxshow_name(s.show) + "\n";
+    if (s.timestamps)
+        text += "timestamps=1\n";
+    for (int n = 1; n <= QX_PORT_MAX; n++)
+        if (!s.bound[static_cast<std::size_t>(n)].empty())
+            text += "com" + std::to_string(n) + "=" + s.bound[static_cast<std::size_t>(n)] + "\n";
+    return text;
+}
+
+qxsettings qxsettings_read(const char *file)
+{
+    std::vector<char> text(SETTINGS_FILE_MAX);
+    if (!kxfile_load(text.data(), text.size(), file))
+        return qxsettings{};
+    return qxsettings_parse(text.data());
+}
+
+bool qxsettings_write(const qxsettings &s, const char *file)
+{
+    return kxfile_save(qxsettings_format(s).c_str(), file);
+}
+
+void qxsettings_bind(const qxsettings &s)
+{
+    for (int n = 1; n <= QX_PORT_MAX; n++)
+        if (!s.bound[static_cast<std::size_t>(n)].empty())
+            kxserial_bind(n - 1, s.bound[static_cast<std::size_t>(n)].c_str());
+}
+
+const char *qxshow_name(qxshow show) { return show_names[static_cast<std::size_t>(show)]; }

@@ -1,0 +1,34 @@
+// What a host provides for serial devices.  The shared front (serial.cpp)
+// keeps the slot table, the bindings, the read-ahead and the rules of open,
+// loss and failure; each host (posix/serial.cpp, win32/win32_serial.cpp)
+// gives only these primitives.  Failures fill the status's fault and detail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// A host's open device: a file descriptor or a HANDLE.
+using kxserialhandle = std::intptr_t;
+constexpr kxserialhandle KX_SERIAL_NOHANDLE = -1;
+
+// The path the host gives a name that is not bound ("COMn" by the host's
+// rules, any other name as it is).
+void kxserialhost_lookup(const char *name, char *path, std::size_t size);
+// What is at a path now.
+kxserialdevice kxserialhost_identify(const char *path);
+// Opens the device exclusively, without waiting.
+kxserialhandle kxserialhost_open(const char *path, kxserialstatus *st);
+// Raw 8N1, no flow control, DTR and RTS up, the baud rate; false when the
+// driver refused any part.
+bool kxserialhost_configure(kxserialhandle h, int baud, kxserialstatus *st);
+// Reads and writes that never block the caller beyond their own wait.
+bool kxserialhost_settimeouts(kxserialhandle h);
+// Up to size bytes: the count, 0 when nothing has arrived, -1 when the
+// device has gone.
+int kxserialhost_read(kxserialhandle h, unsigned char *buf, int size, kxserialstatus *st);
+// Writes one byte, waiting up to KX_SERIAL_WRITE_WAIT_MS for room: false
+// (fault lost, timeout or system) when it was not written.
+bool kxserialhost_write(kxserialhandle h, unsigned char byte, kxserialstatus *st);
+void kxserialhost_close(kxserialhandle h);
