@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/event.h"
+#include "core/file.h"
 #include "graphics/colours.h"
 #include "graphics/font.h"
 #include "platform/platform.h"
@@ -137,6 +138,7 @@ bool kxapp_init()
     close_list = {};
     kxfont_loadbuiltins();
     remember_program_dir();
+    kxfile_setsync({kxsys_syncfile, kxsys_syncdir});
     if (!kxplatform_init())
         return false;
     kxgui_color(0);  // the colour table is filled once, from the host

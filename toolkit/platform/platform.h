@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "core/widget.h"
 #include "graphics/pixmap.h"
@@ -159,6 +160,14 @@ bool kxprocess_write(int slot, const char *text);
 void kxprocess_poll();
 // Count of slots in use.
 int kxprocess_running();
+
+// ------------------------------------------------------------------ files
+
+// Forces the bytes of an open stream onto the device; false when the device
+// reports a failure (errno tells it).
+bool kxsys_syncfile(std::FILE *f);
+// Makes the latest changes of a directory's entries (a rename) last.
+bool kxsys_syncdir(const char *dir);
 
 // ----------------------------------------------------------- temporary files
 

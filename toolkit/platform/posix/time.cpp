@@ -1,5 +1,5 @@
-// Time, the base-tick thread, temporary files and the program's path on
-// POSIX systems.
+// Time, the base-tick thread, files on the disk, temporary files and the
+// program's path on POSIX systems.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -144,6 +144,18 @@ void kxposix_drain_wakefd()
     char buf[64];
     while (wake_pipe[0] >= 0 && read(wake_pipe[0], buf, sizeof buf) > 0) {
     }
+}
+
+bool kxsys_syncfile(std::FILE *f) { return f && fsync(fileno(f)) == 0; }
+
+bool kxsys_syncdir(const char *dir)
+{
+    int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 const char *kxsys_tempdir()
