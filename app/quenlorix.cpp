@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "core/app.h"
 #include "core/event.h"
@@ -73,9 +75,10 @@ void read_settings(int *port, int *baud)
     *baud = setting(text, "baud=", *baud);
 }
 
-// The settings dialog, until the port opens.  False when the user cancels
-// (or the program ends).
-bool settings_dialog(int *port, int *baud)
+// The settings dialog, until the port opens.  False when the user cancels,
+// closes the main window meanwhile (as an end of the session does), or the
+// program ends.
+bool settings_dialog(int *port, int *baud, int main_close)
 {
     auto *dialog = new kxWindow;
     auto *script = new kxGUIScript;
@@ -95,7 +98,7 @@ bool settings_dialog(int *port, int *baud)
         bool chosen = false;
         while (!chosen && kxapp_running()) {
             int id = kxevent_wait();
-            if (kxgui_fired(script, id, "btCancel")) {
+            if (kxgui_fired(script, id, "btCancel") || id == main_close) {
                 kxgui_destroy(script);
                 kxwindow_free(dialog);
                 delete script;
@@ -176,6 +179,32 @@ void send_row(kxTable *tab, kxTerminal *term, int row)
     kxport_write("\n");
 }
 
+// Saves the table when the main window closes.  A failed save is shown with
+// its reason, and the window stays open so that the user can make room and
+// close again; the close after that ends the program whatever the save
+// gives.  True when the program may end.
+bool save_at_close(kxTable *tab, bool *told)
+{
+    if (kxtable_save(tab, TABLE, 0, 0))
+        return true;
+    std::error_code ec;
+    std::string file = std::filesystem::absolute(TABLE, ec).string();
+    if (ec)
+        file = TABLE;
+    const char *reason = *kxfile_failure() ? kxfile_failure() : "unbekannter Fehler";
+    std::printf("quenlorix: cannot save %s: %s\n", file.c_str(), reason);
+    // Once the program is ending (its display is gone) nobody can answer.
+    if (*told || !kxapp_running())
+        return true;
+    *told = true;
+    kxmsgbox("Die Tabelle konnte nicht gespeichert werden.\n\nDatei: %s\nGrund: %s\n\n"
+             "Bitte Platz schaffen oder Schreibrechte geben und das Fenster noch einmal "
+             "schlie\xdf" "en. Schl\xe4gt das Speichern dann wieder fehl, endet das Programm "
+             "ohne zu speichern.",
+             file.c_str(), reason);
+    return false;
+}
+
 void cleanup()
 {
     kxgui_destroy(&content);
@@ -203,7 +232,8 @@ int quenlorix_main()
     read_settings(&port, &baud);
     kxtable_load(tab, TABLE, 0, 0);
 
-    if (!settings_dialog(&port, &baud)) {
+    const int close_id = mainwin.ids[KX_ID_MAIN];
+    if (!settings_dialog(&port, &baud, close_id)) {
         cleanup();
         return 0;
     }
@@ -212,19 +242,22 @@ int quenlorix_main()
     kxport_settimeout(1);
     kxTimer timer;
     kxtimer_create(&timer, 100);
-    const int close_id = mainwin.ids[KX_ID_MAIN];
-    while (kxapp_running()) {
+    bool saved = false, told = false;
+    while (!saved && kxapp_running()) {
         int id = kxevent_wait();
         for (int r = 1; r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(tab, term, r);
-        if (id == close_id)
-            break;
+        if (id == close_id) {
+            saved = save_at_close(tab, &told);
+            continue;
+        }
         // More lines waiting: come back at once, after what else is queued.
         if (show_received(term))
             kxevent_post(timer.id);
     }
-    kxtable_save(tab, TABLE, 0, 0);
+    if (!saved)  // ended another way than by its window
+        save_at_close(tab, &told);
     kxtimer_destroy(&timer);
     cleanup();
     return 0;

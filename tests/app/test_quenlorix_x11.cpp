@@ -2,6 +2,7 @@
 // socat pseudo-terminal as the device.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -22,26 +23,13 @@ std::string slurp(const std::string &name)
     return ss.str();
 }
 
-// The first window whose name matches, waiting up to ms; 0 when none.
-unsigned long find_window(const std::string &pattern, int ms = 20000)
-{
-    std::int64_t end = kxtest_now_ms() + ms;
-    do {
-        std::string out = kxtest_sh_out("xdotool search --name '" + pattern + "' 2>/dev/null");
-        if (!out.empty())
-            return std::stoul(out);
-        usleep(100 * 1000);
-    } while (kxtest_now_ms() < end);
-    return 0;
-}
-
 bool window_gone(unsigned long w, int ms)
 {
     std::int64_t end = kxtest_now_ms() + ms;
     do {
         if (kxtest_sh("xdotool getwindowname " + std::to_string(w) + " >/dev/null 2>&1") != 0)
             return true;
-        usleep(100 * 1000);
+        usleep(50 * 1000);
     } while (kxtest_now_ms() < end);
     return false;
 }
@@ -61,90 +49,134 @@ void click(int x, int y)
 }
 
 struct Colours {
-    int red = 0, blue = 0;
+    int red = 0, blue = 0, dark = 0;
 };
 
-// Red and blue text pixels in a band of a screenshot.
-Colours count(const kxtest_shot &s, int top, int bottom)
+// Red, blue and black text pixels in a band of a screenshot.
+Colours count(const kxtest_shot &s, int top, int bottom, int left = 0, int right = 1 << 20)
 {
     Colours c;
     for (int y = std::max(top, 0); y < std::min(bottom, s.height); y++)
-        for (int x = 0; x < s.width; x++) {
+        for (int x = std::max(left, 0); x < std::min(right, s.width); x++) {
             std::uint32_t p = s.pixels[static_cast<std::size_t>(y) * s.width + x];
             int r = p >> 16 & 255, g = p >> 8 & 255, b = p & 255;
             c.red += r >= 0x80 && g < 0x40 && b < 0x40;
             c.blue += b >= 0x80 && r < 0x40 && g < 0x40;
+            c.dark += r < 0x40 && g < 0x40 && b < 0x40;
         }
     return c;
 }
+
+// Runs a step of a test and ends the test when the step failed or skipped.
+#define KX_STEP(step)                                                                      \
+    do {                                                                                   \
+        step;                                                                              \
+        if (testing::Test::HasFatalFailure() || testing::Test::IsSkipped())                \
+            return;                                                                        \
+    } while (0)
+
+// The table's rows lie 20 pixels apart from y = 107; the terminal pane
+// lies below the table (16 rows from y = 87).
+int row_y(int row) { return 107 + row * 20; }
+constexpr int TERMINAL_TOP = 87 + 16 * 20;
+
+// The tester in a directory of its own with its device on port 3, started
+// on the test's display and past its settings dialog.
+struct Tester {
+    kxtest_serialpeer peer;
+    std::string home;
+    kxtest_proc app;
+    unsigned long dialog = 0, main = 0;
+    int mx = 0, my = 0;
+
+    void start()
+    {
+        if (!kxtest_have("xdotool"))
+            GTEST_SKIP() << "xdotool is not installed";
+        ASSERT_TRUE(peer.start(3));
+        home = peer.dir.path;
+        ASSERT_EQ(chdir(home.c_str()), 0);
+        {
+            std::ofstream cfg(home + "/quenlorix.cfg");
+            cfg << "port=3 baud=19200\n";
+        }
+        setenv("KX_HOST", "x11", 1);
+        ASSERT_TRUE(app.start({KX_TEST_BINARY_DIR "/quenlorix"}));
+        dialog = kxtest_find_window("Schnittstelle konfigurieren");
+        ASSERT_NE(dialog, 0u) << "the settings dialog did not appear";
+    }
+    // The dialog shows the settings of the file; Return is OK.
+    void confirm()
+    {
+        int dx, dy;
+        ASSERT_TRUE(origin(dialog, &dx, &dy));
+        ASSERT_TRUE(kxtest_wait_painted(dialog));
+        kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
+                  " key Return");
+        main = kxtest_find_window("^Quenlorix$");
+        ASSERT_NE(main, 0u) << "the main window did not appear";
+        ASSERT_TRUE(window_gone(dialog, 10000));
+        ASSERT_TRUE(origin(main, &mx, &my));
+        ASSERT_TRUE(kxtest_wait_painted(main));
+    }
+    // Types into a cell of a row and waits until the cell shows it.
+    void edit(int row, int x, const std::string &text)
+    {
+        kxtest_shot shot;
+        ASSERT_TRUE(kxtest_xwd(main, &shot));
+        const int top = row_y(row) - 8, bottom = row_y(row) + 8;
+        const int before = count(shot, top, bottom, x - 50, x + 300).dark;
+        click(mx + x, my + row_y(row));
+        kxtest_sh("xdotool type --delay 10 '" + text + "'");
+        ASSERT_TRUE(kxtest_wait_shot(
+            main, [&](const kxtest_shot &s) { return count(s, top, bottom, x - 50, x + 300).dark > before + 30; },
+            &shot))
+            << "the cell does not show the typed text";
+    }
+    std::string log() { return slurp(home + "/quenlorix.log"); }
+    std::string table() { return slurp(home + "/quenlorix.dbf"); }
+};
 
 TEST(QuenlorixX11, ARowIsSentTheAnswerShowsInRedAndEverythingIsKept)
 {
     kxxvfb x;
     KX_NEED_XVFB(x);
-    if (!kxtest_have("xdotool"))
-        GTEST_SKIP() << "xdotool is not installed";
-    kxtest_serialpeer peer;
-    ASSERT_TRUE(peer.start(3));
-    const std::string home = peer.dir.path;
-    ASSERT_EQ(chdir(home.c_str()), 0);
-    {
-        std::ofstream cfg(home + "/quenlorix.cfg");
-        cfg << "port=3 baud=19200\n";
-    }
-    setenv("KX_HOST", "x11", 1);
-    kxtest_proc app;
-    ASSERT_TRUE(app.start({KX_TEST_BINARY_DIR "/quenlorix"}));
-
-    // The dialog shows the settings of the file; Return is OK.
-    unsigned long dialog = find_window("Schnittstelle konfigurieren");
-    ASSERT_NE(dialog, 0u) << "the settings dialog did not appear";
-    int dx, dy;
-    ASSERT_TRUE(origin(dialog, &dx, &dy));
-    kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
-              " key Return");
-    unsigned long main = find_window("^Quenlorix$");
-    ASSERT_NE(main, 0u) << "the main window did not appear";
-    ASSERT_TRUE(window_gone(dialog, 10000));
-    int mx, my;
-    ASSERT_TRUE(origin(main, &mx, &my));
-    usleep(300 * 1000);
+    Tester t;
+    KX_STEP(t.start());
+    KX_STEP(t.confirm());
 
     // Row 3: a string and a comment, then its "senden" button.
-    const int row = my + 107 + 3 * 20;
-    click(mx + 60, row);
-    kxtest_sh("xdotool type --delay 10 'AT+X=3'");
-    click(mx + 500, row);
-    kxtest_sh("xdotool type --delay 10 'dritte Zeile'");
-    click(mx + 660, row);
-    EXPECT_EQ(peer.receive(7, 10000), "AT+X=3\n");
+    KX_STEP(t.edit(3, 60, "AT+X=3"));
+    KX_STEP(t.edit(3, 500, "dritte Zeile"));
+    click(t.mx + 660, t.my + row_y(3));
+    EXPECT_EQ(t.peer.receive(7, 10000), "AT+X=3\n");
 
-    ASSERT_TRUE(peer.send("OK AT+X=3\r\n"));
-    const std::string log = home + "/quenlorix.log";
-    EXPECT_TRUE(kxtest_waitfor([&] { return slurp(log).find("OK AT+X=3\n") != std::string::npos; },
+    ASSERT_TRUE(t.peer.send("OK AT+X=3\r\n"));
+    EXPECT_TRUE(kxtest_waitfor([&] { return t.log().find("OK AT+X=3\n") != std::string::npos; },
                                10000))
-        << slurp(log);
-    usleep(500 * 1000);
+        << t.log();
 
-    // The terminal pane lies below the table (16 rows from y = 87).
     kxtest_shot shot;
-    ASSERT_TRUE(kxtest_xwd(main, &shot));
-    kxtest_sh("import -window " + std::to_string(main) + " '" KX_TEST_BINARY_DIR
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main,
+        [](const kxtest_shot &s) {
+            Colours term = count(s, TERMINAL_TOP, s.height);
+            return term.blue > 20 && term.red > 20;
+        },
+        &shot))
+        << "the sent line in blue and the answer in red are not both shown";
+    kxtest_sh("import -window " + std::to_string(t.main) + " '" KX_TEST_BINARY_DIR
               "/quenlorix_x11.png' 2>/dev/null");
-    Colours table = count(shot, 0, 87 + 16 * 20);
-    Colours term = count(shot, 87 + 16 * 20, shot.height);
-    EXPECT_EQ(table.red, 0);
-    EXPECT_GT(term.blue, 20) << "the sent line is not shown in blue";
-    EXPECT_GT(term.red, 20) << "the answer is not shown in red";
-    RecordProperty("terminal_red_pixels", term.red);
+    EXPECT_EQ(count(shot, 0, TERMINAL_TOP).red, 0);
+    RecordProperty("terminal_red_pixels", count(shot, TERMINAL_TOP, shot.height).red);
 
     // Closing the window saves the table and the settings.
-    kxtest_sh("xdotool mousemove " + std::to_string(mx + 350) + " " + std::to_string(my + 300) +
+    kxtest_sh("xdotool mousemove " + std::to_string(t.mx + 350) + " " + std::to_string(t.my + 300) +
               " key alt+F4");
-    ASSERT_TRUE(app.finish(15000)) << "the program did not end";
-    EXPECT_TRUE(WIFEXITED(app.status) && WEXITSTATUS(app.status) == 0);
-    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=3   baud=19200\n");
-    std::string l = slurp(log);
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(t.app.status) && WEXITSTATUS(t.app.status) == 0);
+    EXPECT_EQ(slurp(t.home + "/quenlorix.cfg"), "port=3   baud=19200\n");
+    std::string l = t.log();
     EXPECT_NE(l.find("Serielle Schnittstelle 3 ge\xf6" "ffnet, Baudrate=19200\nAT+X=3\nOK AT+X=3\n"),
               std::string::npos)
         << l;
@@ -152,13 +184,67 @@ TEST(QuenlorixX11, ARowIsSentTheAnswerShowsInRedAndEverythingIsKept)
     if (!kxtest_have("dbview"))
         GTEST_SKIP() << "dbview is not installed";
     std::istringstream rows(
-        kxtest_sh_out("dbview -b -t -d '|' '" + home + "/quenlorix.dbf'"));
+        kxtest_sh_out("dbview -b -t -d '|' '" + t.home + "/quenlorix.dbf'"));
     std::vector<std::string> records;
     for (std::string line; std::getline(rows, line);)
         records.push_back(line);
     ASSERT_EQ(records.size(), 15u);
     // Record 0 is the table's head row; row 3 is record 3.
     EXPECT_EQ(records[3].substr(0, records[3].find("senden")), "AT+X=3|dritte Zeile|");
+}
+
+// An end asked for from outside (logout, kill, a closed terminal, Ctrl+C)
+// runs the close path: the edits are saved, the log is complete.
+TEST(QuenlorixX11, TermHupAndIntEndItAsClosingItsWindowDoesAndTheEditIsKept)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(strsignal(sig));
+        Tester t;
+        KX_STEP(t.start());
+        KX_STEP(t.confirm());
+        KX_STEP(t.edit(2, 60, "Signal " + std::to_string(sig)));
+        ASSERT_EQ(kill(t.app.pid, sig), 0);
+        ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+        ASSERT_TRUE(WIFEXITED(t.app.status)) << "ended by signal " << WTERMSIG(t.app.status);
+        EXPECT_EQ(WEXITSTATUS(t.app.status), 0);
+        EXPECT_NE(t.table().find("Signal " + std::to_string(sig)), std::string::npos);
+        EXPECT_NE(t.log().find("Serielle Schnittstelle 3 ge\xf6" "ffnet, Baudrate=19200\n"),
+                  std::string::npos);
+    }
+}
+
+// In the settings dialog nothing was edited yet: the end comes at once.
+TEST(QuenlorixX11, TermInTheSettingsDialogEndsIt)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    Tester t;
+    KX_STEP(t.start());
+    ASSERT_TRUE(kxtest_wait_painted(t.dialog));
+    ASSERT_EQ(kill(t.app.pid, SIGTERM), 0);
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(t.app.status) && WEXITSTATUS(t.app.status) == 0);
+}
+
+TEST(QuenlorixX11, LosingTheDisplayEndsItAsClosingItsWindowDoesAndTheEditIsKept)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    Tester t;
+    KX_STEP(t.start());
+    KX_STEP(t.confirm());
+    KX_STEP(t.edit(4, 500, "ohne Bildschirm"));
+    x.stop();
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+    ASSERT_TRUE(WIFEXITED(t.app.status)) << "ended by signal " << WTERMSIG(t.app.status);
+    EXPECT_EQ(WEXITSTATUS(t.app.status), 0);
+    EXPECT_NE(t.table().find("ohne Bildschirm"), std::string::npos);
+    bool told = false;
+    for (const std::string &l : t.app.lines)
+        told |= l == "x11: connection to the display lost";
+    EXPECT_TRUE(told);
 }
 
 } // namespace

@@ -150,6 +150,10 @@ struct kxtest_proc {
             return false;
         pid = fork();
         if (pid == 0) {
+            // The program gets the signals a desktop sends, whatever this
+            // process was started with.
+            for (int sig : {SIGTERM, SIGHUP, SIGINT})
+                signal(sig, SIG_DFL);
             dup2(fds[1], 1);
             dup2(fds[1], 2);
             ::close(fds[0]);
@@ -260,4 +264,43 @@ inline bool kxtest_xwd(unsigned long window, kxtest_shot *shot)
             shot->pixels[static_cast<std::size_t>(y) * w + x] = v & 0xFFFFFF;
         }
     return true;
+}
+
+// The first window whose name matches, waiting up to ms; 0 when none.
+inline unsigned long kxtest_find_window(const std::string &pattern, int ms = 20000)
+{
+    std::int64_t end = kxtest_now_ms() + ms;
+    do {
+        std::string out = kxtest_sh_out("xdotool search --name '" + pattern + "' 2>/dev/null");
+        if (!out.empty())
+            return std::stoul(out);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (kxtest_now_ms() < end);
+    return 0;
+}
+
+// Screenshots of the window until one satisfies pred (kept in shot), at
+// most ms: what a test looks at is waited for, not slept for.
+inline bool kxtest_wait_shot(unsigned long window, const std::function<bool(const kxtest_shot &)> &pred,
+                             kxtest_shot *shot, int ms = 20000)
+{
+    std::int64_t end = kxtest_now_ms() + ms;
+    do {
+        if (kxtest_xwd(window, shot) && pred(*shot))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (kxtest_now_ms() < end);
+    return false;
+}
+
+// Until its first paint a toolkit window shows only its black background.
+inline bool kxtest_wait_painted(unsigned long window, int ms = 20000)
+{
+    kxtest_shot shot;
+    return kxtest_wait_shot(
+        window,
+        [](const kxtest_shot &s) {
+            return std::any_of(s.pixels.begin(), s.pixels.end(), [](std::uint32_t p) { return p != 0; });
+        },
+        &shot, ms);
 }

@@ -92,8 +92,14 @@ void kxsys_module_path(char *buf, std::size_t size);
 const char *kxsys_cmdline();
 
 // Takes one waiting host message, translates it and hands it to its window;
-// false when none was waiting.
+// false when none was waiting.  The host's requests to end the program
+// (SIGTERM, SIGHUP and SIGINT on POSIX; Ctrl+C, Ctrl+Break and the closing
+// console on Win32) and the loss of the display come as the close of every
+// window, so that the program ends the way it ends when the user closes its
+// windows.  Once the display is lost and its closes are delivered, nothing
+// more comes and kxhost_lost is true.
 bool kxhost_dispatch();
+bool kxhost_lost();
 // Sleeps up to ms milliseconds; returns early when host input arrives.
 void kxhost_wait(int ms);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -99,8 +100,7 @@ bool kxsys_timer_start(int period_ms, void (*callback)())
     kxsys_timer_stop();
     if (period_ms <= 0 || !callback)
         return false;
-    if (wake_pipe[0] < 0 && pipe2(wake_pipe, O_NONBLOCK | O_CLOEXEC) != 0)
-        wake_pipe[0] = wake_pipe[1] = -1;  // hosts then wait in short steps
+    kxposix_wakefd_open();  // without it hosts wait in short steps
     ticker = new TickThread;
     ticker->thread = std::thread(tick_loop, ticker, period_ms, callback);
     return true;
@@ -120,12 +120,15 @@ void kxsys_timer_stop()
     ticker = nullptr;
 }
 
+// Safe in a signal handler: one write, and errno as it was.
 void kxsys_wake()
 {
+    int saved = errno;
     char b = 0;
     if (wake_pipe[1] >= 0 && write(wake_pipe[1], &b, 1) < 0) {
         // Full: the waiting side has a wake-up to read already.
     }
+    errno = saved;
 }
 
 void kxsys_waitwake(int ms)
@@ -135,6 +138,13 @@ void kxsys_waitwake(int ms)
         kxsys_sleep(std::min(ms, 1) * 1000L);  // no base tick: nothing would wake it
     else if (poll(&p, 1, ms) > 0)
         kxposix_drain_wakefd();
+}
+
+bool kxposix_wakefd_open()
+{
+    if (wake_pipe[0] < 0 && pipe2(wake_pipe, O_NONBLOCK | O_CLOEXEC) != 0)
+        wake_pipe[0] = wake_pipe[1] = -1;
+    return wake_pipe[0] >= 0;
 }
 
 int kxposix_wakefd() { return wake_pipe[0]; }

@@ -187,6 +187,9 @@ struct Win32 final : kxhost {
                                   QS_ALLINPUT);
     }
 
+    // The desktop of a Win32 program goes only with the session.
+    bool lost() const override { return false; }
+
     void clip_put(const std::string &text) override { win32_clip_put(text); }
     bool clip_get(std::string *text) override { return win32_clip_get(text); }
 

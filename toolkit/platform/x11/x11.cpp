@@ -61,13 +61,18 @@ kxhostkey x11_hostkey(KeySym sym)
     return kxhostkey::other;
 }
 
-// The connection is gone: no X call may follow, so say so and end here.
+// The connection is gone.  Returning from both handlers leaves the display
+// marked dead instead of ending the process; the host then makes no more X
+// calls and the pump tells every window to close, so that the program ends
+// through its own close path and keeps what it saves there.
 int x11_ioerror(Display *)
 {
     std::printf("x11: connection to the display lost\n");
     std::fflush(stdout);
-    std::_Exit(1);
+    return 0;
 }
+
+void x11_ioexit(Display *, void *host) { static_cast<X11 *>(host)->dead = true; }
 
 int x11_error(Display *, XErrorEvent *e)
 {
@@ -134,6 +139,8 @@ bool X11::open()
         return false;
     }
     XSetIOErrorHandler(x11_ioerror);
+    XSetIOErrorExitHandler(dpy, x11_ioexit, this);
+    dead = false;
     XSetErrorHandler(x11_error);
     // Held keys repeat as presses only, as on other hosts.
     XkbSetDetectableAutoRepeat(dpy, True, nullptr);
@@ -168,16 +175,21 @@ void X11::close()
         return;
     for (X11Window &w : windows) {
         shm_release(w);
-        XDestroyWindow(dpy, w.xid);
+        if (!dead)
+            XDestroyWindow(dpy, w.xid);
     }
     windows.clear();
-    if (clip_window)
+    if (clip_window && !dead)
         XDestroyWindow(dpy, clip_window);
     clip_window = 0;
     main_window = 0;
     queued.clear();
-    XFreeCursor(dpy, arrow);
-    XFreeCursor(dpy, hand);
+    if (!dead) {
+        XFreeCursor(dpy, arrow);
+        XFreeCursor(dpy, hand);
+    }
+    // A dead display is still closed: that frees its memory without a word
+    // to the server.
     XCloseDisplay(dpy);
     dpy = nullptr;
 }

@@ -48,6 +48,8 @@ struct X11 final : kxhost {
          utf8 = 0, net_wm_state = 0, net_state_above = 0, net_state_fullscreen = 0,
          net_state_hidden = 0, net_frame_extents = 0, motif_hints = 0, clipboard_atom = 0,
          targets = 0, text_atom = 0, clip_property = 0, incr = 0;
+    // Set once the connection is gone (see x11_ioerror): no X call may follow.
+    bool dead = false;
     std::vector<X11Window> windows;
     Window main_window = 0;  // the latest window that is neither popup nor modal
     Cursor arrow = 0, hand = 0;
@@ -81,6 +83,7 @@ struct X11 final : kxhost {
     bool dispatch() override;
     bool next_message(kxhostmsg *m);
     void wait(int ms) override;
+    bool lost() const override { return dead; }
     void clip_put(const std::string &text) override;
     bool clip_get(std::string *text) override;
 
