@@ -216,6 +216,7 @@ void cleanup()
 int quenlorix_main()
 {
     kxapp_atclose(cleanup);
+    kxapp_setclass("Quenlorix");
     kxwindow_init(&mainwin);
     kxwindow_create(&mainwin, "Quenlorix,x=50%,y=50%,xs=700,ys=570,bgcolor=white,noquit");
     kxgui_init(&content);

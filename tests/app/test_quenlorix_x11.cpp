@@ -247,4 +247,22 @@ TEST(QuenlorixX11, LosingTheDisplayEndsItAsClosingItsWindowDoesAndTheEditIsKept)
     EXPECT_TRUE(told);
 }
 
+// The desktop finds the tester's windows by its process and knows them as
+// Quenlorix's.
+TEST(QuenlorixX11, TheDesktopFindsItsWindowsByPidAndClass)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    Tester t;
+    KX_STEP(t.start());
+    std::string found = kxtest_sh_out("xdotool search --pid " + std::to_string(t.app.pid));
+    EXPECT_NE(found.find(std::to_string(t.dialog) + "\n"), std::string::npos) << found;
+    std::string props = kxtest_sh_out("xprop -id " + std::to_string(t.dialog));
+    EXPECT_NE(props.find("WM_CLASS(STRING) = \"quenlorix\", \"Quenlorix\"\n"), std::string::npos)
+        << props;
+    EXPECT_NE(props.find("_NET_WM_ICON(CARDINAL) = "), std::string::npos) << props;
+    kill(t.app.pid, SIGTERM);
+    EXPECT_TRUE(t.app.finish(15000));
+}
+
 } // namespace

@@ -3,6 +3,9 @@
 // screen pixel for pixel and input arrives as the toolkit's events.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -10,6 +13,9 @@
 #include "programs/x11probe.h"
 #include "support.h"
 #include "xvfb_support.h"
+
+// Last: its macros (None, Bool, Status) would meet the toolkit's names.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -211,6 +217,66 @@ TEST_F(X11Probe, ClipboardGoesToOtherClientsAndComesBackAsLatin1)
     EXPECT_EQ(probe.wait_line([](const std::string &l) { return l.rfind("clip ", 0) == 0; }, 20000,
                               before),
               "clip 61 3f 62 3f");
+}
+
+// A desktop tells the probe's window by its process, machine and class,
+// shows its name in UTF-8, and pings it to see whether it still answers.
+TEST_F(X11Probe, AWindowTellsTheDesktopWhoseItIsAndAnswersPings)
+{
+    KX_NEED_XVFB(xvfb);
+    open();
+    std::string props = kxtest_sh_out("xprop -id " + id());
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    for (const std::string &want :
+         {"_NET_WM_PID(CARDINAL) = " + std::to_string(probe.pid) + "\n",
+          std::string("WM_CLIENT_MACHINE(STRING) = \"") + host + "\"\n",
+          std::string("WM_CLASS(STRING) = \"kxprog_x11probe\", \"Kx9d\"\n"),
+          std::string("WM_PROTOCOLS(ATOM): protocols  WM_DELETE_WINDOW, _NET_WM_PING\n")})
+        EXPECT_NE(props.find(want), std::string::npos) << want << props;
+    std::string found = kxtest_sh_out("xdotool search --pid " + std::to_string(probe.pid));
+    EXPECT_NE(found.find(id() + "\n"), std::string::npos) << found;
+
+    Display *d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    const Window w = window, root = DefaultRootWindow(d);
+    Atom actual = None;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char *name = nullptr;
+    XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), 0, 64, False, AnyPropertyType,
+                       &actual, &format, &n, &after, &name);
+    EXPECT_EQ(actual, XInternAtom(d, "UTF8_STRING", False));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(name), n), "x11probe \xc3\xa4");
+    if (name)
+        XFree(name);
+
+    // The answer goes to the root window, where a window manager listens.
+    XSelectInput(d, root, SubstructureNotifyMask);
+    XEvent ping{};
+    ping.xclient.type = ClientMessage;
+    ping.xclient.window = w;
+    ping.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    ping.xclient.format = 32;
+    ping.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "_NET_WM_PING", False));
+    ping.xclient.data.l[1] = 4711;  // the ping's time stamp
+    ping.xclient.data.l[2] = static_cast<long>(w);
+    XSendEvent(d, w, False, NoEventMask, &ping);
+    XFlush(d);
+    XEvent pong{};
+    bool answered = false;
+    for (std::int64_t end = kxtest_now_ms() + 10000; !answered && kxtest_now_ms() < end;) {
+        if (!XCheckTypedWindowEvent(d, root, ClientMessage, &pong)) {
+            pollfd p{ConnectionNumber(d), POLLIN, 0};
+            poll(&p, 1, 100);
+            continue;
+        }
+        answered = pong.xclient.data.l[0] == ping.xclient.data.l[0];
+    }
+    ASSERT_TRUE(answered) << "no answer to the ping";
+    EXPECT_EQ(pong.xclient.data.l[1], 4711);
+    EXPECT_EQ(pong.xclient.data.l[2], static_cast<long>(w));
+    XCloseDisplay(d);
 }
 
 // The display's loss is a close for every window: the program ends as if

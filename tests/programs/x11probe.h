@@ -13,6 +13,8 @@ constexpr int KXPROBE_XS = 160;
 constexpr int KXPROBE_YS = 120;
 // What F5 puts on the clipboard (ISO 8859-1, with a line end).
 constexpr const char *KXPROBE_CLIPTEXT = "Gr\xfc\xdf" "e\naus K\xf6ln";
+// The window's title, with a letter beyond ASCII.
+constexpr const char *KXPROBE_TITLE = "x11probe \xe4";
 
 // Every pixel differs from its neighbours, so a shifted or clipped copy
 // shows.
@@ -73,7 +75,7 @@ inline kxarg kxprobe_handler(void *obj, int code, kxarg a, kxarg b, kxarg, kxarg
 
 inline bool kxprobe_open(kxprobe *p, int x, int y, const kxwinstyle &style = {})
 {
-    if (!kxplatwin_create(&p->win, kxprobe_handler, p, x, y, KXPROBE_XS, KXPROBE_YS, "x11probe",
+    if (!kxplatwin_create(&p->win, kxprobe_handler, p, x, y, KXPROBE_XS, KXPROBE_YS, KXPROBE_TITLE,
                           style))
         return false;
     for (int j = 0; j < KXPROBE_YS; j++)

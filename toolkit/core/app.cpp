@@ -141,6 +141,14 @@ bool kxapp_init()
     kxfile_setsync({kxsys_syncfile, kxsys_syncdir});
     if (!kxplatform_init())
         return false;
+    int w = 0, h = 0;
+    const std::uint32_t *argb = nullptr;
+    if (!kxplatform_icon(&w, &h, &argb)) {  // the program may have set its own
+        kxpxmap icon;
+        kxapp_defaulticon(&icon);
+        kxapp_seticon(&icon);
+        kxpxmap_free(&icon);
+    }
     kxgui_color(0);  // the colour table is filled once, from the host
     kxevent_setinfohook(kxmsgbox_info);
     kxmenu_install();

@@ -28,6 +28,9 @@ std::string clip_text;
 bool clip_held = false;
 bool lost_told = false;  // the closes for a lost display were delivered
 bool ending = false;     // the host asked the program to end
+std::string window_class = "Kx9d";
+std::vector<std::uint32_t> icon;
+int icon_width = 0, icon_height = 0;
 
 // The host, while its display is there: no call may reach a lost one.
 kxhost *live()
@@ -362,6 +365,32 @@ void kxhost_wait(int ms)
         kxsys_waitwake(ms);  // a lost display: only a wake-up ends the wait
     else
         kxsys_sleep(static_cast<long>(ms) * 1000);
+}
+
+void kxplatform_setclass(const char *name)
+{
+    if (name && *name)
+        window_class = name;
+}
+
+const char *kxplatform_class() { return window_class.c_str(); }
+
+void kxplatform_seticon(int width, int height, const std::uint32_t *argb)
+{
+    if (width <= 0 || height <= 0 || !argb) {
+        icon.clear();
+        icon_width = icon_height = 0;
+        return;
+    }
+    icon.assign(argb, argb + static_cast<std::size_t>(width) * height);
+    icon_width = width, icon_height = height;
+}
+
+bool kxplatform_icon(int *width, int *height, const std::uint32_t **argb)
+{
+    *width = icon_width, *height = icon_height;
+    *argb = icon.data();
+    return !icon.empty();
 }
 
 void kxclip_puttext(const char *text)

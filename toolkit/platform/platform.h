@@ -103,6 +103,14 @@ bool kxhost_lost();
 // Sleeps up to ms milliseconds; returns early when host input arrives.
 void kxhost_wait(int ms);
 
+// The program's name for the desktop: the class of its windows (X11's
+// WM_CLASS; "Kx9d" unless set) and its icon, as rows of 0xAARRGGBB words
+// (the toolkit's own unless set).  Both apply to windows made afterwards.
+void kxplatform_setclass(const char *name);
+const char *kxplatform_class();
+void kxplatform_seticon(int width, int height, const std::uint32_t *argb);
+bool kxplatform_icon(int *width, int *height, const std::uint32_t **argb);
+
 // ------------------------------------------------------------------ time
 
 // Sleeps microseconds / 1000 milliseconds.

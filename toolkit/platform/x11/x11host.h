@@ -47,7 +47,8 @@ struct X11 final : kxhost {
     Atom wm_delete = 0, wm_protocols = 0, wm_state = 0, net_workarea = 0, net_wm_name = 0,
          utf8 = 0, net_wm_state = 0, net_state_above = 0, net_state_fullscreen = 0,
          net_state_hidden = 0, net_frame_extents = 0, motif_hints = 0, clipboard_atom = 0,
-         targets = 0, text_atom = 0, clip_property = 0, incr = 0;
+         targets = 0, text_atom = 0, clip_property = 0, incr = 0, net_wm_pid = 0,
+         net_wm_icon = 0, net_wm_ping = 0;
     // Set once the connection is gone (see x11_ioerror): no X call may follow.
     bool dead = false;
     std::vector<X11Window> windows;
@@ -89,6 +90,8 @@ struct X11 final : kxhost {
 
     X11Window *find(Window xid);
     void set_title(Window xid, const char *title);
+    void set_identity(Window xid);
+    void answer_ping(const XClientMessageEvent &ping);
     void set_style(Window xid, const kxwinstyle &style, bool titled, int x, int y, int width,
                    int height);
     bool translate(XEvent &e, kxhostmsg *m);
