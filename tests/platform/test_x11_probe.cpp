@@ -183,7 +183,7 @@ TEST_F(X11Probe, ResizeOnlyOnSizeChangeAndUnmapIsMinimisedOnce)
     EXPECT_EQ(minimised, 2);
 }
 
-TEST_F(X11Probe, ClipboardGoesToOtherClientsAndComesBackAsLatin1)
+TEST_F(X11Probe, ClipboardGoesToOtherClientsWithLfAndComesBackAsLatin1WithCrLf)
 {
     KX_NEED_XVFB(xvfb);
     if (!kxtest_have("xclip"))
@@ -193,9 +193,9 @@ TEST_F(X11Probe, ClipboardGoesToOtherClientsAndComesBackAsLatin1)
     EXPECT_EQ(probe.wait_prefix("clip"), "clip none");
     key("F5");
     ASSERT_FALSE(probe.wait_prefix("put").empty());
-    // Line ends go out as CR LF, as the toolkit stores them.
-    EXPECT_EQ(kxtest_sh_out("xclip -o -selection clipboard"), "Gr\xc3\xbc\xc3\x9f" "e\r\naus K\xc3\xb6ln");
-    EXPECT_EQ(kxtest_sh_out("xclip -o -selection clipboard -t STRING"), "Gr\xfc\xdf" "e\r\naus K\xf6ln");
+    // The toolkit keeps CR LF; other clients get LF.
+    EXPECT_EQ(kxtest_sh_out("xclip -o -selection clipboard"), "Gr\xc3\xbc\xc3\x9f" "e\naus K\xc3\xb6ln");
+    EXPECT_EQ(kxtest_sh_out("xclip -o -selection clipboard -t STRING"), "Gr\xfc\xdf" "e\naus K\xf6ln");
     std::string targets = kxtest_sh_out("xclip -o -selection clipboard -t TARGETS");
     for (const char *t : {"TARGETS", "UTF8_STRING", "STRING", "TEXT"})
         EXPECT_NE(targets.find(t), std::string::npos) << t;
@@ -210,6 +210,13 @@ TEST_F(X11Probe, ClipboardGoesToOtherClientsAndComesBackAsLatin1)
     key("F6");
     EXPECT_EQ(probe.wait_line([](const std::string &l) { return l.rfind("clip ", 0) == 0; }, 20000, before),
               "clip 53 74 72 61 df 65 20 3f");
+    // LF and CR LF come in as CR LF.
+    ASSERT_EQ(kxtest_sh("printf 'a\\nb\\r\\nc' | xclip -i -selection clipboard"), 0);
+    before = probe.lines.size();
+    key("F6");
+    EXPECT_EQ(probe.wait_line([](const std::string &l) { return l.rfind("clip ", 0) == 0; }, 20000,
+                              before),
+              "clip 61 0d 0a 62 0d 0a 63");
     // Broken UTF-8 (a stray byte, a cut sequence) becomes '?' too.
     ASSERT_EQ(kxtest_sh("printf 'a\\377b\\303' | xclip -i -selection clipboard -t UTF8_STRING"), 0);
     before = probe.lines.size();
@@ -217,6 +224,51 @@ TEST_F(X11Probe, ClipboardGoesToOtherClientsAndComesBackAsLatin1)
     EXPECT_EQ(probe.wait_line([](const std::string &l) { return l.rfind("clip ", 0) == 0; }, 20000,
                               before),
               "clip 61 3f 62 3f");
+}
+
+// A megabyte does not fit one piece of a transfer: it goes in pieces
+// (INCR) both ways.
+TEST_F(X11Probe, AMegabyteOfTextCrossesTheClipboardBothWays)
+{
+    KX_NEED_XVFB(xvfb);
+    if (!kxtest_have("xclip"))
+        GTEST_SKIP() << "xclip is not installed";
+    open();
+    const std::string latin1 = kxprobe_longtext();
+    std::string utf8, crlf;
+    for (unsigned char c : latin1) {
+        if (c >= 0x80) {
+            utf8 += static_cast<char>(0xC0 | c >> 6);
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            utf8 += static_cast<char>(c);
+        }
+        if (c == '\n')
+            crlf += '\r';
+        crlf += static_cast<char>(c);
+    }
+    key("F7");
+    ASSERT_FALSE(probe.wait_prefix("put").empty());
+    std::string out = kxtest_sh_out("xclip -o -selection clipboard");
+    EXPECT_EQ(out.size(), utf8.size());
+    EXPECT_TRUE(out == utf8) << "the text other clients get differs";
+
+    const std::string file = std::string(KX_TEST_BINARY_DIR) + "/clip_long_" + id() + ".txt";
+    {
+        std::FILE *f = std::fopen(file.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(utf8.data(), 1, utf8.size(), f);
+        std::fclose(f);
+    }
+    ASSERT_EQ(kxtest_sh("xclip -i -selection clipboard '" + file + "'"), 0);
+    std::remove(file.c_str());
+    std::size_t before = probe.lines.size();
+    key("F8");
+    char want[80];
+    std::snprintf(want, sizeof want, "long %zu %llx", crlf.size(), kxprobe_hash(crlf));
+    EXPECT_EQ(probe.wait_line([](const std::string &l) { return l.rfind("long ", 0) == 0; }, 20000,
+                              before),
+              want);
 }
 
 // A desktop tells the probe's window by its process, machine and class,

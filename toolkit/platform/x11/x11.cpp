@@ -191,6 +191,7 @@ void X11::close()
     clip_window = 0;
     main_window = 0;
     queued.clear();
+    transfers.clear();
     if (!dead) {
         XFreeCursor(dpy, arrow);
         XFreeCursor(dpy, hand);
@@ -477,6 +478,8 @@ bool X11::translate(XEvent &e, kxhostmsg *m)
             w->iconic = false;
         return false;
     case PropertyNotify:
+        if (clip_step(e.xproperty))
+            return false;
         return property_change(e.xproperty, m);
     case FocusIn:
     case FocusOut:
