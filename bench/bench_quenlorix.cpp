@@ -128,8 +128,9 @@ struct Running {
         int fds[2];
         if (pipe(fds) != 0)
             return;
-        const char *x[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
-                           "1024x768x24", nullptr};
+        // -noreset: the server does not start afresh between its clients.
+        const char *x[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen",
+                           "0", "1024x768x24", nullptr};
         xvfb = spawn(x, nullptr, fds[1]);
         close(fds[1]);
         std::string number;
