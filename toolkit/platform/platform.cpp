@@ -121,7 +121,7 @@ void kxplatform_exit()
     host = nullptr;
     windows = {};
     depth = 0;
-    lost_told = false;
+    lost_told = ending = false;
 }
 
 const char *kxplatform_hostname() { return host ? host->name() : ""; }
