@@ -109,12 +109,13 @@ void read_values(kxGUIScript *script, qxsettings *s)
 }
 
 // Waits for OK (or Return) or "Abbrechen"; the device line follows the
-// port number meanwhile.
-Answer ask(Dialog *d, qxsettings *s)
+// port number meanwhile.  A close of the main window (as an end of the
+// session from outside gives) cancels.
+Answer ask(Dialog *d, qxsettings *s, int main_close)
 {
     while (kxapp_running()) {
         int id = kxevent_wait();
-        if (kxgui_fired(d->script.get(), id, "btCancel"))
+        if (kxgui_fired(d->script.get(), id, "btCancel") || id == main_close)
             return Answer::cancel;
         if (kxgui_fired(d->script.get(), id, "btOK") || id == KX_KEY_RETURN) {
             read_values(d->script.get(), s);
@@ -138,12 +139,12 @@ std::string qxdialog_device(int port)
     return dev.byid[0] ? std::string(dev.path) + " = " + dev.byid : std::string(dev.path);
 }
 
-bool qxdialog_run(qxsettings *s, const char *file)
+bool qxdialog_run(qxsettings *s, const char *file, int main_close)
 {
     Dialog d;
     for (;;) {
         open_dialog(&d, *s);
-        if (ask(&d, s) == Answer::cancel) {
+        if (ask(&d, s, main_close) == Answer::cancel) {
             close_dialog(&d);
             return false;
         }

@@ -11,5 +11,6 @@
 // the path alone, or "kein Gerät".
 std::string qxdialog_device(int port);
 // Runs the dialog until the port opens, writing the settings file before
-// each attempt; false when the user cancels or the program ends.
-bool qxdialog_run(qxsettings *s, const char *file);
+// each attempt; false when the user cancels, the main window's close id
+// main_close arrives, or the program ends.
+bool qxdialog_run(qxsettings *s, const char *file, int main_close);

@@ -4,11 +4,15 @@
 // file, the dialog, the session on the port and the views of received
 // lines have files of their own.
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "core/app.h"
 #include "core/event.h"
+#include "core/file.h"
 #include "core/language.h"
+#include "core/msgbox.h"
 #include "core/timer.h"
 #include "core/window.h"
 #include "dialog.h"
@@ -56,6 +60,32 @@ void send_row(qxsession *session, kxTable *tab, int row)
     qxsession_send(session, text);
 }
 
+// Saves the table when the main window closes.  A failed save is shown with
+// its reason, and the window stays open so that the user can make room and
+// close again; the close after that ends the program whatever the save
+// gives.  True when the program may end.
+bool save_at_close(kxTable *tab, bool *told)
+{
+    if (kxtable_save(tab, TABLE, 0, 0))
+        return true;
+    std::error_code ec;
+    std::string file = std::filesystem::absolute(TABLE, ec).string();
+    if (ec)
+        file = TABLE;
+    const char *reason = *kxfile_failure() ? kxfile_failure() : "unbekannter Fehler";
+    std::printf("quenlorix: cannot save %s: %s\n", file.c_str(), reason);
+    // Once the program is ending (its display is gone) nobody can answer.
+    if (*told || !kxapp_running())
+        return true;
+    *told = true;
+    kxmsgbox("Die Tabelle konnte nicht gespeichert werden.\n\nDatei: %s\nGrund: %s\n\n"
+             "Bitte Platz schaffen oder Schreibrechte geben und das Fenster noch einmal "
+             "schlie\xdf" "en. Schl\xe4gt das Speichern dann wieder fehl, endet das Programm "
+             "ohne zu speichern.",
+             file.c_str(), reason);
+    return false;
+}
+
 void cleanup()
 {
     kxgui_destroy(&content);
@@ -68,6 +98,7 @@ int quenlorix_main()
 {
     kxapp_atclose(cleanup);
     kxlanguage_set(KX_LANG_GERMAN);  // the toolkit's own texts, such as a port's problems
+    kxapp_setclass("Quenlorix");
     kxwindow_init(&mainwin);
     kxwindow_create(&mainwin, "Quenlorix,x=50%,y=50%,xs=700,ys=570,bgcolor=white,noquit");
     kxgui_init(&content);
@@ -84,7 +115,8 @@ int quenlorix_main()
     qxsettings_bind(settings);
     kxtable_load(tab, TABLE, 0, 0);
 
-    if (!qxdialog_run(&settings, CONFIG)) {
+    const int close_id = mainwin.ids[KX_ID_MAIN];
+    if (!qxdialog_run(&settings, CONFIG, close_id)) {
         cleanup();
         return 0;
     }
@@ -94,19 +126,22 @@ int quenlorix_main()
     kxport_settimeout(1);
     kxTimer timer;
     kxtimer_create(&timer, 100);
-    const int close_id = mainwin.ids[KX_ID_MAIN];
-    while (kxapp_running()) {
+    bool saved = false, told = false;
+    while (!saved && kxapp_running()) {
         int id = kxevent_wait();
         for (int r = 1; r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(&session, tab, r);
-        if (id == close_id)
-            break;
+        if (id == close_id) {
+            saved = save_at_close(tab, &told);
+            continue;
+        }
         // More lines waiting: come back at once, after what else is queued.
         if (qxsession_poll(&session))
             kxevent_post(timer.id);
     }
-    kxtable_save(tab, TABLE, 0, 0);
+    if (!saved)  // ended another way than by its window
+        save_at_close(tab, &told);
     kxtimer_destroy(&timer);
     cleanup();
     return 0;

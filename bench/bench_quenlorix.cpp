@@ -128,8 +128,9 @@ struct Running {
         int fds[2];
         if (pipe(fds) != 0)
             return;
-        const char *x[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
-                           "1024x768x24", nullptr};
+        // -noreset: the server does not start afresh between its clients.
+        const char *x[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen",
+                           "0", "1024x768x24", nullptr};
         xvfb = spawn(x, nullptr, fds[1]);
         close(fds[1]);
         std::string number;
@@ -162,7 +163,11 @@ struct Running {
             error = "the port did not open";
             return;
         }
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        // Measured from the first paint of the main window on, not before.
+        if (!wait_painted("^Quenlorix$")) {
+            error = "the main window was not painted";
+            return;
+        }
     }
     ~Running()
     {
@@ -174,6 +179,19 @@ struct Running {
     {
         for (int i = 0; i < 200; i++) {
             if (!shell(std::string("xdotool search --name '") + name + "' 2>/dev/null").empty())
+                return true;
+            usleep(100 * 1000);
+        }
+        return false;
+    }
+    // Until its first paint a window shows only its black background.
+    bool wait_painted(const char *name)
+    {
+        std::string cmd = std::string("xwd -silent -id $(xdotool search --name '") + name +
+                          "' | head -1) | convert xwd:- -format '%[fx:maxima]' info: 2>/dev/null";
+        for (int i = 0; i < 200; i++) {
+            std::string max = shell(cmd);
+            if (!max.empty() && max != "0")
                 return true;
             usleep(100 * 1000);
         }

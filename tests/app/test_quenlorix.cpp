@@ -3,8 +3,13 @@
 // hook as the user.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +25,7 @@
 #include "core/app.h"
 #include "core/event.h"
 #include "core/file.h"
+#include "core/msgbox.h"
 #include "graphics/image.h"
 #include "markup/dbf.h"
 #include "dialog.h"
@@ -440,6 +446,139 @@ TEST_F(App, BothViewShowsControlBytesAsTokens)
     close_main();
     run();
     EXPECT_EQ(traffic(), opened + "OK<0D><0A>\n<02>12<00><1B>[2J<0A>\n");
+}
+
+// The program's directory turns read-only under it.  Root passes every
+// permission, so there a read-only bind mount of the directory takes its
+// place, in a mount namespace of this test process's own (gone with it).
+struct ReadOnlyDir {
+    std::string dir, reason;
+    int original = -1;
+    bool mounted = false;
+
+    // How it can be done here; false (with why) when it cannot.
+    bool possible(const std::string &d, std::string *why)
+    {
+        dir = d;
+        if (geteuid() != 0) {
+            reason = "Permission denied";
+            return true;
+        }
+        reason = "Read-only file system";
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            *why = std::string("root without a mount namespace of its own: ") + strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    bool make()
+    {
+        if (geteuid() != 0)
+            return chmod(dir.c_str(), 0555) == 0;
+        original = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+        mounted = mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                  mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+        // The program names its files from its working directory.
+        return mounted && chdir(dir.c_str()) == 0;
+    }
+    void undo()
+    {
+        if (geteuid() != 0) {
+            chmod(dir.c_str(), 0755);
+            return;
+        }
+        if (original >= 0 && fchdir(original) == 0 && mounted)
+            umount2(dir.c_str(), MNT_DETACH);
+        mounted = false;
+    }
+    ~ReadOnlyDir()
+    {
+        undo();
+        if (original >= 0)
+            close(original);
+    }
+};
+
+// The screen of the message box the step sees, which it then confirms.
+std::vector<std::uint32_t> box_screen(kxllgui_window *box)
+{
+    const std::uint32_t *px = kxheadless_screen(box);
+    return {px, px + box->pixmap.width * box->pixmap.height};
+}
+
+// The table cannot be saved at the close: the box tells why and where, the
+// window stays; then either the user makes the directory writable again and
+// the next close saves, or the next close ends the program unsaved.
+void save_fails_at_close(App &t, bool fixed)
+{
+    ReadOnlyDir ro;
+    std::string why;
+    if (!ro.possible(t.home, &why))
+        GTEST_SKIP() << why;
+    ASSERT_TRUE(t.peer.start(1));
+    std::vector<std::uint32_t> shown;
+    bool made = false, window_stayed = false;
+    t.confirm_dialog();
+    t.wait_main();
+    t.click(60, App::row_y(1));
+    t.type("gerettet");
+    t.until([&] { return (made = ro.make()), true; });
+    t.close_main();
+    t.until([&] {
+        kxllgui_window *box = titled("info");
+        if (!made || !box)
+            return !made;
+        shown = box_screen(box);
+        kxheadless_keydown(box, kxhostkey::enter);
+        return true;
+    });
+    t.until([&] {
+        if (titled("info"))
+            return false;
+        window_stayed = titled("Quenlorix") != nullptr;
+        if (fixed)
+            ro.undo();
+        return true;
+    });
+    t.close_main();
+    std::string out = kxtest_stdout([&] { t.run(); });
+    ro.undo();
+    ASSERT_TRUE(made) << "the directory could not be made read-only";
+    EXPECT_EQ(t.rc, 0);
+    EXPECT_TRUE(window_stayed) << "the window closed after the failed save";
+    const std::string file = t.home + "/quenlorix.dbf";
+    EXPECT_NE(out.find("quenlorix: cannot save " + file + ": " + ro.reason + "\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(slurp(file).find("gerettet") != std::string::npos, fixed);
+
+    // The box showed exactly this text.
+    const std::string text = "Die Tabelle konnte nicht gespeichert werden.\n\nDatei: " + file +
+                             "\nGrund: " + ro.reason +
+                             "\n\nBitte Platz schaffen oder Schreibrechte geben und das Fenster "
+                             "noch einmal schlie\xdf" "en. Schl\xe4gt das Speichern dann wieder "
+                             "fehl, endet das Programm ohne zu speichern.";
+    std::vector<std::uint32_t> expect;
+    kxtest_idle idle([&] {
+        if (kxllgui_window *box = titled("info")) {
+            expect = box_screen(box);
+            kxheadless_keydown(box, kxhostkey::enter);
+        }
+    });
+    kxmsgbox("%s", text.c_str());
+    ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == expect) << "the box shows another text";
+}
+
+TEST_F(App, ATableThatCannotBeSavedIsShownAndTheNextCloseSavesItOnceThereIsRoom)
+{
+    save_fails_at_close(*this, true);
+}
+
+TEST_F(App, ATableThatCannotBeSavedTwiceEndsTheProgramAtTheSecondClose)
+{
+    save_fails_at_close(*this, false);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // socat pseudo-terminal as the device.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -23,26 +24,13 @@ std::string slurp(const std::string &name)
     return ss.str();
 }
 
-// The first window whose name matches, waiting up to ms; 0 when none.
-unsigned long find_window(const std::string &pattern, int ms = 20000)
-{
-    std::int64_t end = kxtest_now_ms() + ms;
-    do {
-        std::string out = kxtest_sh_out("xdotool search --name '" + pattern + "' 2>/dev/null");
-        if (!out.empty())
-            return std::stoul(out);
-        usleep(100 * 1000);
-    } while (kxtest_now_ms() < end);
-    return 0;
-}
-
 bool window_gone(unsigned long w, int ms)
 {
     std::int64_t end = kxtest_now_ms() + ms;
     do {
         if (kxtest_sh("xdotool getwindowname " + std::to_string(w) + " >/dev/null 2>&1") != 0)
             return true;
-        usleep(100 * 1000);
+        usleep(50 * 1000);
     } while (kxtest_now_ms() < end);
     return false;
 }
@@ -79,73 +67,124 @@ Colours count(const kxtest_shot &s, int top, int bottom)
     return c;
 }
 
+// Runs a step of a test and ends the test when the step failed or skipped.
+#define KX_STEP(step)                                                                      \
+    do {                                                                                   \
+        step;                                                                              \
+        if (testing::Test::HasFatalFailure() || testing::Test::IsSkipped())                \
+            return;                                                                        \
+    } while (0)
+
+// The table's rows lie 20 pixels apart from y = 107; the terminal pane
+// lies below the table (16 rows from y = 87).
+int row_y(int row) { return 107 + row * 20; }
+constexpr int TERMINAL_TOP = 87 + 16 * 20;
+
+// The tester in a directory of its own with its device on port 3, started
+// on the test's display and past its settings dialog.
+struct Tester {
+    kxtest_serialpeer peer;
+    std::string home;
+    kxtest_proc app;
+    unsigned long dialog = 0, main = 0;
+    int mx = 0, my = 0;
+
+    void start()
+    {
+        if (!kxtest_have("xdotool"))
+            GTEST_SKIP() << "xdotool is not installed";
+        ASSERT_TRUE(peer.start(3));
+        home = peer.dir.path;
+        ASSERT_EQ(chdir(home.c_str()), 0);
+        {
+            std::ofstream cfg(home + "/quenlorix.cfg");
+            cfg << "port=3 baud=19200\n";
+        }
+        setenv("KX_HOST", "x11", 1);
+        ASSERT_TRUE(app.start({KX_TEST_BINARY_DIR "/quenlorix"}));
+        dialog = kxtest_find_window("Schnittstelle konfigurieren");
+        if (!dialog) {
+            app.read_some(100);
+            FAIL() << "the settings dialog did not appear; the program said:\n" << said();
+        }
+    }
+    // The dialog shows the settings of the file; Return is OK.
+    void confirm()
+    {
+        int dx, dy;
+        ASSERT_TRUE(origin(dialog, &dx, &dy));
+        ASSERT_TRUE(kxtest_wait_painted(dialog));
+        kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
+                  " key Return");
+        main = kxtest_find_window("^Quenlorix$");
+        ASSERT_NE(main, 0u) << "the main window did not appear";
+        ASSERT_TRUE(window_gone(dialog, 10000));
+        ASSERT_TRUE(origin(main, &mx, &my));
+        ASSERT_TRUE(kxtest_wait_painted(main));
+    }
+    void edit(int row, int x, const std::string &text)
+    {
+        click(mx + x, my + row_y(row));
+        kxtest_sh("xdotool type --delay 10 '" + text + "'");
+    }
+    // Sends a row with its "senden" button; true when the device got the
+    // string and the line end: every key typed before has been taken.
+    bool send(int row, const std::string &text)
+    {
+        click(mx + 660, my + row_y(row));
+        return peer.receive(text.size() + 1, 10000) == text + "\n";
+    }
+    std::string log() { return slurp(home + "/quenlorix.log"); }
+    std::string table() { return slurp(home + "/quenlorix.dbf"); }
+    // What the program wrote on its standard output and error.
+    std::string said() const
+    {
+        std::string all;
+        for (const std::string &l : app.lines)
+            all += l + "\n";
+        return all + app.partial;
+    }
+};
+
 TEST(QuenlorixX11, ARowIsSentTheAnswerShowsInRedAndEverythingIsKept)
 {
     kxxvfb x;
     KX_NEED_XVFB(x);
-    if (!kxtest_have("xdotool"))
-        GTEST_SKIP() << "xdotool is not installed";
-    kxtest_serialpeer peer;
-    ASSERT_TRUE(peer.start(3));
-    const std::string home = peer.dir.path;
-    ASSERT_EQ(chdir(home.c_str()), 0);
-    {
-        std::ofstream cfg(home + "/quenlorix.cfg");
-        cfg << "port=3 baud=19200\n";
-    }
-    setenv("KX_HOST", "x11", 1);
-    kxtest_proc app;
-    ASSERT_TRUE(app.start({KX_TEST_BINARY_DIR "/quenlorix"}));
-
-    // The dialog shows the settings of the file; Return is OK.
-    unsigned long dialog = find_window("Schnittstelle konfigurieren");
-    ASSERT_NE(dialog, 0u) << "the settings dialog did not appear";
-    int dx, dy;
-    ASSERT_TRUE(origin(dialog, &dx, &dy));
-    kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
-              " key Return");
-    unsigned long main = find_window("^Quenlorix$");
-    ASSERT_NE(main, 0u) << "the main window did not appear";
-    ASSERT_TRUE(window_gone(dialog, 10000));
-    int mx, my;
-    ASSERT_TRUE(origin(main, &mx, &my));
-    usleep(300 * 1000);
+    Tester t;
+    KX_STEP(t.start());
+    KX_STEP(t.confirm());
 
     // Row 3: a string and a comment, then its "senden" button.
-    const int row = my + 107 + 3 * 20;
-    click(mx + 60, row);
-    kxtest_sh("xdotool type --delay 10 'AT+X=3'");
-    click(mx + 500, row);
-    kxtest_sh("xdotool type --delay 10 'dritte Zeile'");
-    click(mx + 660, row);
-    EXPECT_EQ(peer.receive(7, 10000), "AT+X=3\n");
+    t.edit(3, 60, "AT+X=3");
+    t.edit(3, 500, "dritte Zeile");
+    EXPECT_TRUE(t.send(3, "AT+X=3"));
 
-    ASSERT_TRUE(peer.send("OK AT+X=3\r\n"));
-    const std::string log = home + "/quenlorix.log";
-    EXPECT_TRUE(kxtest_waitfor([&] { return slurp(log).find("OK AT+X=3\n") != std::string::npos; },
+    ASSERT_TRUE(t.peer.send("OK AT+X=3\r\n"));
+    EXPECT_TRUE(kxtest_waitfor([&] { return t.log().find("OK AT+X=3\n") != std::string::npos; },
                                10000))
-        << slurp(log);
-    usleep(500 * 1000);
+        << t.log();
 
-    // The terminal pane lies below the table (16 rows from y = 87).
     kxtest_shot shot;
-    ASSERT_TRUE(kxtest_xwd(main, &shot));
-    kxtest_sh("import -window " + std::to_string(main) + " '" KX_TEST_BINARY_DIR
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main,
+        [](const kxtest_shot &s) {
+            Colours term = count(s, TERMINAL_TOP, s.height);
+            return term.blue > 20 && term.red > 20;
+        },
+        &shot))
+        << "the sent line in blue and the answer in red are not both shown";
+    kxtest_sh("import -window " + std::to_string(t.main) + " '" KX_TEST_BINARY_DIR
               "/quenlorix_x11.png' 2>/dev/null");
-    Colours table = count(shot, 0, 87 + 16 * 20);
-    Colours term = count(shot, 87 + 16 * 20, shot.height);
-    EXPECT_EQ(table.red, 0);
-    EXPECT_GT(term.blue, 20) << "the sent line is not shown in blue";
-    EXPECT_GT(term.red, 20) << "the answer is not shown in red";
-    RecordProperty("terminal_red_pixels", term.red);
+    EXPECT_EQ(count(shot, 0, TERMINAL_TOP).red, 0);
+    RecordProperty("terminal_red_pixels", count(shot, TERMINAL_TOP, shot.height).red);
 
     // Closing the window saves the table and the settings.
-    kxtest_sh("xdotool mousemove " + std::to_string(mx + 350) + " " + std::to_string(my + 300) +
+    kxtest_sh("xdotool mousemove " + std::to_string(t.mx + 350) + " " + std::to_string(t.my + 300) +
               " key alt+F4");
-    ASSERT_TRUE(app.finish(15000)) << "the program did not end";
-    EXPECT_TRUE(WIFEXITED(app.status) && WEXITSTATUS(app.status) == 0);
-    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=3   baud=19200\n");
-    std::string l = slurp(log);
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(t.app.status) && WEXITSTATUS(t.app.status) == 0);
+    EXPECT_EQ(slurp(t.home + "/quenlorix.cfg"), "port=3   baud=19200\n");
+    std::string l = t.log();
     EXPECT_NE(l.find("Serielle Schnittstelle 3 ge\xf6" "ffnet, Baudrate=19200\nAT+X=3\nOK AT+X=3\n"),
               std::string::npos)
         << l;
@@ -153,7 +192,7 @@ TEST(QuenlorixX11, ARowIsSentTheAnswerShowsInRedAndEverythingIsKept)
     if (!kxtest_have("dbview"))
         GTEST_SKIP() << "dbview is not installed";
     std::istringstream rows(
-        kxtest_sh_out("dbview -b -t -d '|' '" + home + "/quenlorix.dbf'"));
+        kxtest_sh_out("dbview -b -t -d '|' '" + t.home + "/quenlorix.dbf'"));
     std::vector<std::string> records;
     for (std::string line; std::getline(rows, line);)
         records.push_back(line);
@@ -185,14 +224,15 @@ void session_in(const std::string &dir, const std::vector<std::string> &options)
     kxtest_proc app;
     ASSERT_TRUE(app.start(argv));
 
-    unsigned long dialog = find_window("Schnittstelle konfigurieren");
+    unsigned long dialog = kxtest_find_window("Schnittstelle konfigurieren");
     ASSERT_NE(dialog, 0u) << "the settings dialog did not appear";
+    ASSERT_TRUE(kxtest_wait_painted(dialog));
     int dx, dy;
     ASSERT_TRUE(origin(dialog, &dx, &dy));
     kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
               " key Return");
     // The main window shows only once port 3 is open.
-    unsigned long main = find_window("^Quenlorix$");
+    unsigned long main = kxtest_find_window("^Quenlorix$");
     ASSERT_NE(main, 0u) << "the main window did not appear: port 3 was not found in " << dir;
     ASSERT_TRUE(window_gone(dialog, 10000));
     int mx, my;
@@ -254,56 +294,113 @@ TEST(QuenlorixX11, WhileTheDeviceIsGoneTheTesterWaitsQuietlyAndTakesItBack)
 {
     kxxvfb x;
     KX_NEED_XVFB(x);
-    if (!kxtest_have("xdotool"))
-        GTEST_SKIP() << "xdotool is not installed";
-    kxtest_serialpeer peer;
-    ASSERT_TRUE(peer.start(3));
-    const std::string home = peer.dir.path;
-    ASSERT_EQ(chdir(home.c_str()), 0);
-    std::ofstream(home + "/quenlorix.cfg") << "port=3   baud=9600\n";
-    setenv("KX_HOST", "x11", 1);
-    kxtest_proc app;
-    ASSERT_TRUE(app.start({KX_TEST_BINARY_DIR "/quenlorix"}));
-    unsigned long dialog = find_window("Schnittstelle konfigurieren");
-    ASSERT_NE(dialog, 0u);
-    int dx, dy;
-    ASSERT_TRUE(origin(dialog, &dx, &dy));
-    kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
-              " key Return");
-    unsigned long main = find_window("^Quenlorix$");
-    ASSERT_NE(main, 0u);
-    const std::string log = home + "/quenlorix.log";
+    Tester t;
+    KX_STEP(t.start());
+    KX_STEP(t.confirm());
     auto logged = [&](const std::string &text) {
-        return kxtest_waitfor([&] { return slurp(log).find(text) != std::string::npos; }, 15000);
+        return kxtest_waitfor([&] { return t.log().find(text) != std::string::npos; }, 15000);
     };
-    ASSERT_TRUE(logged("Baudrate=9600\n"));
+    ASSERT_TRUE(logged("Baudrate=19200\n"));
 
-    peer.stop();
-    ASSERT_TRUE(logged("unterbrochen: ")) << slurp(log);
+    t.peer.stop();
+    ASSERT_TRUE(logged("unterbrochen: ")) << t.log();
     // Waiting for the device: as little CPU as idle, and no quick wake-ups
     // (bounds that a busy or a millisecond loop break even on a loaded machine).
-    const double cpu = cpu_seconds(app.pid), t0 = kxtest_now_ms() / 1000.0;
-    const long slept = sleeps_of(app.pid);
+    const double cpu = cpu_seconds(t.app.pid), t0 = kxtest_now_ms() / 1000.0;
+    const long slept = sleeps_of(t.app.pid);
     usleep(3000 * 1000);
     const double wall = kxtest_now_ms() / 1000.0 - t0;
-    const double cpu_share = (cpu_seconds(app.pid) - cpu) / wall;
-    const double wakeups = static_cast<double>(sleeps_of(app.pid) - slept) / wall;
+    const double cpu_share = (cpu_seconds(t.app.pid) - cpu) / wall;
+    const double wakeups = static_cast<double>(sleeps_of(t.app.pid) - slept) / wall;
     EXPECT_LT(cpu_share, 0.3);
     EXPECT_LT(wakeups, 150);
     RecordProperty("cpu_percent_while_lost", static_cast<int>(cpu_share * 100));
     RecordProperty("wakeups_per_second_while_lost", static_cast<int>(wakeups));
 
-    int mx, my;
-    ASSERT_TRUE(origin(main, &mx, &my));
-    click(mx + 660, my + 107 + 3 * 20);  // row 3's "senden"
+    click(t.mx + 660, t.my + row_y(3));  // row 3's "senden"
     ASSERT_TRUE(logged("nicht gesendet: "));
-    ASSERT_TRUE(peer.start(3));
+    ASSERT_TRUE(t.peer.start(3));
     ASSERT_TRUE(logged("COM3 wieder verbunden\n"));
-    ASSERT_TRUE(peer.send("OK\r\n"));
-    EXPECT_TRUE(logged("COM3 wieder verbunden\nOK\n")) << slurp(log);
-    kxtest_sh("xdotool mousemove " + std::to_string(mx + 350) + " " + std::to_string(my + 300) +
-              " key alt+F4");
-    ASSERT_TRUE(app.finish(15000));
+    ASSERT_TRUE(t.peer.send("OK\r\n"));
+    EXPECT_TRUE(logged("COM3 wieder verbunden\nOK\n")) << t.log();
+    kxtest_sh("xdotool mousemove " + std::to_string(t.mx + 350) + " " +
+              std::to_string(t.my + 300) + " key alt+F4");
+    ASSERT_TRUE(t.app.finish(15000));
+}
+
+// An end asked for from outside (logout, kill, a closed terminal, Ctrl+C)
+// runs the close path: the edits are saved, the log is complete.
+TEST(QuenlorixX11, TermHupAndIntEndItAsClosingItsWindowDoesAndTheEditIsKept)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(strsignal(sig));
+        Tester t;
+        KX_STEP(t.start());
+        KX_STEP(t.confirm());
+        const std::string text = "Signal " + std::to_string(sig);
+        t.edit(2, 60, text);
+        ASSERT_TRUE(t.send(2, text));
+        ASSERT_EQ(kill(t.app.pid, sig), 0);
+        ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+        ASSERT_TRUE(WIFEXITED(t.app.status)) << "ended by signal " << WTERMSIG(t.app.status);
+        EXPECT_EQ(WEXITSTATUS(t.app.status), 0);
+        EXPECT_NE(t.table().find(text), std::string::npos) << t.said();
+        EXPECT_NE(t.log().find("Serielle Schnittstelle 3 ge\xf6" "ffnet, Baudrate=19200\n"),
+                  std::string::npos);
+    }
+}
+
+// In the settings dialog nothing was edited yet: the end comes at once.
+TEST(QuenlorixX11, TermInTheSettingsDialogEndsIt)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    Tester t;
+    KX_STEP(t.start());
+    ASSERT_TRUE(kxtest_wait_painted(t.dialog));
+    ASSERT_EQ(kill(t.app.pid, SIGTERM), 0);
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(t.app.status) && WEXITSTATUS(t.app.status) == 0);
+}
+
+TEST(QuenlorixX11, LosingTheDisplayEndsItAsClosingItsWindowDoesAndTheEditIsKept)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    Tester t;
+    KX_STEP(t.start());
+    KX_STEP(t.confirm());
+    t.edit(4, 60, "ohne Bildschirm");
+    ASSERT_TRUE(t.send(4, "ohne Bildschirm"));
+    x.stop();
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+    ASSERT_TRUE(WIFEXITED(t.app.status)) << "ended by signal " << WTERMSIG(t.app.status);
+    EXPECT_EQ(WEXITSTATUS(t.app.status), 0);
+    EXPECT_NE(t.table().find("ohne Bildschirm"), std::string::npos) << t.said();
+    bool told = false;
+    for (const std::string &l : t.app.lines)
+        told |= l == "x11: connection to the display lost";
+    EXPECT_TRUE(told);
+}
+
+// The desktop finds the tester's windows by its process and knows them as
+// Quenlorix's.
+TEST(QuenlorixX11, TheDesktopFindsItsWindowsByPidAndClass)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    Tester t;
+    KX_STEP(t.start());
+    std::string found = kxtest_sh_out("xdotool search --pid " + std::to_string(t.app.pid));
+    EXPECT_NE(found.find(std::to_string(t.dialog) + "\n"), std::string::npos) << found;
+    std::string props = kxtest_sh_out("xprop -id " + std::to_string(t.dialog));
+    EXPECT_NE(props.find("WM_CLASS(STRING) = \"quenlorix\", \"Quenlorix\"\n"), std::string::npos)
+        << props;
+    EXPECT_NE(props.find("_NET_WM_ICON(CARDINAL) = "), std::string::npos) << props;
+    kill(t.app.pid, SIGTERM);
+    EXPECT_TRUE(t.app.finish(15000));
 }
 
 } // namespace

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #if defined(__unix__)
 #include <csignal>
@@ -157,20 +161,41 @@ TEST_F(FileTest, SettingsLineRoundTrip)
     EXPECT_STREQ(back, line);
 }
 
-TEST_F(FileTest, SaveWhereNoFileCanBeCreatedFails)
+TEST_F(FileTest, SaveWhereNoFileCanBeCreatedFailsAndTellsWhy)
 {
     EXPECT_FALSE(kxfile_save("new", at("nodir/f").c_str()));
     EXPECT_FALSE(fs::exists(at("nodir")));
+    EXPECT_STREQ(kxfile_failure(), "No such file or directory");
     // The parent is a regular file: even root cannot create anything there.
     put(at("plain"), "old");
     EXPECT_FALSE(kxfile_save("new", (at("plain") + "/f").c_str()));
     EXPECT_EQ(slurp(at("plain")), "old");
+#if defined(__unix__)
+    EXPECT_STREQ(kxfile_failure(), "Not a directory");
+#endif
     // An existing directory is not replaced by a file.
     fs::create_directory(at("d"));
     put(at("d/inner"), "kept");
     EXPECT_FALSE(kxfile_save("new", at("d").c_str()));
     EXPECT_EQ(slurp(at("d/inner")), "kept");
+    EXPECT_STREQ(kxfile_failure(), "Is a directory");
     EXPECT_FALSE(temp_left());
+    EXPECT_TRUE(kxfile_save("new", at("f").c_str()));
+    EXPECT_STREQ(kxfile_failure(), "");
+}
+
+// A save that was killed leaves its new file; the next save of the same
+// file takes it away, and only its own.
+TEST_F(FileTest, ASaveRemovesWhatKilledSavesOfTheSameFileLeft)
+{
+    for (const char *leaf : {"f.kxtmp0042", "f.kxtmp7", "g.kxtmp0001", "f.kxtmpx", "f.kxtmp"})
+        put(at(leaf), "left");
+    ASSERT_TRUE(kxfile_save("new", at("f").c_str()));
+    EXPECT_EQ(slurp(at("f")), "new");
+    EXPECT_FALSE(fs::exists(at("f.kxtmp0042")));
+    EXPECT_FALSE(fs::exists(at("f.kxtmp7")));
+    for (const char *leaf : {"g.kxtmp0001", "f.kxtmpx", "f.kxtmp"})
+        EXPECT_TRUE(fs::exists(at(leaf))) << leaf;
 }
 
 #if defined(__unix__)
@@ -192,6 +217,56 @@ TEST_F(FileTest, WriteFailingHalfWayKeepsOldFile)
     EXPECT_FALSE(wrote);
     EXPECT_EQ(slurp(at("f")), old);
     EXPECT_FALSE(temp_left());
+    EXPECT_STREQ(kxfile_failure(), "File too large");
+}
+
+// Watched from outside with strace, a program's save: the new file is
+// synced before the rename puts it in place, the directory after it.
+TEST_F(FileTest, ASavedFileReachesTheDiskBeforeItTakesTheOldOnesPlace)
+{
+    if (std::system("strace -V >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "strace is not installed";
+    const std::string trace = at("trace"), target = at("f");
+    // LeakSanitizer cannot run under a tracer.
+    std::string cmd = "ASAN_OPTIONS=detect_leaks=0 KX_HOST=headless strace -f -qq -o '" + trace +
+                      "' -e trace=openat,fsync,fdatasync,rename,renameat,renameat2 '" +
+                      KX_TEST_BINARY_DIR "/kxprog_savefile' '" + target + "' neu >/dev/null 2>&1";
+    int rc = std::system(cmd.c_str());
+    if (rc != 0 && !fs::exists(target))
+        GTEST_SKIP() << "strace cannot trace here (" << slurp(trace) << ")";
+    ASSERT_EQ(slurp(target), "neu");
+    std::vector<std::string> calls;
+    std::istringstream in(slurp(trace));
+    for (std::string line; std::getline(in, line);)
+        calls.push_back(line.substr(std::min(line.find_first_not_of(' ', line.find(' ')),
+                                             line.size())));  // without the pid
+    auto find = [&](std::size_t from, const std::function<bool(const std::string &)> &what) {
+        while (from < calls.size() && !what(calls[from]))
+            from++;
+        return from;
+    };
+    auto fd_of = [](const std::string &call) { return call.substr(call.rfind("= ") + 2); };
+    auto starts = [](const std::string &call, const std::string &head) {
+        return call.rfind(head, 0) == 0;
+    };
+    std::size_t made = find(0, [&](const std::string &c) {
+        return starts(c, "openat(") && c.find(target + ".kxtmp") != std::string::npos;
+    });
+    ASSERT_LT(made, calls.size()) << slurp(trace);
+    std::string fd = fd_of(calls[made]);
+    std::size_t synced = find(made, [&](const std::string &c) { return starts(c, "fsync(" + fd + ")"); });
+    std::size_t renamed = find(made, [&](const std::string &c) { return starts(c, "rename"); });
+    EXPECT_LT(synced, renamed) << slurp(trace);
+    ASSERT_LT(renamed, calls.size()) << slurp(trace);
+    std::size_t dir = find(renamed, [&](const std::string &c) {
+        return starts(c, "openat(") && c.find("\"" + dir_.string() + "\"") != std::string::npos &&
+               c.find("O_DIRECTORY") != std::string::npos;
+    });
+    ASSERT_LT(dir, calls.size()) << slurp(trace);
+    std::string dfd = fd_of(calls[dir]);
+    EXPECT_LT(find(dir, [&](const std::string &c) { return starts(c, "fsync(" + dfd + ")"); }),
+              calls.size())
+        << slurp(trace);
 }
 #endif
 

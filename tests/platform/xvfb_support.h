@@ -57,6 +57,16 @@ inline void kxtest_end(pid_t pid)
     }
 }
 
+// Runs a shell command against the test's display; its exit code.
+inline int kxtest_sh(const std::string &cmd)
+{
+    int r = std::system(cmd.c_str());
+    return WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+}
+
+// The letters beyond ASCII the tests type, as keysyms the keyboard gets.
+#define KXTEST_LETTERS "adiaeresis odiaeresis udiaeresis ssharp Adiaeresis Odiaeresis Udiaeresis"
+
 // Xvfb picks a free display itself (-displayfd), so tests running side by
 // side never meet.  Starting also sets DISPLAY for this test process and
 // the commands it runs.
@@ -65,6 +75,11 @@ struct kxxvfb {
     std::string display;
 
     bool start(const char *screen = "1024x768x24")
+    {
+        return launch(screen) &&
+               kxtest_sh(KX_TEST_BINARY_DIR "/kxprog_keymap " KXTEST_LETTERS) == 0;
+    }
+    bool launch(const char *screen)
     {
         int fds[2];
         if (pipe(fds) != 0)
@@ -75,8 +90,11 @@ struct kxxvfb {
             int null = ::open("/dev/null", O_WRONLY);
             dup2(null, 1);
             dup2(null, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen,
-                   static_cast<char *>(nullptr));
+            // Without -noreset the server starts afresh whenever its last
+            // client leaves: a client that connects meanwhile is turned
+            // away, and the keyboard's letters are gone.
+            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0",
+                   screen, static_cast<char *>(nullptr));
             _exit(127);
         }
         ::close(fds[1]);
@@ -115,13 +133,6 @@ struct kxxvfb {
         ASSERT_TRUE((x).start()) << "Xvfb did not start";                                  \
     } while (0)
 
-// Runs a shell command against the test's display; its exit code.
-inline int kxtest_sh(const std::string &cmd)
-{
-    int r = std::system(cmd.c_str());
-    return WIFEXITED(r) ? WEXITSTATUS(r) : -1;
-}
-
 inline std::string kxtest_sh_out(const std::string &cmd)
 {
     std::string out;
@@ -150,6 +161,10 @@ struct kxtest_proc {
             return false;
         pid = fork();
         if (pid == 0) {
+            // The program gets the signals a desktop sends, whatever this
+            // process was started with.
+            for (int sig : {SIGTERM, SIGHUP, SIGINT})
+                signal(sig, SIG_DFL);
             dup2(fds[1], 1);
             dup2(fds[1], 2);
             ::close(fds[0]);
@@ -260,4 +275,43 @@ inline bool kxtest_xwd(unsigned long window, kxtest_shot *shot)
             shot->pixels[static_cast<std::size_t>(y) * w + x] = v & 0xFFFFFF;
         }
     return true;
+}
+
+// The first window whose name matches, waiting up to ms; 0 when none.
+inline unsigned long kxtest_find_window(const std::string &pattern, int ms = 20000)
+{
+    std::int64_t end = kxtest_now_ms() + ms;
+    do {
+        std::string out = kxtest_sh_out("xdotool search --name '" + pattern + "' 2>/dev/null");
+        if (!out.empty())
+            return std::stoul(out);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (kxtest_now_ms() < end);
+    return 0;
+}
+
+// Screenshots of the window until one satisfies pred (kept in shot), at
+// most ms: what a test looks at is waited for, not slept for.
+inline bool kxtest_wait_shot(unsigned long window, const std::function<bool(const kxtest_shot &)> &pred,
+                             kxtest_shot *shot, int ms = 20000)
+{
+    std::int64_t end = kxtest_now_ms() + ms;
+    do {
+        if (kxtest_xwd(window, shot) && pred(*shot))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (kxtest_now_ms() < end);
+    return false;
+}
+
+// Until its first paint a toolkit window shows only its black background.
+inline bool kxtest_wait_painted(unsigned long window, int ms = 20000)
+{
+    kxtest_shot shot;
+    return kxtest_wait_shot(
+        window,
+        [](const kxtest_shot &s) {
+            return std::any_of(s.pixels.begin(), s.pixels.end(), [](std::uint32_t p) { return p != 0; });
+        },
+        &shot, ms);
 }

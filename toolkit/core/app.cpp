@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/event.h"
+#include "core/file.h"
 #include "graphics/colours.h"
 #include "graphics/font.h"
 #include "platform/platform.h"
@@ -137,8 +138,17 @@ bool kxapp_init()
     close_list = {};
     kxfont_loadbuiltins();
     remember_program_dir();
+    kxfile_setsync({kxsys_syncfile, kxsys_syncdir});
     if (!kxplatform_init())
         return false;
+    int w = 0, h = 0;
+    const std::uint32_t *argb = nullptr;
+    if (!kxplatform_icon(&w, &h, &argb)) {  // the program may have set its own
+        kxpxmap icon;
+        kxapp_defaulticon(&icon);
+        kxapp_seticon(&icon);
+        kxpxmap_free(&icon);
+    }
     kxgui_color(0);  // the colour table is filled once, from the host
     kxevent_setinfohook(kxmsgbox_info);
     kxmenu_install();

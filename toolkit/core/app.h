@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "graphics/pixmap.h"
+
 constexpr int KX_MAX_ARGS = 500;
 constexpr int KX_MAX_CLOSE_FUNCS = 100;
 constexpr int KX_MAX_CLEANUP_FUNCS = 100;
@@ -38,6 +40,17 @@ const char *kxapp_programdir();
 
 // Toolkit initialisation without running a main function (tests, tools).
 bool kxapp_init();
+
+// The program's name and icon for the desktop, for the windows made after
+// the call.  The class (X11's WM_CLASS) is "Kx9d" unless set; the icon is
+// the toolkit's own (kxapp_defaulticon) unless the program gives one, at
+// most KX_APP_ICON_MAX pixels square, a palette picture's entry 255 being
+// transparent.
+constexpr int KX_APP_ICON_MAX = 256;
+void kxapp_setclass(const char *name);
+bool kxapp_seticon(const kxpxmap *icon);
+// Draws the toolkit's icon into p (truecolor, 32 x 32).
+void kxapp_defaulticon(kxpxmap *p);
 
 // Functions run by the exit sequence, in registration order.
 void kxapp_atclose(kxexitfn fn);

@@ -191,6 +191,12 @@ void kxsys_pump()
             return;
         if (queue.count)
             return;
+        // The display went away and its windows were told to close: nothing
+        // will ever come again, so the program ends rather than waits.
+        if (kxhost_lost()) {
+            kxapp_quit();
+            return;
+        }
         // Input or a due timer ends the wait; children are polled each tick.
         kxhost_wait(kxprocess_running() ? KX_TICK_MS : IDLE_WAIT_MS);
         if (queue.count || !running)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,7 @@ namespace {
 constexpr std::size_t COPY_CHUNK = 16384;
 // Temporary names end in four digits, so this many tries cover them all.
 constexpr int TMP_NAME_TRIES = 10000;
+constexpr const char *TMP_SUFFIX = ".kxtmp";
 
 struct KindRow {
     std::string_view ext;
@@ -97,10 +99,43 @@ unsigned next_tmp_number()
     return counter.fetch_add(1) % TMP_NAME_TRIES;
 }
 
+kxfilesync sync_hooks;
+std::string last_failure;
+
+void failed(int err) { last_failure = std::generic_category().message(err ? err : EIO); }
+
+bool all_digits(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+fs::path directory_of(const std::string &target)
+{
+    fs::path dir = fs::path(target).parent_path();
+    return dir.empty() ? fs::path(".") : dir;
+}
+
+// A save that was killed leaves its new file behind, and on a full disk that
+// file may be what keeps the next save from fitting.
+void remove_leftovers(const std::string &target)
+{
+    const std::string prefix = fs::path(target).filename().string() + TMP_SUFFIX;
+    std::error_code ec;
+    for (fs::directory_iterator it(directory_of(target), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0 &&
+            all_digits(std::string_view(name).substr(prefix.size())) &&
+            fs::is_regular_file(it->symlink_status(ec)))
+            fs::remove(it->path(), ec);
+    }
+}
+
 // Saving goes through a new file next to the target that is renamed over it
-// only once every byte is written, flushed and closed.  Writing the target in
-// place would destroy the old contents first, and a full disk or an I/O error
-// half-way would then leave neither the old file nor the new one.
+// only once every byte is written, flushed to the device and closed.
+// Writing the target in place would destroy the old contents first, and a
+// full disk or an I/O error half-way would then leave neither the old file
+// nor the new one.  Every failure keeps its reason for kxfile_failure.
 class Replacement {
   public:
     explicit Replacement(const char *name);
@@ -113,6 +148,7 @@ class Replacement {
     bool commit();
 
   private:
+    void open_new(const fs::file_status &st);
     void abandon();
 
     std::string target_;
@@ -123,6 +159,7 @@ class Replacement {
 
 Replacement::Replacement(const char *name) : target_(name)
 {
+    errno = 0;
     std::error_code ec;
     // Saving through a link must update the linked file, as writing in place
     // would, not replace the link.  A dangling link is replaced.
@@ -132,36 +169,54 @@ Replacement::Replacement(const char *name) : target_(name)
             target_ = real.string();
     }
     fs::file_status st = fs::status(target_, ec);
-    if (fs::is_directory(st))
+    if (fs::is_directory(st)) {
+        failed(EISDIR);
         return;
+    }
     if (fs::exists(st) && !fs::is_regular_file(st)) {
         // Devices and pipes hold no old contents, and a rename would put a
         // plain file in place of the device.
         direct_ = true;
         f_ = std::fopen(target_.c_str(), "w+b");
+        if (!f_)
+            failed(errno);
         return;
     }
     if (fs::exists(st)) {
         // A file that cannot be opened for writing (read-only) stays refused,
         // though the rename alone would get past it.
         std::FILE *probe = std::fopen(target_.c_str(), "r+b");
-        if (!probe)
+        if (!probe) {
+            failed(errno);
             return;
+        }
         std::fclose(probe);
     }
+    remove_leftovers(target_);
+    open_new(st);
+}
+
+void Replacement::open_new(const fs::file_status &st)
+{
+    std::error_code ec;
     for (int i = 0; i < TMP_NAME_TRIES; ++i) {
         char num[8];
         std::snprintf(num, sizeof num, "%04u", next_tmp_number());
-        tmp_ = target_ + ".kxtmp" + num;
+        tmp_ = target_ + TMP_SUFFIX + num;
         f_ = std::fopen(tmp_.c_str(), "w+bx");
         if (f_)
             break;
+        int err = errno;
         // Only a name already taken is worth another try; a missing or
         // unusable directory fails the same way for every name.
-        if (!fs::exists(fs::symlink_status(tmp_, ec)))
+        if (!fs::exists(fs::symlink_status(tmp_, ec))) {
+            failed(err);
             return;
+        }
     }
-    if (f_ && fs::exists(st))
+    if (!f_)
+        failed(EEXIST);
+    else if (fs::exists(st))
         fs::permissions(tmp_, st.permissions(), ec); // best effort
 }
 
@@ -170,26 +225,43 @@ bool Replacement::commit()
     if (!f_)
         return false;
     bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
-    ok = std::fclose(f_) == 0 && ok;
+    if (ok && !direct_ && sync_hooks.file)
+        ok = sync_hooks.file(f_);
+    if (!ok)
+        failed(errno);
+    if (std::fclose(f_) != 0 && ok) {
+        failed(errno);
+        ok = false;
+    }
     f_ = nullptr;
-    if (direct_)
+    if (direct_ || !ok) {
+        if (!direct_)
+            std::remove(tmp_.c_str());
+        if (ok)
+            last_failure.clear();
         return ok;
+    }
     // std::filesystem's rename replaces an existing target on every host;
     // std::rename does not on Windows.
-    if (ok) {
-        std::error_code ec;
-        fs::rename(tmp_, target_, ec);
-        ok = !ec;
-    }
-    if (!ok)
+    std::error_code ec;
+    fs::rename(tmp_, target_, ec);
+    if (ec) {
+        last_failure = ec.message();
         std::remove(tmp_.c_str());
-    return ok;
+        return false;
+    }
+    // Some file systems cannot sync a directory; the file is in place anyway.
+    if (sync_hooks.dir)
+        sync_hooks.dir(directory_of(target_).string().c_str());
+    last_failure.clear();
+    return true;
 }
 
 void Replacement::abandon()
 {
     if (!f_)
         return;
+    failed(errno);  // what made the writer give up, typically a full disk
     std::fclose(f_);
     f_ = nullptr;
     if (!direct_)
@@ -411,3 +483,7 @@ int kxpath_kind(const char *path)
             return row.kind;
     return KX_KIND_UNKNOWN;
 }
+
+const char *kxfile_failure() { return last_failure.c_str(); }
+
+void kxfile_setsync(const kxfilesync &sync) { sync_hooks = sync; }

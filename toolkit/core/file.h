@@ -51,7 +51,24 @@ bool kxfile_copy(const char *source, const char *destination);
 bool kxfile_writestream(const char *name, const std::function<bool(std::FILE *)> &fill);
 
 // The saving helpers above never leave a half-written file: the old file stays
-// as it was unless the new bytes were written completely.
+// as it was unless the new bytes were written completely.  A new file left
+// behind by a save that was killed ("<name>.kxtmpNNNN") is removed by the
+// next save of the same file.
+
+// Why the latest save through these helpers failed, as the system words it
+// ("No space left on device"); "" after one that succeeded.
+const char *kxfile_failure();
+
+// How a saved file reaches the disk, for the host to fill in at start (these
+// helpers use the standard library only): file forces a stream's bytes onto
+// the device before the new file takes the old one's place, dir makes that
+// rename in the directory last.  Without them saves are whole but may be lost
+// to a power cut.
+struct kxfilesync {
+    bool (*file)(std::FILE *f) = nullptr;
+    bool (*dir)(const char *dir) = nullptr;
+};
+void kxfile_setsync(const kxfilesync &sync);
 
 // The same for a file written over many calls: a new file next to name, open
 // for reading, writing and seeking, that takes name's place at

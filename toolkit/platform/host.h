@@ -122,6 +122,9 @@ struct kxhost {
     // itself, so each host dispatches rather than returning messages.
     virtual bool dispatch() = 0;
     virtual void wait(int ms) = 0;
+    // True once the connection to the display is gone; the front then makes
+    // no more calls but close.
+    virtual bool lost() const = 0;
     virtual void clip_put(const std::string &text) = 0;
     virtual bool clip_get(std::string *text) = 0;
 };
@@ -132,6 +135,12 @@ kxhost *kxhost_win32();
 #else
 kxhost *kxhost_x11();
 #endif
+
+// The host's requests to end the program: caught from the first start of
+// the platform on (POSIX signals, Win32 console events), each one seen once
+// by kxsys_endrequested.
+void kxsys_catchend();
+bool kxsys_endrequested();
 
 // The window procedure: turns one host message into toolkit events for the
 // window it belongs to.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/target.h"
 #include "platform/host.h"
@@ -25,6 +26,17 @@ std::array<WindowSlot, KX_MAX_HOST_WINDOWS> windows;
 int depth = 0;  // asked once
 std::string clip_text;
 bool clip_held = false;
+bool lost_told = false;  // the closes for a lost display were delivered
+bool ending = false;     // the host asked the program to end
+std::string window_class = "Kx9d";
+std::vector<std::uint32_t> icon;
+int icon_width = 0, icon_height = 0;
+
+// The host, while its display is there: no call may reach a lost one.
+kxhost *live()
+{
+    return host && !host->lost() ? host : nullptr;
+}
 
 // The host of the system this was built for, unless KX_HOST names one.
 // Without a display (X11) there is no default: a program that fell back to
@@ -60,7 +72,7 @@ kxhost *choose_host()
 
 kxscreeninfo screen()
 {
-    return host ? host->screen() : kxscreeninfo{};
+    return live() ? host->screen() : kxscreeninfo{};
 }
 
 void table_add(kxllgui_window *w)
@@ -80,10 +92,23 @@ void table_remove(const kxllgui_window *w)
             s = WindowSlot{};
 }
 
+// Every window is told to close, as if its user had closed it; the list is
+// taken first, as a close may destroy windows or make new ones.
+void close_all()
+{
+    std::vector<std::uintptr_t> handles;
+    for (const WindowSlot &s : windows)
+        if (s.used)
+            handles.push_back(s.handle);
+    for (std::uintptr_t h : handles)
+        kxwinproc({kxmsgtype::close, h});
+}
+
 } // namespace
 
 bool kxplatform_init()
 {
+    kxsys_catchend();
     if (host)
         return true;
     kxhost *h = choose_host();
@@ -101,6 +126,7 @@ void kxplatform_exit()
     host = nullptr;
     windows = {};
     depth = 0;
+    lost_told = ending = false;
 }
 
 const char *kxplatform_hostname() { return host ? host->name() : ""; }
@@ -137,7 +163,9 @@ bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x,
     w->pixmap.format = KX_PXFMT_SERVER;
     kxpxmap_allocate(&w->pixmap);
     w->x = x, w->y = y, w->width = width, w->height = height;
-    w->handle = host->create_window(w, x, y, width, height, style);
+    // A window made once the display is lost has no host window; its
+    // record works as any other.
+    w->handle = live() ? host->create_window(w, x, y, width, height, style) : 0;
     if (w->handle)
         table_add(w);
     w->created = 1;
@@ -150,14 +178,14 @@ void kxplatwin_destroy(kxllgui_window *w)
         return;
     kxpxmap_free(&w->pixmap);
     table_remove(w);
-    if (host && w->handle)
+    if (live() && w->handle)
         host->destroy_window(w);
     *w = kxllgui_window{};
 }
 
 void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int sy, bool force)
 {
-    if (!host || !w->created || !w->handle || w->hidden || (kxbuild_active() && !force))
+    if (!live() || !w->created || !w->handle || w->hidden || (kxbuild_active() && !force))
         return;
     const kxpxmap &p = w->pixmap;
     if (xs == 0)
@@ -183,7 +211,7 @@ void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int
 int kxplatwin_screen_x(const kxllgui_window *w)
 {
     int x = 0, y = 0;
-    if (host && w->handle)
+    if (live() && w->handle)
         host->client_origin(w, &x, &y);
     return x;
 }
@@ -191,32 +219,32 @@ int kxplatwin_screen_x(const kxllgui_window *w)
 int kxplatwin_screen_y(const kxllgui_window *w)
 {
     int x = 0, y = 0;
-    if (host && w->handle)
+    if (live() && w->handle)
         host->client_origin(w, &x, &y);
     return y;
 }
 
 void kxplatwin_grab(kxllgui_window *w)
 {
-    if (host && w->handle)
+    if (live() && w->handle)
         host->grab(w);
 }
 
 void kxplatwin_ungrab(kxllgui_window *w)
 {
-    if (host && w->handle)
+    if (live() && w->handle)
         host->ungrab(w);
 }
 
 void kxplatwin_tray_restore(kxllgui_window *w)
 {
-    if (host && w->handle)
+    if (live() && w->handle)
         host->restore(w);
 }
 
 void kxsys_cursor(const char *name)
 {
-    if (!host || !name)
+    if (!live() || !name)
         return;
     std::string_view n = name;
     if (n == "hand")
@@ -248,7 +276,7 @@ int kxsys_metric(const char *name)
 int kxsys_colordepth()
 {
     if (!depth)
-        depth = host ? host->screen().depth : 24;
+        depth = live() ? host->screen().depth : 24;
     return depth;
 }
 
@@ -308,14 +336,66 @@ int kxfont_loadfromsystem(const char *face, int points, int xs, int ys, int bold
     return 0;
 }
 
-bool kxhost_dispatch() { return host && host->dispatch(); }
+bool kxhost_dispatch()
+{
+    if (!host)
+        return false;
+    // What the user did before the request still counts: waiting input is
+    // handled first, then every window closes.
+    ending = ending || kxsys_endrequested();
+    if (ending && !host->lost()) {
+        if (host->dispatch())
+            return true;
+        ending = false;
+        close_all();
+        return true;
+    }
+    if (host->lost()) {
+        if (lost_told)
+            return false;
+        lost_told = true;
+        close_all();
+        return true;
+    }
+    return host->dispatch();
+}
+
+bool kxhost_lost() { return host && host->lost() && lost_told; }
 
 void kxhost_wait(int ms)
 {
-    if (host)
+    if (live())
         host->wait(ms);
+    else if (host)
+        kxsys_waitwake(ms);  // a lost display: only a wake-up ends the wait
     else
         kxsys_sleep(static_cast<long>(ms) * 1000);
+}
+
+void kxplatform_setclass(const char *name)
+{
+    if (name && *name)
+        window_class = name;
+}
+
+const char *kxplatform_class() { return window_class.c_str(); }
+
+void kxplatform_seticon(int width, int height, const std::uint32_t *argb)
+{
+    if (width <= 0 || height <= 0 || !argb) {
+        icon.clear();
+        icon_width = icon_height = 0;
+        return;
+    }
+    icon.assign(argb, argb + static_cast<std::size_t>(width) * height);
+    icon_width = width, icon_height = height;
+}
+
+bool kxplatform_icon(int *width, int *height, const std::uint32_t **argb)
+{
+    *width = icon_width, *height = icon_height;
+    *argb = icon.data();
+    return !icon.empty();
 }
 
 void kxclip_puttext(const char *text)
@@ -333,12 +413,12 @@ void kxclip_puttext(const char *text)
             s += *p;
         }
     }
-    if (host)
+    if (live())
         host->clip_put(s);
 }
 
 const char *kxclip_gettext()
 {
-    clip_held = host && host->clip_get(&clip_text);
+    clip_held = live() && host->clip_get(&clip_text);
     return clip_held ? clip_text.c_str() : nullptr;
 }

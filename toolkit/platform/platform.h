@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "core/widget.h"
 #include "graphics/pixmap.h"
@@ -92,10 +93,24 @@ void kxsys_module_path(char *buf, std::size_t size);
 const char *kxsys_cmdline();
 
 // Takes one waiting host message, translates it and hands it to its window;
-// false when none was waiting.
+// false when none was waiting.  The host's requests to end the program
+// (SIGTERM, SIGHUP and SIGINT on POSIX; Ctrl+C, Ctrl+Break and the closing
+// console on Win32) and the loss of the display come as the close of every
+// window, so that the program ends the way it ends when the user closes its
+// windows.  Once the display is lost and its closes are delivered, nothing
+// more comes and kxhost_lost is true.
 bool kxhost_dispatch();
+bool kxhost_lost();
 // Sleeps up to ms milliseconds; returns early when host input arrives.
 void kxhost_wait(int ms);
+
+// The program's name for the desktop: the class of its windows (X11's
+// WM_CLASS; "Kx9d" unless set) and its icon, as rows of 0xAARRGGBB words
+// (the toolkit's own unless set).  Both apply to windows made afterwards.
+void kxplatform_setclass(const char *name);
+const char *kxplatform_class();
+void kxplatform_seticon(int width, int height, const std::uint32_t *argb);
+bool kxplatform_icon(int *width, int *height, const std::uint32_t **argb);
 
 // ------------------------------------------------------------------ time
 
@@ -208,6 +223,14 @@ bool kxprocess_write(int slot, const char *text);
 void kxprocess_poll();
 // Count of slots in use.
 int kxprocess_running();
+
+// ------------------------------------------------------------------ files
+
+// Forces the bytes of an open stream onto the device; false when the device
+// reports a failure (errno tells it).
+bool kxsys_syncfile(std::FILE *f);
+// Makes the latest changes of a directory's entries (a rename) last.
+bool kxsys_syncdir(const char *dir);
 
 // ----------------------------------------------------------- temporary files
 

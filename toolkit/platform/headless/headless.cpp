@@ -189,6 +189,7 @@ struct Headless final : kxhost {
         kxsys_waitwake(ms);
     }
 
+    bool lost() const override { return false; }  // nothing to lose
     void clip_put(const std::string &text) override { clipboard.put(text); }
     bool clip_get(std::string *text) override { return clipboard.get(text); }
 };

@@ -1,11 +1,12 @@
-// Time, the base-tick thread, temporary files and the program's path on
-// POSIX systems.
+// Time, the base-tick thread, files on the disk, temporary files and the
+// program's path on POSIX systems.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -111,8 +112,7 @@ bool kxsys_timer_start(int period_ms, void (*callback)())
     kxsys_timer_stop();
     if (period_ms <= 0 || !callback)
         return false;
-    if (wake_pipe[0] < 0 && pipe2(wake_pipe, O_NONBLOCK | O_CLOEXEC) != 0)
-        wake_pipe[0] = wake_pipe[1] = -1;  // hosts then wait in short steps
+    kxposix_wakefd_open();  // without it hosts wait in short steps
     ticker = new TickThread;
     ticker->thread = std::thread(tick_loop, ticker, period_ms, callback);
     return true;
@@ -132,12 +132,15 @@ void kxsys_timer_stop()
     ticker = nullptr;
 }
 
+// Safe in a signal handler: one write, and errno as it was.
 void kxsys_wake()
 {
+    int saved = errno;
     char b = 0;
     if (wake_pipe[1] >= 0 && write(wake_pipe[1], &b, 1) < 0) {
         // Full: the waiting side has a wake-up to read already.
     }
+    errno = saved;
 }
 
 void kxsys_waitwake(int ms)
@@ -149,6 +152,13 @@ void kxsys_waitwake(int ms)
         kxposix_drain_wakefd();
 }
 
+bool kxposix_wakefd_open()
+{
+    if (wake_pipe[0] < 0 && pipe2(wake_pipe, O_NONBLOCK | O_CLOEXEC) != 0)
+        wake_pipe[0] = wake_pipe[1] = -1;
+    return wake_pipe[0] >= 0;
+}
+
 int kxposix_wakefd() { return wake_pipe[0]; }
 
 void kxposix_drain_wakefd()
@@ -156,6 +166,18 @@ void kxposix_drain_wakefd()
     char buf[64];
     while (wake_pipe[0] >= 0 && read(wake_pipe[0], buf, sizeof buf) > 0) {
     }
+}
+
+bool kxsys_syncfile(std::FILE *f) { return f && fsync(fileno(f)) == 0; }
+
+bool kxsys_syncdir(const char *dir)
+{
+    int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 const char *kxsys_tempdir()

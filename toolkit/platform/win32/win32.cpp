@@ -7,6 +7,8 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -21,6 +23,51 @@ int rgb_of(COLORREF c)
 }
 
 LRESULT CALLBACK win32_wndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// The icon the platform holds (the toolkit's or the program's) as a host
+// icon, made again when it changes; none when the program brings its own
+// among its resources ("ICON1", the window class's icon).
+HICON win32_icon()
+{
+    static std::vector<std::uint32_t> made_from;
+    static HICON made = nullptr;
+    int w = 0, h = 0;
+    const std::uint32_t *argb = nullptr;
+    if (LoadIconA(GetModuleHandleA(nullptr), "ICON1") || !kxplatform_icon(&w, &h, &argb))
+        return nullptr;
+    std::vector<std::uint32_t> now(argb, argb + static_cast<std::size_t>(w) * h);
+    now.push_back(static_cast<std::uint32_t>(w));
+    if (made && now == made_from)
+        return made;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;  // top-down, as the rows come
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HDC dc = GetDC(nullptr);
+    HBITMAP colour = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, dc);
+    if (!colour)
+        return nullptr;
+    // 0xAARRGGBB words are the DIB's B, G, R, A bytes.
+    std::memcpy(bits, argb, static_cast<std::size_t>(w) * h * 4);
+    std::vector<std::uint8_t> zeros(static_cast<std::size_t>((w + 15) / 16 * 2) * h);
+    HBITMAP mask = CreateBitmap(w, h, 1, 1, zeros.data());  // the alpha decides
+    ICONINFO ii{TRUE, 0, 0, mask, colour};
+    HICON icon = CreateIconIndirect(&ii);
+    DeleteObject(mask);
+    DeleteObject(colour);
+    if (!icon)
+        return nullptr;
+    if (made)
+        DestroyIcon(made);
+    made = icon;
+    made_from = std::move(now);
+    return made;
+}
 
 struct Win32 final : kxhost {
     HWND main_window = nullptr;  // the latest window that is neither popup nor modal
@@ -102,6 +149,10 @@ struct Win32 final : kxhost {
                                  GetModuleHandleA(nullptr), nullptr);
         if (!h)
             return 0;
+        if (HICON icon = win32_icon()) {
+            SendMessageA(h, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+            SendMessageA(h, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        }
         ShowWindow(h, SW_SHOWNORMAL);
         if (style.popup)
             SetCapture(h);
@@ -186,6 +237,9 @@ struct Win32 final : kxhost {
         MsgWaitForMultipleObjects(1, &wake, FALSE, ms > 0 ? static_cast<DWORD>(ms) : 0,
                                   QS_ALLINPUT);
     }
+
+    // The desktop of a Win32 program goes only with the session.
+    bool lost() const override { return false; }
 
     void clip_put(const std::string &text) override { win32_clip_put(text); }
     bool clip_get(std::string *text) override { return win32_clip_get(text); }

@@ -1,9 +1,10 @@
-// Time, the base tick, temporary files, the program's path and its command
-// line on Win32.  The base tick is the multimedia timer, whose callback runs
-// on a host thread; where the timer device cannot tick fast enough a
-// window-less timer of the message pump stands in.
+// Time, the base tick, files on the disk, temporary files, the program's
+// path and its command line on Win32.  The base tick is the multimedia
+// timer, whose callback runs on a host thread; where the timer device cannot
+// tick fast enough a window-less timer of the message pump stands in.
 // windows.h first: the other host headers build on it.
 #include "platform/win32/win32host.h"
+#include <io.h>
 #include <mmsystem.h>
 
 #include <atomic>
@@ -160,6 +161,18 @@ void kxsys_timer_stop()
         pump_timer = 0;
     }
 }
+
+bool kxsys_syncfile(std::FILE *f)
+{
+    if (!f)
+        return false;
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h);
+}
+
+// NTFS keeps a rename in its journal; there is no handle of a directory to
+// flush.
+bool kxsys_syncdir(const char *) { return true; }
 
 const char *kxsys_tempdir()
 {

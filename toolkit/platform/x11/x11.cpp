@@ -5,11 +5,15 @@
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/posix/wakefd.h"
 #include "platform/x11/x11host.h"
@@ -61,13 +65,18 @@ kxhostkey x11_hostkey(KeySym sym)
     return kxhostkey::other;
 }
 
-// The connection is gone: no X call may follow, so say so and end here.
+// The connection is gone.  Returning from both handlers leaves the display
+// marked dead instead of ending the process; the host then makes no more X
+// calls and the pump tells every window to close, so that the program ends
+// through its own close path and keeps what it saves there.
 int x11_ioerror(Display *)
 {
     std::printf("x11: connection to the display lost\n");
     std::fflush(stdout);
-    std::_Exit(1);
+    return 0;
 }
+
+void x11_ioexit(Display *, void *host) { static_cast<X11 *>(host)->dead = true; }
 
 int x11_error(Display *, XErrorEvent *e)
 {
@@ -134,6 +143,8 @@ bool X11::open()
         return false;
     }
     XSetIOErrorHandler(x11_ioerror);
+    XSetIOErrorExitHandler(dpy, x11_ioexit, this);
+    dead = false;
     XSetErrorHandler(x11_error);
     // Held keys repeat as presses only, as on other hosts.
     XkbSetDetectableAutoRepeat(dpy, True, nullptr);
@@ -151,6 +162,9 @@ bool X11::open()
     net_state_hidden = atom("_NET_WM_STATE_HIDDEN");
     net_frame_extents = atom("_NET_FRAME_EXTENTS");
     motif_hints = atom("_MOTIF_WM_HINTS");
+    net_wm_pid = atom("_NET_WM_PID");
+    net_wm_icon = atom("_NET_WM_ICON");
+    net_wm_ping = atom("_NET_WM_PING");
     clipboard_atom = atom("CLIPBOARD");
     targets = atom("TARGETS");
     text_atom = atom("TEXT");
@@ -168,16 +182,22 @@ void X11::close()
         return;
     for (X11Window &w : windows) {
         shm_release(w);
-        XDestroyWindow(dpy, w.xid);
+        if (!dead)
+            XDestroyWindow(dpy, w.xid);
     }
     windows.clear();
-    if (clip_window)
+    if (clip_window && !dead)
         XDestroyWindow(dpy, clip_window);
     clip_window = 0;
     main_window = 0;
     queued.clear();
-    XFreeCursor(dpy, arrow);
-    XFreeCursor(dpy, hand);
+    transfers.clear();
+    if (!dead) {
+        XFreeCursor(dpy, arrow);
+        XFreeCursor(dpy, hand);
+    }
+    // A dead display is still closed: that frees its memory without a word
+    // to the server.
     XCloseDisplay(dpy);
     dpy = nullptr;
 }
@@ -229,6 +249,52 @@ void X11::set_title(Window xid, const char *title)
                     reinterpret_cast<const unsigned char *>(u.data()), static_cast<int>(u.size()));
 }
 
+namespace {
+
+// The instance part of WM_CLASS: RESOURCE_NAME where set, else the name of
+// the program's file.
+std::string x11_instance()
+{
+    if (const char *r = std::getenv("RESOURCE_NAME"); r && *r)
+        return r;
+    char path[4096];
+    kxsys_module_path(path, sizeof path);
+    const char *slash = std::strrchr(path, '/');
+    std::string name = slash ? slash + 1 : path;
+    return name.empty() ? "kx9d" : name;
+}
+
+} // namespace
+
+// What lets a desktop tell whose window this is: the class, the process and
+// its machine (for xdotool search --pid, a task bar's grouping, a window
+// manager's kill of a hung client) and the icon.
+void X11::set_identity(Window xid)
+{
+    std::string instance = x11_instance();
+    std::string cls = kxplatform_class();
+    XClassHint hint{instance.data(), cls.data()};
+    XSetClassHint(dpy, xid, &hint);
+    long pid = static_cast<long>(getpid());
+    XChangeProperty(dpy, xid, net_wm_pid, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char *>(&pid), 1);
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0 && host[0])
+        XChangeProperty(dpy, xid, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<unsigned char *>(host),
+                        static_cast<int>(std::strlen(host)));
+    int width = 0, height = 0;
+    const std::uint32_t *argb = nullptr;
+    if (kxplatform_icon(&width, &height, &argb)) {
+        // Format 32 means C longs on the client side, whatever their size.
+        std::vector<long> data{width, height};
+        data.insert(data.end(), argb, argb + static_cast<std::size_t>(width) * height);
+        XChangeProperty(dpy, xid, net_wm_icon, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char *>(data.data()),
+                        static_cast<int>(data.size()));
+    }
+}
+
 // Window-manager hints for the toolkit's styles.  Everything here is only
 // advice: with no window manager the window is simply where it was made.
 void X11::set_style(Window xid, const kxwinstyle &st, bool titled, int x, int y, int width,
@@ -244,9 +310,10 @@ void X11::set_style(Window xid, const kxwinstyle &st, bool titled, int x, int y,
     }
     XSetWMNormalHints(dpy, xid, hints);
     XFree(hints);
-    XSetWMProtocols(dpy, xid, &wm_delete, 1);
-    XClassHint cls{const_cast<char *>("kx9d"), const_cast<char *>("kx9d")};
-    XSetClassHint(dpy, xid, &cls);
+    // A window manager pings to tell a hung program from a busy one.
+    Atom protocols[] = {wm_delete, net_wm_ping};
+    XSetWMProtocols(dpy, xid, protocols, 2);
+    set_identity(xid);
 
     bool resizable = !st.noresize && !st.popup && !st.fullscreen;
     long mwm[5] = {x11_mwm_functions | x11_mwm_decorations, x11_func_move, 0, 0, 0};
@@ -411,6 +478,8 @@ bool X11::translate(XEvent &e, kxhostmsg *m)
             w->iconic = false;
         return false;
     case PropertyNotify:
+        if (clip_step(e.xproperty))
+            return false;
         return property_change(e.xproperty, m);
     case FocusIn:
     case FocusOut:
@@ -420,8 +489,13 @@ bool X11::translate(XEvent &e, kxhostmsg *m)
         m->type = e.type == FocusIn ? kxmsgtype::focus_in : kxmsgtype::focus_out;
         return true;
     case ClientMessage:
-        if (e.xclient.message_type == wm_protocols && e.xclient.format == 32 &&
-            static_cast<Atom>(e.xclient.data.l[0]) == wm_delete) {
+        if (e.xclient.message_type != wm_protocols || e.xclient.format != 32)
+            return false;
+        if (static_cast<Atom>(e.xclient.data.l[0]) == net_wm_ping) {
+            answer_ping(e.xclient);
+            return false;
+        }
+        if (static_cast<Atom>(e.xclient.data.l[0]) == wm_delete) {
             m->type = kxmsgtype::close;
             return true;
         }
@@ -453,6 +527,18 @@ bool X11::translate(XEvent &e, kxhostmsg *m)
     default:
         return false;
     }
+}
+
+// The answer is the ping itself, sent back to the root window.  It is
+// given while the pump runs, so a program that hangs does not answer.
+void X11::answer_ping(const XClientMessageEvent &ping)
+{
+    XClientMessageEvent pong = ping;
+    Window root = RootWindow(dpy, scr);
+    pong.window = root;
+    XSendEvent(dpy, root, False, SubstructureNotifyMask | SubstructureRedirectMask,
+               reinterpret_cast<XEvent *>(&pong));
+    XFlush(dpy);
 }
 
 bool X11::button_press(const XButtonEvent &b, kxhostmsg *m)

@@ -24,8 +24,27 @@ constexpr int x11_wheel_delta = 120;
 // Used where no window manager tells the size of its frames.
 constexpr int x11_border = 4;
 constexpr int x11_caption = 20;
-// How long kxclip_gettext waits for the selection owner.
+// How long kxclip_gettext waits for the selection owner (for each piece of a
+// text that comes in pieces).
 constexpr int x11_clip_wait_ms = 1000;
+// Texts longer than this go out in pieces of this size (INCR), as other
+// clients send them: a client reading a property in one request need not
+// take more.
+constexpr std::size_t x11_incr_piece = 256 * 1024;
+// A client that stops taking pieces for this long has gone away.
+constexpr int x11_incr_timeout_ms = 5000;
+// The longest text taken from the clipboard.
+constexpr std::size_t x11_clip_max = 64 * 1024 * 1024;
+
+// A text on its way to another client in pieces: each time the requestor
+// deletes the property the next piece goes out, an empty one ends it.
+struct X11Transfer {
+    Window requestor = 0;
+    Atom property = 0, type = 0;
+    std::string data;
+    std::size_t sent = 0;
+    std::int64_t last = 0;  // kxsys_ticks of the latest step
+};
 
 struct X11Window {
     Window xid = 0;
@@ -47,7 +66,10 @@ struct X11 final : kxhost {
     Atom wm_delete = 0, wm_protocols = 0, wm_state = 0, net_workarea = 0, net_wm_name = 0,
          utf8 = 0, net_wm_state = 0, net_state_above = 0, net_state_fullscreen = 0,
          net_state_hidden = 0, net_frame_extents = 0, motif_hints = 0, clipboard_atom = 0,
-         targets = 0, text_atom = 0, clip_property = 0, incr = 0;
+         targets = 0, text_atom = 0, clip_property = 0, incr = 0, net_wm_pid = 0,
+         net_wm_icon = 0, net_wm_ping = 0;
+    // Set once the connection is gone (see x11_ioerror): no X call may follow.
+    bool dead = false;
     std::vector<X11Window> windows;
     Window main_window = 0;  // the latest window that is neither popup nor modal
     Cursor arrow = 0, hand = 0;
@@ -63,6 +85,7 @@ struct X11 final : kxhost {
     // of our own that no toolkit window's end can take away.
     kxclipstore clipboard;
     Window clip_window = 0;
+    std::vector<X11Transfer> transfers;
     bool use_shm = false;
 
     const char *name() const override { return "x11"; }
@@ -81,11 +104,14 @@ struct X11 final : kxhost {
     bool dispatch() override;
     bool next_message(kxhostmsg *m);
     void wait(int ms) override;
+    bool lost() const override { return dead; }
     void clip_put(const std::string &text) override;
     bool clip_get(std::string *text) override;
 
     X11Window *find(Window xid);
     void set_title(Window xid, const char *title);
+    void set_identity(Window xid);
+    void answer_ping(const XClientMessageEvent &ping);
     void set_style(Window xid, const kxwinstyle &style, bool titled, int x, int y, int width,
                    int height);
     bool translate(XEvent &e, kxhostmsg *m);
@@ -100,8 +126,13 @@ struct X11 final : kxhost {
                   int sy);
     // Selection helpers.
     void clip_request(const XSelectionRequestEvent &r);
+    void clip_send(Window requestor, Atom property, Atom type, std::string data);
+    bool clip_step(const XPropertyEvent &p);
     void clip_window_make();
+    bool clip_wait(XEvent *e, Bool (*pred)(Display *, XEvent *, XPointer), XPointer arg);
+    bool clip_read(Atom *type, std::string *bytes);
     int clip_fetch(Atom type, std::string *text);
+    int clip_fetch_pieces(std::string *bytes, Atom *type);
 };
 
 // Set by the error handler: X errors are expected (a requestor that went
@@ -111,3 +142,6 @@ extern int x11_last_error;
 
 std::string x11_latin1_to_utf8(const std::string &in);
 std::string x11_utf8_to_latin1(const std::string &in);
+// Line ends: X11 clients use LF, the toolkit keeps CR LF.
+std::string x11_crlf_to_lf(const std::string &in);
+std::string x11_lf_to_crlf(const std::string &in);
