@@ -16,6 +16,7 @@
 #include "core/timer.h"
 #include "core/window.h"
 #include "dialog.h"
+#include "icon.h"
 #include "io/port.h"
 #include "io/terminal.h"
 #include "markup/guiscript.h"
@@ -30,6 +31,7 @@ namespace {
 constexpr int ROWS = 14;
 constexpr const char *CONFIG = "quenlorix.cfg";
 constexpr const char *TABLE = "quenlorix.dbf";
+constexpr int QUENLORIX_WINDOW_ICON = 48;
 
 kxWindow mainwin;
 kxGUIScript content;
@@ -86,6 +88,16 @@ bool save_at_close(kxTable *tab, bool *told)
     return false;
 }
 
+// The windows carry the icon the desktop's menu shows.
+void set_icon()
+{
+    kxpxmap icon;
+    if (!quenlorix_drawicon(&icon, QUENLORIX_WINDOW_ICON))
+        return;
+    kxapp_seticon(&icon);
+    kxpxmap_free(&icon);
+}
+
 void cleanup()
 {
     kxgui_destroy(&content);
@@ -99,6 +111,7 @@ int quenlorix_main()
     kxapp_atclose(cleanup);
     kxlanguage_set(KX_LANG_GERMAN);  // the toolkit's own texts, such as a port's problems
     kxapp_setclass("Quenlorix");
+    set_icon();
     kxwindow_init(&mainwin);
     kxwindow_create(&mainwin, "Quenlorix,x=50%,y=50%,xs=700,ys=570,bgcolor=white,noquit");
     kxgui_init(&content);

@@ -399,6 +399,8 @@ TEST(QuenlorixX11, TheDesktopFindsItsWindowsByPidAndClass)
     EXPECT_NE(props.find("WM_CLASS(STRING) = \"quenlorix\", \"Quenlorix\"\n"), std::string::npos)
         << props;
     EXPECT_NE(props.find("_NET_WM_ICON(CARDINAL) = "), std::string::npos) << props;
+    // Quenlorix's own icon, not the toolkit's 32 x 32 default.
+    EXPECT_NE(props.find("Icon (48 x 48)"), std::string::npos) << props;
     kill(t.app.pid, SIGTERM);
     EXPECT_TRUE(t.app.finish(15000));
 }
