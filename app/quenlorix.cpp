@@ -8,7 +8,7 @@
 
 #include "core/app.h"
 #include "core/event.h"
-#include "core/file.h"
+#include "base/file.h"
 #include "core/msgbox.h"
 #include "core/timer.h"
 #include "core/window.h"

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "../serialpeer.h"
+#include "base/file.h"
 #include "core/app.h"
 #include "core/event.h"
-#include "core/file.h"
 #include "markup/dbf.h"
 #include "quenlorix.h"
 #include "support.h"

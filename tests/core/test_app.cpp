@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "base/file.h"
 #include "core/app.h"
 #include "core/event.h"
-#include "core/file.h"
 #include "support.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "core/cfgstr.h"
 #include "core/target.h"
 #include "graphics/colours.h"
 #include "graphics/font.h"
 #include "support.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

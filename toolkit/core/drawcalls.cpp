@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/cfgstr.h"
 #include "core/target.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

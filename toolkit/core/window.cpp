@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "core/app.h"
+#include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

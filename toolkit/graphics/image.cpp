@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/file.h"
+#include "base/file.h"
+#include "core/cfgstr.h"
 #include "graphics/image_codec.h"
 #include "print/print.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

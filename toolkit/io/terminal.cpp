@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "core/timer.h"
@@ -13,7 +14,6 @@
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

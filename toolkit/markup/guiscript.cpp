@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "core/cfgstr.h"
 #include "core/target.h"
 #include "core/view.h"
 #include "graphics/colours.h"
@@ -17,7 +18,6 @@
 #include "markup/guiwidgets.h"
 #include "markup/table.h"
 #include "widgets/button.h"
-#include "widgets/cfgstr.h"
 
 namespace kxguil {
 

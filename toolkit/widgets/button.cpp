@@ -2,12 +2,12 @@
 
 #include <cstdarg>
 
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The per-widget key tables of attribute strings.
 #include <cstring>
 
-#include "widgets/cfgmatch.h"
-#include "widgets/cfgstr.h"
+#include "base/cfgmatch.h"
+#include "core/cfgstr.h"
 
 using kxcfg::FlagRow;
 using kxcfg::IntRow;

@@ -2,11 +2,11 @@
 
 #include <cstdarg>
 
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/cfgstr.h"
 #include "core/target.h"
 #include "core/view.h"
 #include "core/window.h"
@@ -12,7 +13,6 @@
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

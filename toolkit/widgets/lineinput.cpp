@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/cfgstr.h"
 #include "core/timer.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

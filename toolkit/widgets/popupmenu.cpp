@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "core/view.h"
@@ -18,7 +19,6 @@
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 
