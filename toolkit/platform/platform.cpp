@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/target.h"
 #include "platform/host.h"
 
 namespace {
@@ -23,6 +22,7 @@ struct WindowSlot {
 kxhost *host = nullptr;
 std::array<WindowSlot, KX_MAX_HOST_WINDOWS> windows;
 int depth = 0;  // asked once
+bool held = false;  // kxplatwin_hold
 std::string clip_text;
 bool clip_held = false;
 
@@ -130,7 +130,10 @@ bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x,
     w->pixmap.width = width;
     w->pixmap.height = height;
     w->pixmap.format = KX_PXFMT_SERVER;
-    kxpxmap_allocate(&w->pixmap);
+    w->pixmap.data = kxserver_create(width, height);
+    w->pixmap.palette = kxpxmap_defaultpalette();
+    if (!w->pixmap.data)
+        std::printf("kxplatwin_create: no pixmap for %d x %d\n", width, height);
     w->x = x, w->y = y, w->width = width, w->height = height;
     w->handle = host->create_window(w, x, y, width, height, style);
     if (w->handle)
@@ -143,7 +146,7 @@ void kxplatwin_destroy(kxllgui_window *w)
 {
     if (!w->created)
         return;
-    kxpxmap_free(&w->pixmap);
+    kxserver_free(&w->pixmap);
     table_remove(w);
     if (host && w->handle)
         host->destroy_window(w);
@@ -152,7 +155,7 @@ void kxplatwin_destroy(kxllgui_window *w)
 
 void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int sy, bool force)
 {
-    if (!host || !w->created || !w->handle || w->hidden || (kxbuild_active() && !force))
+    if (!host || !w->created || !w->handle || w->hidden || (held && !force))
         return;
     const kxpxmap &p = w->pixmap;
     if (xs == 0)
@@ -174,6 +177,8 @@ void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int
         return;
     host->show(w, x, y, xs, ys, sx, sy);
 }
+
+void kxplatwin_hold(bool on) { held = on; }
 
 int kxplatwin_screen_x(const kxllgui_window *w)
 {

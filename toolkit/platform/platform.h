@@ -12,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/widget.h"
-#include "graphics/pixmap.h"
+#include "base/protocol.h"
+#include "platform/pxrecord.h"
 
 // ---------------------------------------------------------------- host choice
 
@@ -60,9 +60,12 @@ bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x,
                       int height, const char *title, const kxwinstyle &style);
 void kxplatwin_destroy(kxllgui_window *w);
 // Copies a rectangle of the window pixmap to the screen; xs 0 (ys 0) means
-// the whole width (height).  Nothing while hidden, nor while the toolkit is
-// building a page unless forced.
+// the whole width (height).  Nothing while hidden, nor while held unless
+// forced.
 void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int sy, bool force);
+// Holds back (or lets through again) the copies of every window: the toolkit
+// holds them while it builds a page.
+void kxplatwin_hold(bool held);
 int kxplatwin_screen_x(const kxllgui_window *w);
 int kxplatwin_screen_y(const kxllgui_window *w);
 void kxplatwin_grab(kxllgui_window *w);
@@ -177,6 +180,9 @@ struct kxserverbitmap;
 
 kxserverbitmap *kxserver_create(int width, int height);
 void kxserver_free(kxpxmap *p);
+// A new bitmap of width x height for a server pixmap (the old pixels are
+// dropped); false, with the pixmap as it was, when none could be made.
+bool kxserver_resize(kxpxmap *p, int width, int height);
 bool kxserver_fromtruecolor(kxpxmap *p);
 bool kxserver_frompalette8(kxpxmap *p);
 bool kxserver_totruecolor(kxpxmap *p);

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/event.h"
 #include "platform/platform.h"
 
 namespace {
@@ -31,7 +30,7 @@ struct ChildSlot {
 
 ChildSlot children[KX_MAX_CHILDREN];
 bool children_running = false;
-bool hooked = false;
+bool sigpipe_ignored = false;
 char piece[KX_CHILD_PIECE + 1];
 
 void close_fd(int *fd)
@@ -145,11 +144,10 @@ int kxprocess_run(kxhandler handler, void *owner, const char *cmdline, bool hidd
         slot++;
     if (slot == KX_MAX_CHILDREN)
         return -1;
-    if (!hooked) {
+    if (!sigpipe_ignored) {
         // A child that stops reading must not end the program with SIGPIPE.
         signal(SIGPIPE, SIG_IGN);
-        kxevent_setchildhook(kxprocess_poll);
-        hooked = true;
+        sigpipe_ignored = true;
     }
     int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {

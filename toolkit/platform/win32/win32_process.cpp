@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "core/event.h"
 #include "platform/platform.h"
 #include "platform/win32/win32host.h"
 
@@ -29,7 +28,6 @@ struct ChildSlot {
 
 ChildSlot children[KX_MAX_CHILDREN];
 bool children_running = false;
-bool hooked = false;
 char piece[KX_CHILD_PIECE + 1];
 
 void close_handle(HANDLE *h)
@@ -133,10 +131,6 @@ int kxprocess_run(kxhandler handler, void *owner, const char *cmdline, bool hidd
         slot++;
     if (slot == KX_MAX_CHILDREN)
         return -1;
-    if (!hooked) {
-        kxevent_setchildhook(kxprocess_poll);
-        hooked = true;
-    }
     ChildSlot &c = children[slot];
     c.in_use = true;
     c.handler = handler;
