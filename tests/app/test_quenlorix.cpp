@@ -16,8 +16,8 @@
 
 #include "../serialpeer.h"
 #include "base/file.h"
-#include "core/app.h"
 #include "core/event.h"
+#include "kx9d.h"
 #include "markup/dbf.h"
 #include "quenlorix.h"
 #include "support.h"

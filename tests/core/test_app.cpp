@@ -7,6 +7,7 @@
 #include "base/file.h"
 #include "core/app.h"
 #include "core/event.h"
+#include "kx9d.h"
 #include "support.h"
 
 namespace {

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "core/app.h"
 #include "core/event.h"
 #include "core/msgbox.h"
 #include "core/target.h"
@@ -12,6 +11,7 @@
 #include "graphics/colours.h"
 #include "graphics/image.h"
 #include "graphics/text.h"
+#include "kx9d.h"
 #include "support.h"
 
 namespace {

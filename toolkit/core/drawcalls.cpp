@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/cfgstr.h"
+#include "base/cfgtext.h"
 #include "core/target.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/cfgkeys.h"
 #include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/cfgtext.h"
 #include "core/app.h"
+#include "core/cfgkeys.h"
 #include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"

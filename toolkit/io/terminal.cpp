@@ -13,6 +13,7 @@
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
+#include "io/cfgkeys.h"
 #include "platform/platform.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/cfgstr.h"
+#include "base/cfgtext.h"
 #include "core/target.h"
 #include "graphics/image.h"
 #include "graphics/pixmap.h"

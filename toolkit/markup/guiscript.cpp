@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "base/cfgtext.h"
 #include "core/cfgstr.h"
 #include "core/target.h"
 #include "core/view.h"

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "core/cfgkeys.h"
 #include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/cfgtext.h"
 #include "core/cfgstr.h"
 #include "core/target.h"
 #include "core/view.h"
@@ -13,6 +14,7 @@
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
+#include "widgets/cfgkeys.h"
 #include "widgets/editor_grid.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 

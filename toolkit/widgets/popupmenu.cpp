@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/cfgtext.h"
 #include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"
@@ -19,6 +20,7 @@
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 
