@@ -4,7 +4,7 @@
 #include "graphics/image.h"
 #include "platform/platform.h"
 #include "print/print.h"
-#include "core/msgbox.h"
+#include "widgets/msgbox.h"
 #include "widgets/popupmenu.h"
 
 void kxapp_connect()

@@ -4,13 +4,13 @@
 #include <random>
 #include <string>
 
+#include "core/button.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "io/terminal.h"
 #include "markup/named.h"
 #include "markup/table.h"
 #include "markup_support.h"
-#include "widgets/button.h"
 #include "widgets/combobox.h"
 #include "widgets/editor.h"
 #include "widgets/updown.h"

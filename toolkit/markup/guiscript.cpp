@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include "base/cfgtext.h"
+#include "core/button.h"
 #include "core/cfgstr.h"
 #include "core/target.h"
 #include "core/view.h"
@@ -18,7 +19,6 @@
 #include "markup/guilayout.h"
 #include "markup/guiwidgets.h"
 #include "markup/table.h"
-#include "widgets/button.h"
 
 namespace kxguil {
 

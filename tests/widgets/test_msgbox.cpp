@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/event.h"
-#include "core/msgbox.h"
 #include "core/target.h"
 #include "core/window.h"
 #include "graphics/colours.h"
@@ -13,6 +12,7 @@
 #include "graphics/text.h"
 #include "kx9d.h"
 #include "support.h"
+#include "widgets/msgbox.h"
 
 namespace {
 

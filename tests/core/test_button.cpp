@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "core/button.h"
 #include "core/event.h"
 #include "core/window.h"
 #include "graphics/colours.h"
@@ -11,7 +12,6 @@
 #include "graphics/text.h"
 #include "kx9d.h"
 #include "support.h"
-#include "widgets/button.h"
 
 namespace {
 

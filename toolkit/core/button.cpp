@@ -1,4 +1,4 @@
-#include "widgets/button.h"
+#include "core/button.h"
 
 #include <cstdarg>
 
