@@ -9,7 +9,7 @@
 #include "core/app.h"
 #include "core/event.h"
 #include "base/file.h"
-#include "core/msgbox.h"
+#include "widgets/msgbox.h"
 #include "core/timer.h"
 #include "core/window.h"
 #include "io/port.h"
