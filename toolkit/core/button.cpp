@@ -283,7 +283,7 @@ kxarg kxButton::handler(void *obj, int code, kxarg a0, kxarg a1, kxarg, kxarg, k
             kxsys_cursor("hand");
         return 0;
     case KX_EV_KEYDOWN:
-        if ((a0 == 10 || a0 == 13 || a0 == 32) && !b->pressed) {
+        if ((a0 == KX_KEY_RETURN || a0 == KX_KEY_CR || a0 == KX_KEY_SPACE) && !b->pressed) {
             b->pressed = true;
             b->draw();
             if (b->keeppressed)
