@@ -115,18 +115,6 @@ void release_store(kxpxmap *p)
     p->data = nullptr;
 }
 
-// Cuts the span pos .. pos + len to 0 .. limit; false when nothing is left.
-bool clip_span(long long &pos, long long &len, int limit)
-{
-    if (pos < 0) {
-        len += pos;
-        pos = 0;
-    }
-    if (pos + len > limit)
-        len = limit - pos;
-    return len > 0;
-}
-
 // Fills a rectangle that is already clipped to a memory pixmap.
 void fill_memory(kxpxmap *p, long long x, long long y, long long w, long long h, int colour)
 {
@@ -518,7 +506,7 @@ void kxpxmap_fillrect(kxpxmap *p, int x, int y, int width, int height, int colou
     if (!p || !has_store(p))
         return;
     long long lx = x, ly = y, lw = width, lh = height;
-    if (!clip_span(lx, lw, p->width) || !clip_span(ly, lh, p->height))
+    if (!kxpxmap_cliprange(lx, lw, p->width) || !kxpxmap_cliprange(ly, lh, p->height))
         return;
     if (is_memory_format(p->format))
         fill_memory(p, lx, ly, lw, lh, colour);
@@ -544,9 +532,9 @@ bool kxpxmap_duplicate(kxpxmap *dst, const kxpxmap *src, int x, int y, int width
     long long rw = width == -1 ? src->width - rx : width;
     long long rh = height == -1 ? src->height - ry : height;
     // Whatever else was asked, only pixels of the source are read.
-    if (!clip_span(rx, rw, src->width))
+    if (!kxpxmap_cliprange(rx, rw, src->width))
         rw = 0;
-    if (!clip_span(ry, rh, src->height))
+    if (!kxpxmap_cliprange(ry, rh, src->height))
         rh = 0;
 
     kxpxmap copy;

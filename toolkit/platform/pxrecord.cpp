@@ -31,6 +31,17 @@ constexpr std::array<int, KX_PALETTE_SIZE> DEFAULT_PALETTE = make_default_palett
 
 } // namespace
 
+bool kxpxmap_cliprange(long long &pos, long long &len, int limit)
+{
+    if (pos < 0) {
+        len += pos;
+        pos = 0;
+    }
+    if (pos + len > limit)
+        len = limit - pos;
+    return len > 0;
+}
+
 bool kxpxmap_clipspan(long long &d, long long &s, long long &len, int dlimit, int slimit)
 {
     if (s < 0) {

@@ -33,6 +33,8 @@ struct kxpxmap {
     int pen_x = 0, pen_y = 0;
 };
 
+// Cuts the span pos .. pos + len to 0 .. limit; false when nothing is left.
+bool kxpxmap_cliprange(long long &pos, long long &len, int limit);
 // Clips one axis of a copy between two stores: negative positions shift the
 // span inwards and shrink it, then it is cut at the far edges of source and
 // destination.  False when nothing is left.
