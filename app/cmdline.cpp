@@ -4,8 +4,9 @@
 #include <string_view>
 
 #include "core/app.h"
-#include "core/file.h"
-#include "core/msgbox.h"
+#include "base/file.h"
+#include "kx9d.h"
+#include "widgets/msgbox.h"
 #include "platform/platform.h"
 #include "quenlorix.h"
 

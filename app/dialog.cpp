@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "core/event.h"
-#include "core/msgbox.h"
+#include "widgets/msgbox.h"
 #include "core/view.h"
 #include "core/window.h"
 #include "graphics/colours.h"

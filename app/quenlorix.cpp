@@ -10,9 +10,9 @@
 
 #include "core/app.h"
 #include "core/event.h"
-#include "core/file.h"
+#include "base/file.h"
 #include "core/language.h"
-#include "core/msgbox.h"
+#include "widgets/msgbox.h"
 #include "core/timer.h"
 #include "core/window.h"
 #include "dialog.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "core/app.h"
 #include "core/window.h"
+#include "kx9d.h"
 #include "platform/platform.h"
 #include "widgets/lineinput.h"
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/app.h"
 #include "core/window.h"
+#include "kx9d.h"
 #include "markup/guiscript.h"
 
 namespace {

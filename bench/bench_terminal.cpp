@@ -7,10 +7,10 @@
 #include <string>
 
 #include "../tests/serialpeer.h"
-#include "core/app.h"
 #include "core/window.h"
 #include "io/port.h"
 #include "io/terminal.h"
+#include "kx9d.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "core/event.h"
 #include "core/window.h"
 #include "graphics/image.h"
+#include "kx9d.h"
 #include "markup/guiscript.h"
 #include "markup/named.h"
 #include "platform/platform.h"

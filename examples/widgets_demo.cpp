@@ -12,6 +12,7 @@
 #include "core/language.h"
 #include "core/window.h"
 #include "graphics/image.h"
+#include "kx9d.h"
 #include "platform/platform.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"

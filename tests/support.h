@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "graphics/pixmap.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 

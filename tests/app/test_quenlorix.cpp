@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "../serialpeer.h"
-#include "core/app.h"
+#include "base/file.h"
 #include "core/event.h"
-#include "core/file.h"
-#include "core/msgbox.h"
 #include "graphics/image.h"
+#include "kx9d.h"
 #include "markup/dbf.h"
+#include "widgets/msgbox.h"
 #include "dialog.h"
 #include "quenlorix.h"
 #include "support.h"

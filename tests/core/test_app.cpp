@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "base/file.h"
 #include "core/app.h"
 #include "core/event.h"
-#include "core/file.h"
+#include "kx9d.h"
 #include "support.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include "core/app.h"
 #include "core/event.h"
 #include "core/widget.h"
+#include "kx9d.h"
 #include "support.h"
 
 namespace {

@@ -2,7 +2,6 @@
 // hit-testing, focus, scrolling, the drawing commands and deferred refresh.
 #include <gtest/gtest.h>
 
-#include "core/app.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "core/timer.h"
@@ -11,6 +10,7 @@
 #include "graphics/colours.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
+#include "kx9d.h"
 #include "support.h"
 #include "view_support.h"
 

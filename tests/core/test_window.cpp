@@ -7,6 +7,7 @@
 #include "core/target.h"
 #include "core/window.h"
 #include "graphics/colours.h"
+#include "kx9d.h"
 #include "support.h"
 #include "view_support.h"
 

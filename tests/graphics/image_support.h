@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/image.h"
+#include "kx9d.h"
 #include "support.h"
 
 namespace fs = std::filesystem;
@@ -22,6 +23,7 @@ class ImageDir : public ::testing::Test {
     void SetUp() override
     {
         kxtest_headless();
+        kxapp_connect();  // the page output of ".ps" and ".pdf", as at a program's start
         std::random_device rd;
         dir_ = fs::temp_directory_path() /
                ("kximage_" +

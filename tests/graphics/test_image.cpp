@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 #include "image_support.h"
 
 namespace {

@@ -9,13 +9,13 @@
 #include <sstream>
 #include <string>
 
-#include "core/app.h"
 #include "core/event.h"
 #include "core/timer.h"
 #include "core/window.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "io/terminal.h"
+#include "kx9d.h"
 #include "support.h"
 
 #ifdef __linux__

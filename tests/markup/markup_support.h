@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app.h"
 #include "core/event.h"
 #include "core/window.h"
+#include "kx9d.h"
 #include "markup/guiscript.h"
 #include "support.h"
 

@@ -5,6 +5,8 @@
 #include <random>
 #include <string>
 
+#include "core/button.h"
+#include "core/cfgstr.h"
 #include "core/target.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
@@ -12,8 +14,6 @@
 #include "markup/named.h"
 #include "markup/table.h"
 #include "markup_support.h"
-#include "widgets/button.h"
-#include "widgets/cfgstr.h"
 #include "widgets/combobox.h"
 #include "widgets/editor.h"
 #include "widgets/updown.h"

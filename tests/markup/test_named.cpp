@@ -3,11 +3,11 @@
 
 #include <string>
 
+#include "core/button.h"
 #include "io/terminal.h"
 #include "markup/named.h"
 #include "markup/table.h"
 #include "markup_support.h"
-#include "widgets/button.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"
 #include "widgets/editor.h"

@@ -7,12 +7,12 @@
 #include <random>
 #include <string>
 
-#include "core/app.h"
 #include "core/event.h"
 #include "core/window.h"
 #include "graphics/font.h"
 #include "graphics/pixmap.h"
 #include "graphics/text.h"
+#include "kx9d.h"
 #include "markup/table.h"
 #include "support.h"
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "core/app.h"
 #include "core/event.h"
 #include "core/window.h"
+#include "kx9d.h"
 #include "widgets/combobox.h"
 #include "widgets/lineinput.h"
 

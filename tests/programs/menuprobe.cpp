@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <string>
 
-#include "core/app.h"
 #include "core/event.h"
 #include "core/window.h"
 #include "graphics/font.h"
+#include "kx9d.h"
 #include "widgets/editor.h"
 #include "widgets/popupmenu.h"
 

@@ -3,8 +3,8 @@
 // outside.  Arguments: file name, text.  Prints "saved" or "failed: <why>".
 #include <cstdio>
 
-#include "core/app.h"
-#include "core/file.h"
+#include "base/file.h"
+#include "kx9d.h"
 
 int main(int argc, char **argv)
 {

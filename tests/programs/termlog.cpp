@@ -5,6 +5,7 @@
 #include "core/app.h"
 #include "core/window.h"
 #include "io/terminal.h"
+#include "kx9d.h"
 #include "platform/platform.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "graphics/pixmap.h"
 #include "platform/platform.h"
 
 constexpr int KXPROBE_XS = 160;

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app.h"
 #include "core/event.h"
 #include "core/timer.h"
 #include "core/window.h"
+#include "kx9d.h"
 #include "support.h"
 
 struct InputTest : testing::Test {

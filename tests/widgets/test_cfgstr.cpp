@@ -5,11 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "base/cfgtext.h"
+#include "core/cfgkeys.h"
+#include "core/cfgstr.h"
 #include "core/target.h"
+#include "graphics/cfgkeys.h"
 #include "graphics/colours.h"
 #include "graphics/font.h"
+#include "io/cfgkeys.h"
+#include "print/cfgkeys.h"
 #include "support.h"
-#include "widgets/cfgstr.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 

@@ -398,6 +398,23 @@ TEST(Win32Process, FiftyThousandBytesComeInPiecesAndInputReachesTheChild)
     EXPECT_NE(echo.output.find("hin und her"), std::string::npos) << echo.output;
 }
 
+// As on POSIX, a write waits a bounded time for a child that takes nothing
+// ("ping" lives about seven seconds and never reads its input).
+TEST(Win32Process, AWriteToAChildThatReadsNothingFailsInTime)
+{
+    Child c;
+    int slot = kxprocess_run(child_handler, &c, "cmd /c ping -n 8 127.0.0.1 >nul", true);
+    ASSERT_GE(slot, 0);
+    std::string lot(1 << 20, 'w');
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(kxprocess_write(slot, lot.c_str()));
+    DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, static_cast<DWORD>(KX_CHILD_WRITE_WAIT_MS - 100));
+    EXPECT_LE(took, static_cast<DWORD>(KX_CHILD_WRITE_WAIT_MS + 3000));
+    run_until_ended(c, 30000);
+    EXPECT_TRUE(c.ended);
+}
+
 TEST(Win32Process, AProgramThatIsNotThereGivesMinusOne)
 {
     Child c;

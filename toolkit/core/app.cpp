@@ -1,5 +1,4 @@
 #include "core/app.h"
-#include "core/msgbox.h"
 
 #include <algorithm>
 #include <array>
@@ -10,11 +9,10 @@
 #include <vector>
 
 #include "core/event.h"
-#include "core/file.h"
+#include "base/file.h"
 #include "graphics/colours.h"
 #include "graphics/font.h"
 #include "platform/platform.h"
-#include "widgets/popupmenu.h"
 
 namespace {
 
@@ -71,20 +69,6 @@ void remember_program_dir()
     program_dir[n] = 0;
 }
 
-int run_main(kxmainfn main)
-{
-    if (!kxapp_init()) {
-        kxapp_exit(1, false);
-        return 1;
-    }
-    if (main)
-        main();
-    if (!kxapp_loop_entered() && kxapp_windows_open() > 0 && kxapp_running())
-        kxevent_run();
-    kxapp_exit(0, false);
-    return kxapp_exitcode();
-}
-
 } // namespace
 
 // Spaces separate words.  A word that begins with a double quote runs to the
@@ -131,7 +115,15 @@ char **kxapp_argv()
 
 const char *kxapp_programdir() { return program_dir; }
 
-bool kxapp_init()
+void kxapp_setwords(int argc, char **argv)
+{
+    args.assign(1, std::string());
+    for (int i = 1; i < argc && static_cast<int>(args.size()) < KX_MAX_ARGS; i++)
+        args.emplace_back(argv[i] ? argv[i] : "");
+    rebuild_argv();
+}
+
+bool kxapp_initcore()
 {
     if (args.empty())
         kxapp_setargs("");
@@ -150,47 +142,21 @@ bool kxapp_init()
         kxpxmap_free(&icon);
     }
     kxgui_color(0);  // the colour table is filled once, from the host
-    kxevent_setinfohook(kxmsgbox_info);
-    kxmenu_install();
     return true;
 }
 
-namespace {
-
-void store_argv(int argc, char **argv)
+int kxapp_run(kxmainfn main, bool (*init)())
 {
-    args.assign(1, std::string());
-    for (int i = 1; i < argc && static_cast<int>(args.size()) < KX_MAX_ARGS; i++)
-        args.emplace_back(argv[i] ? argv[i] : "");
-    rebuild_argv();
-}
-
-} // namespace
-
-int kxapp_start(int argc, char **argv, kxmainfn main)
-{
-    store_argv(argc, argv);
-    return run_main(main);
-}
-
-int kxapp_start_cmdline(const char *cmdline, kxmainfn main)
-{
-    kxapp_setargs(cmdline);
-    return run_main(main);
-}
-
-void kxapp_sethostargs(int argc, char **argv)
-{
-    if (const char *line = kxsys_cmdline())
-        kxapp_setargs(line);
-    else
-        store_argv(argc, argv);
-}
-
-int kxapp_start_host(int argc, char **argv, kxmainfn main)
-{
-    kxapp_sethostargs(argc, argv);
-    return run_main(main);
+    if (!init()) {
+        kxapp_exit(1, false);
+        return 1;
+    }
+    if (main)
+        main();
+    if (!kxapp_loop_entered() && kxapp_windows_open() > 0 && kxapp_running())
+        kxevent_run();
+    kxapp_exit(0, false);
+    return kxapp_exitcode();
 }
 
 void kxapp_atclose(kxexitfn fn) { close_list.add(fn); }
@@ -209,6 +175,8 @@ void kxapp_exit(int code, bool terminate)
             cb();
         }
         cleanup_list.run();
+        // After the clean-up functions, which may still draw text.
+        kxfont_unloadall();
         for (auto &f : temp_files)
             std::remove(f.c_str());
         temp_files.clear();

@@ -1,6 +1,7 @@
-// Start and end of a toolkit program: command line, toolkit initialisation,
-// the application's main function, and the exit sequence with its close and
-// clean-up lists and the toolkit's temporary files.
+// Start and end of a toolkit program, the core's part: command line, the
+// core's initialisation, the run of the application's main function, and the
+// exit sequence with its close and clean-up lists and the toolkit's
+// temporary files.  A program's entry points are kx9d.h.
 #pragma once
 
 #include <cstddef>
@@ -15,31 +16,26 @@ constexpr int KX_PROGRAM_DIR_SIZE = 300;  // 299 characters and the NUL
 using kxmainfn = int (*)();
 using kxexitfn = void (*)();
 
-// The host entry point: keeps the words of argv (argument 0 stays empty),
-// initialises the toolkit, runs main, keeps pumping while a window it left
-// open is still there, and ends with the exit sequence.  The result is the
-// process's exit code.
-int kxapp_start(int argc, char **argv, kxmainfn main);
-// The same for a command line given as one string.
-int kxapp_start_cmdline(const char *cmdline, kxmainfn main);
-// A program's entry point: kxapp_start_cmdline with the host's command line
-// where the host hands programs one string (Win32), else kxapp_start.
-int kxapp_start_host(int argc, char **argv, kxmainfn main);
-// Only the first step of kxapp_start_host: the argument list as the host
-// gives it, for a program that reads its own options before it starts.
-void kxapp_sethostargs(int argc, char **argv);
+// Runs init, then main, keeps pumping while a window main left open is still
+// there, and ends with the exit sequence (also when init fails).  The result
+// is the process's exit code.
+int kxapp_run(kxmainfn main, bool (*init)());
 
 // Splits a command line into the argument list (argument 0 empty, at most
 // KX_MAX_ARGS entries).
 void kxapp_setargs(const char *cmdline);
+// Takes the words of argv instead (argument 0 stays empty).
+void kxapp_setwords(int argc, char **argv);
 int kxapp_argc();
 // The argument list, ending with a null entry.
 char **kxapp_argv();
 // The program's directory (its path up to the last slash).
 const char *kxapp_programdir();
 
-// Toolkit initialisation without running a main function (tests, tools).
-bool kxapp_init();
+// The initialisation of the floors up to this one: the close list emptied,
+// the builtin fonts, the program's directory, the platform layer and the GUI
+// colours.  False when the platform layer cannot start.
+bool kxapp_initcore();
 
 // The program's name and icon for the desktop, for the windows made after
 // the call.  The class (X11's WM_CLASS) is "Kx9d" unless set; the icon is

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/cfgtext.h"
 #include "core/target.h"
-#include "widgets/cfgstr.h"
+#include "core/view.h"
 
 namespace {
 
@@ -16,17 +17,17 @@ constexpr std::size_t KX_DRAW_FILE_MAX = 4000;
 
 kxarg kxdraw_fillrect(int x, int y, int w, int h, int colour)
 {
-    return kxdraw_command(1006, x, y, w, h, colour);
+    return kxdraw_command(KX_DRAW_FILLRECT, x, y, w, h, colour);
 }
 
 kxarg kxdraw_line(int x0, int y0, int x1, int y1, int colour)
 {
-    return kxdraw_command(1009, x0, y0, x1, y1, colour);
+    return kxdraw_command(KX_DRAW_LINE, x0, y0, x1, y1, colour);
 }
 
 kxarg kxdraw_text(int x, int y, int colour, const char *text)
 {
-    return kxdraw_command(1019, x, y, colour, kxptr(text));
+    return kxdraw_command(KX_DRAW_TEXT, x, y, colour, kxptr(text));
 }
 
 kxarg kxdraw_printf(int x, int y, int colour, const char *fmt, ...)
@@ -38,7 +39,7 @@ kxarg kxdraw_printf(int x, int y, int colour, const char *fmt, ...)
     va_start(ap, fmt);
     std::vsnprintf(text.data(), text.size(), fmt, ap);
     va_end(ap);
-    return kxdraw_command(1019, x, y, colour, kxptr(text.data()));
+    return kxdraw_command(KX_DRAW_TEXT, x, y, colour, kxptr(text.data()));
 }
 
 kxarg kxdraw_picture(const char *fmt, ...)
@@ -50,7 +51,7 @@ kxarg kxdraw_picture(const char *fmt, ...)
     va_start(ap, fmt);
     kxcfgstr_vattr(file, sizeof file, fmt, ap);
     va_end(ap);
-    return kxdraw_command(1023, 0, 0, kxptr(file));
+    return kxdraw_command(KX_DRAW_PICTURE, 0, 0, kxptr(file));
 }
 
 kxarg kxdraw_xpm(const char *const *xpm, const char *fmt, ...)
@@ -62,16 +63,16 @@ kxarg kxdraw_xpm(const char *const *xpm, const char *fmt, ...)
     va_start(ap, fmt);
     kxcfgstr_vattr(attr, sizeof attr, fmt, ap);
     va_end(ap);
-    return kxdraw_command(1024, 0, 0, kxptr(xpm), kxptr(attr));
+    return kxdraw_command(KX_DRAW_XPM, 0, 0, kxptr(xpm), kxptr(attr));
 }
 
-kxarg kxdraw_setfont(int font) { return kxdraw_command(1027, font); }
-kxarg kxdraw_textwidth(const char *text) { return kxdraw_command(1036, kxptr(text)); }
-kxarg kxdraw_fontheight() { return kxdraw_command(1037); }
-kxarg kxdraw_width() { return kxdraw_command(1043); }
-kxarg kxdraw_height() { return kxdraw_command(1044); }
+kxarg kxdraw_setfont(int font) { return kxdraw_command(KX_DRAW_SETFONT, font); }
+kxarg kxdraw_textwidth(const char *text) { return kxdraw_command(KX_DRAW_TEXTWIDTH, kxptr(text)); }
+kxarg kxdraw_fontheight() { return kxdraw_command(KX_DRAW_FONTHEIGHT); }
+kxarg kxdraw_width() { return kxdraw_command(KX_DRAW_WIDTH); }
+kxarg kxdraw_height() { return kxdraw_command(KX_DRAW_HEIGHT); }
 kxarg kxdraw_copy(int x, int y, const kxpxmap *source)
 {
-    return kxdraw_command(1045, x, y, kxptr(source));
+    return kxdraw_command(KX_DRAW_COPY, x, y, kxptr(source));
 }
-kxarg kxdraw_char(int x, int y, int colour, int ch) { return kxdraw_command(1048, x, y, colour, ch); }
+kxarg kxdraw_char(int x, int y, int colour, int ch) { return kxdraw_command(KX_DRAW_CHAR, x, y, colour, ch); }

@@ -28,7 +28,6 @@ std::uint8_t modal = 0;
 int f12_presses = 0;
 
 kxpumphook timer_hook = nullptr;
-kxpumphook child_hook = nullptr;
 kxpumphook info_hook = nullptr;
 
 void queue_init()
@@ -80,8 +79,7 @@ void pump_hooks()
 {
     if (timer_hook)
         timer_hook();
-    if (child_hook)
-        child_hook();
+    kxprocess_poll();
 }
 
 } // namespace
@@ -218,5 +216,4 @@ void kxsys_idle()
 }
 
 void kxevent_settimerhook(kxpumphook hook) { timer_hook = hook; }
-void kxevent_setchildhook(kxpumphook hook) { child_hook = hook; }
 void kxevent_setinfohook(kxpumphook hook) { info_hook = hook; }

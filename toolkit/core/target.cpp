@@ -6,6 +6,7 @@
 
 #include "core/timer.h"
 #include "graphics/colours.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -173,6 +174,16 @@ void kxrefresh_cancel(void *view)
 
 int kxrefresh_count() { return refresh_count; }
 
-void kxbuild_begin() { building = true; }
-void kxbuild_end() { building = false; }
+// The host holds back its screen copies while a page is built.
+void kxbuild_begin()
+{
+    building = true;
+    kxplatwin_hold(true);
+}
+
+void kxbuild_end()
+{
+    building = false;
+    kxplatwin_hold(false);
+}
 bool kxbuild_active() { return building; }

@@ -3,11 +3,12 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/cfgkeys.h"
+#include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

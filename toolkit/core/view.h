@@ -7,9 +7,9 @@
 #pragma once
 
 #include "core/container.h"
+#include "core/scrollbar.h"
 #include "core/widget.h"
 #include "graphics/pixmap.h"
-#include "widgets/scrollbar.h"
 
 // Scroll commands: the notices of the view's bars, also accepted as codes.
 enum : int {

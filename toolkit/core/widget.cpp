@@ -3,12 +3,6 @@
 #include "core/event.h"
 #include "graphics/colours.h"
 
-namespace {
-int next_id = KX_FIRST_EVENT_ID;
-}
-
-int kxid_new() { return next_id++; }
-
 void kxwidget_init(kxwidget *w)
 {
     *w = kxwidget{};

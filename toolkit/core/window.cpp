@@ -5,13 +5,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/cfgtext.h"
 #include "core/app.h"
+#include "core/cfgkeys.h"
+#include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 
@@ -197,6 +199,172 @@ void menu_title_hook(void *obj, int id, kxarg, kxarg, kxarg)
     kxwindow_handler(obj, id, 0, 0, 0, 0, 0, 0, 0, 0);
 }
 
+// What the attribute string says about a window besides its geometry.
+struct WindowKeys {
+    kxwindowattr wa;
+    bool xgiven = false;
+    int pxs = 0, pys = 0;  // content size, 0 = the client size
+    int screenxs = 0, screenys = 0;
+};
+
+// Stage 1: the title, the geometry against the screen and the window's own
+// keys, which are consumed; the rest stays in t for the content view.
+WindowKeys read_keys(kxWindow *w, kxcfgstr_tokens *t, const char *fmt, va_list ap)
+{
+    kxcfgstr_vattr(t->text, sizeof t->text, fmt, ap);
+    t->tok = kxcfgstr_split(t->text, t->block, sizeof t->block);
+    static char *no_tokens[] = {nullptr};
+    if (!t->tok)
+        t->tok = no_tokens;
+    copy_text(w->title, sizeof w->title, t->tok[0] ? t->tok[0] : "");
+    if (t->tok[0])
+        lower_keys(t->tok);
+
+    WindowKeys k;
+    k.screenxs = kxsys_metric("screenxs");
+    k.screenys = kxsys_metric("screenys");
+    kxcfgstr_resetgeometry(&w->geom, k.screenxs, k.screenys);
+    k.xgiven = t->tok[0] && kxcfgstr_geometry(t->tok, 1, &w->geom);
+    kxbarsattr ba;
+    int bg = w->bgcolor;
+    if (t->tok[0]) {
+        kxcfgstr_contentsize(t->tok, 1, &k.pxs, &k.pys);
+        kxcfgstr_window(t->tok, 1, t->text, &k.wa);
+        kxcfgstr_bars(t->tok, 1, &ba);
+        kxcfgstr_bgcolor(t->tok, 1, &bg);
+        // Consumed here, read from the whole text by kxcfgstr_window.
+        for (int i = 1; t->tok[i]; i++)
+            if (std::strncmp(t->tok[i], "maxxs=", 6) == 0 ||
+                std::strncmp(t->tok[i], "maxys=", 6) == 0 || std::strcmp(t->tok[i], "ownpxmap") == 0)
+                t->tok[i][0] = 0;
+    }
+    w->bgcolor = bg;
+    w->menuh = bar_height(ba.menu, "menuheight");
+    w->toolh = bar_height(ba.toolbar, "toolbarheight");
+    w->statush = bar_height(ba.statusbar, "statusbarheight");
+    w->maxxs = k.wa.maxxs;
+    w->maxys = k.wa.maxys;
+    w->quit = k.wa.quitonclose;
+    w->destroy = k.wa.destroyonclose;
+    return k;
+}
+
+// Stage 2: the client size and the host position (x = -1 for the work
+// area's top-left): full screen, maximized, then the size limits.
+void place(kxWindow *w, const WindowKeys &k, int *x, int *y)
+{
+    kxcfgstr_resolve(&w->geom);
+    kxgeometry &g = w->geom;
+    if (g.xs <= 0)
+        g.xs = 100;
+    if (g.ys <= 0)
+        g.ys = 100;
+    *x = g.x;
+    *y = g.y;
+    if (k.wa.fullscreen) {
+        *x = *y = 0;
+        g.xs = k.screenxs;
+        g.ys = k.screenys;
+    } else if (k.wa.maximized) {
+        g.xs = kxsys_metric("maxwindowxs");
+        g.ys = kxsys_metric("maxwindowys") - bars_height(w);
+    }
+    if (w->maxxs > 0 && g.xs > w->maxxs)
+        g.xs = w->maxxs;
+    if (w->maxys > 0 && g.ys > w->maxys)
+        g.ys = w->maxys;
+    if (!k.wa.fullscreen && (!k.xgiven || k.wa.maximized))
+        *x = -1;
+}
+
+// Stage 3: the host window, counted as open and entered as output target
+// (with the broadcast mark, so the first wait shows it).
+void open_host_window(kxWindow *w, const kxwindowattr &wa, int x, int y)
+{
+    const kxgeometry &g = w->geom;
+    kxwinstyle style;
+    style.sysmenu = wa.sysmenu;
+    style.maximizebox = wa.sysmenu && wa.resize;
+    style.fullscreen = wa.fullscreen;
+    style.modal = wa.modal;
+    style.noresize = !wa.resize;
+    style.popup = wa.popup;
+    const int clientys = g.ys + bars_height(w);
+    if (!kxplatwin_create(&w->plat, kxwindow_handler, w, x, y, g.xs, clientys, w->title, style))
+        std::printf("kxwindow_create: no host window for \"%s\"\n", w->title);
+    w->clientxs = g.xs;
+    w->contentxs = g.xs;
+    w->contentys = g.ys;
+
+    kxapp_window_opened();
+    w->created = 1;
+    kxtarget_register(&w->plat.pixmap, kxwindow_handler, w, w->bgcolor, true);
+}
+
+// Stage 4: tool bar and menu line, each drawn; the window is the output
+// target again after each.
+void open_bar(kxWindow *w, kxView *v, int y, int height, void (*draw_lines)(kxView *))
+{
+    create_bar(w, v, y, height, w->geom.xs);
+    draw_lines(v);
+    kxview_refresh(v);
+    kxtarget_register(&w->plat.pixmap, kxwindow_handler, w, w->bgcolor, true);
+}
+
+void open_bars(kxWindow *w)
+{
+    if (w->toolh)
+        open_bar(w, &w->toolbar, w->menuh, w->toolh, draw_toolbar_lines);
+    if (w->menuh)
+        open_bar(w, &w->menuline, 0, w->menuh, draw_menuline_lines);
+}
+
+// Stage 5: content view 0 from the keys the window left, made the output
+// and drawing target.  Without bars or "ownpxmap" and with the client's
+// size it draws straight into the window pixmap.
+void open_content(kxWindow *w, kxcfgstr_tokens *t, const WindowKeys &k)
+{
+    const kxgeometry &g = w->geom;
+    const int pxs = k.pxs > 0 ? k.pxs : g.xs;
+    const int pys = k.pys > 0 ? k.pys : g.ys;
+    kxView &v = w->views[0];
+    w->current = 0;
+    kxview_init(&v);
+    v.shared = !k.wa.ownpxmap && pxs == g.xs && pys == g.ys && bars_height(w) == 0;
+    char rest[KX_CFG_TEXT];
+    if (t->tok[0])
+        kxcfgstr_rest(t->tok, 1, rest, sizeof rest);
+    else
+        rest[0] = 0;
+    kxview_create(&v, "server,x=0,y=%d,xs=%d,ys=%d,pxs=%d,pys=%d,bgcolor=%06x%s",
+                  w->toolh + w->menuh, g.xs, g.ys, pxs, pys, w->bgcolor & 0xFFFFFF, rest);
+    kxtarget_register(v.content, kxview_handler, &v, v.bgcolor, false);
+    kxdraw_settarget(kxview_handler, &v);
+}
+
+// Stage 6: the status strip.
+void open_status(kxWindow *w)
+{
+    if (!w->statush)
+        return;
+    kxstatusbar_create(&w->status, &w->plat.pixmap, "*", w->plat.pixmap.height - w->statush,
+                       w->statush, kxgui_color(KX_GUI_GREY), w->font, kxgui_color(KX_GUI_TEXT));
+    kxstatusbar_draw(&w->status);
+}
+
+// Stage 7: the content view's mouse ids become the window's, so that the
+// application sees the view's mouse events under the window's ids.
+void take_mouse_ids(kxWindow *w)
+{
+    const kxView &v = w->views[0];
+    static constexpr int mouse_ids[] = {KX_ID_LDOWN,  KX_ID_LUP,     KX_ID_MDOWN,
+                                        KX_ID_MUP,    KX_ID_RDOWN,   KX_ID_RUP,
+                                        KX_ID_LDOUBLE, KX_ID_RDOUBLE, KX_ID_MOTION,
+                                        KX_ID_WHEEL_UP, KX_ID_WHEEL_DOWN};
+    for (int k : mouse_ids)
+        w->ids[k] = v.ids[k];
+}
+
 } // namespace
 
 bool kxwindow_leftheld() { return left_held; }
@@ -245,127 +413,15 @@ void kxwindow_create(kxWindow *w, const char *fmt, ...)
     kxcfgstr_tokens t;
     va_list ap;
     va_start(ap, fmt);
-    kxcfgstr_vattr(t.text, sizeof t.text, fmt, ap);
+    WindowKeys k = read_keys(w, &t, fmt, ap);
     va_end(ap);
-    t.tok = kxcfgstr_split(t.text, t.block, sizeof t.block);
-    static char *no_tokens[] = {nullptr};
-    if (!t.tok)
-        t.tok = no_tokens;
-    copy_text(w->title, sizeof w->title, t.tok[0] ? t.tok[0] : "");
-    if (t.tok[0])
-        lower_keys(t.tok);
-
-    // Geometry against the screen, then the window's own keys.
-    const int screenxs = kxsys_metric("screenxs"), screenys = kxsys_metric("screenys");
-    kxcfgstr_resetgeometry(&w->geom, screenxs, screenys);
-    bool xgiven = t.tok[0] && kxcfgstr_geometry(t.tok, 1, &w->geom);
-    int pxs = 0, pys = 0;
-    kxwindowattr wa;
-    kxbarsattr ba;
-    int bg = w->bgcolor;
-    if (t.tok[0]) {
-        kxcfgstr_contentsize(t.tok, 1, &pxs, &pys);
-        kxcfgstr_window(t.tok, 1, t.text, &wa);
-        kxcfgstr_bars(t.tok, 1, &ba);
-        kxcfgstr_bgcolor(t.tok, 1, &bg);
-        // Consumed here, read from the whole text by kxcfgstr_window.
-        for (int i = 1; t.tok[i]; i++)
-            if (std::strncmp(t.tok[i], "maxxs=", 6) == 0 ||
-                std::strncmp(t.tok[i], "maxys=", 6) == 0 || std::strcmp(t.tok[i], "ownpxmap") == 0)
-                t.tok[i][0] = 0;
-    }
-    kxcfgstr_resolve(&w->geom);
-    kxgeometry &g = w->geom;
-    if (g.xs <= 0)
-        g.xs = 100;
-    if (g.ys <= 0)
-        g.ys = 100;
-    w->bgcolor = bg;
-    w->menuh = bar_height(ba.menu, "menuheight");
-    w->toolh = bar_height(ba.toolbar, "toolbarheight");
-    w->statush = bar_height(ba.statusbar, "statusbarheight");
-    w->maxxs = wa.maxxs;
-    w->maxys = wa.maxys;
-    w->quit = wa.quitonclose;
-    w->destroy = wa.destroyonclose;
-
-    int x = g.x, y = g.y;
-    if (wa.fullscreen) {
-        x = y = 0;
-        g.xs = screenxs;
-        g.ys = screenys;
-    } else if (wa.maximized) {
-        g.xs = kxsys_metric("maxwindowxs");
-        g.ys = kxsys_metric("maxwindowys") - bars_height(w);
-    }
-    if (w->maxxs > 0 && g.xs > w->maxxs)
-        g.xs = w->maxxs;
-    if (w->maxys > 0 && g.ys > w->maxys)
-        g.ys = w->maxys;
-    if (!wa.fullscreen && (!xgiven || wa.maximized))
-        x = -1;
-
-    kxwinstyle style;
-    style.sysmenu = wa.sysmenu;
-    style.maximizebox = wa.sysmenu && wa.resize;
-    style.fullscreen = wa.fullscreen;
-    style.modal = wa.modal;
-    style.noresize = !wa.resize;
-    style.popup = wa.popup;
-    const int clientys = g.ys + bars_height(w);
-    if (!kxplatwin_create(&w->plat, kxwindow_handler, w, x, y, g.xs, clientys, w->title, style))
-        std::printf("kxwindow_create: no host window for \"%s\"\n", w->title);
-    w->clientxs = g.xs;
-    w->contentxs = g.xs;
-    w->contentys = g.ys;
-
-    kxapp_window_opened();
-    w->created = 1;
-    kxtarget_register(&w->plat.pixmap, kxwindow_handler, w, w->bgcolor, true);
-
-    if (w->toolh) {
-        create_bar(w, &w->toolbar, w->menuh, w->toolh, g.xs);
-        draw_toolbar_lines(&w->toolbar);
-        kxview_refresh(&w->toolbar);
-        kxtarget_register(&w->plat.pixmap, kxwindow_handler, w, w->bgcolor, true);
-    }
-    if (w->menuh) {
-        create_bar(w, &w->menuline, 0, w->menuh, g.xs);
-        draw_menuline_lines(&w->menuline);
-        kxview_refresh(&w->menuline);
-        kxtarget_register(&w->plat.pixmap, kxwindow_handler, w, w->bgcolor, true);
-    }
-
-    if (pxs <= 0)
-        pxs = g.xs;
-    if (pys <= 0)
-        pys = g.ys;
-    kxView &v = w->views[0];
-    w->current = 0;
-    kxview_init(&v);
-    v.shared = !wa.ownpxmap && pxs == g.xs && pys == g.ys && bars_height(w) == 0;
-    char rest[KX_CFG_TEXT];
-    if (t.tok[0])
-        kxcfgstr_rest(t.tok, 1, rest, sizeof rest);
-    else
-        rest[0] = 0;
-    kxview_create(&v, "server,x=0,y=%d,xs=%d,ys=%d,pxs=%d,pys=%d,bgcolor=%06x%s",
-                  w->toolh + w->menuh, g.xs, g.ys, pxs, pys, w->bgcolor & 0xFFFFFF, rest);
-    kxtarget_register(v.content, kxview_handler, &v, v.bgcolor, false);
-    kxdraw_settarget(kxview_handler, &v);
-
-    if (w->statush) {
-        kxstatusbar_create(&w->status, &w->plat.pixmap, "*", w->plat.pixmap.height - w->statush,
-                           w->statush, kxgui_color(KX_GUI_GREY), w->font,
-                           kxgui_color(KX_GUI_TEXT));
-        kxstatusbar_draw(&w->status);
-    }
-    static constexpr int mouse_ids[] = {KX_ID_LDOWN,  KX_ID_LUP,     KX_ID_MDOWN,
-                                        KX_ID_MUP,    KX_ID_RDOWN,   KX_ID_RUP,
-                                        KX_ID_LDOUBLE, KX_ID_RDOUBLE, KX_ID_MOTION,
-                                        KX_ID_WHEEL_UP, KX_ID_WHEEL_DOWN};
-    for (int k : mouse_ids)
-        w->ids[k] = v.ids[k];
+    int x = 0, y = 0;
+    place(w, k, &x, &y);
+    open_host_window(w, k.wa, x, y);
+    open_bars(w);
+    open_content(w, &t, k);
+    open_status(w);
+    take_mouse_ids(w);
 }
 
 void kxwindow_close(kxWindow *w)

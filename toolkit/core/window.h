@@ -7,11 +7,11 @@
 
 #include <array>
 
+#include "core/button.h"
 #include "core/statusbar.h"
 #include "core/view.h"
 #include "core/widget.h"
 #include "platform/platform.h"
-#include "widgets/button.h"
 
 constexpr int KX_WINDOW_VIEWS = 12;
 constexpr int KX_WINDOW_TITLE = 100;  // 99 characters and the end

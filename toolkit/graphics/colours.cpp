@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string_view>
 
-#include "core/widget.h"
 #include "graphics/font.h"
 #include "platform/platform.h"
 

@@ -2,6 +2,9 @@
 // bars, and the toolkit-wide default font id.
 #pragma once
 
+constexpr int KX_GUI_COLOURS = 11;
+constexpr int KX_FONT_DEFAULT = -2; // "builtin variable 13"
+
 enum : int {
     KX_GUI_GREY = 0,
     KX_GUI_LIGHT = 1,

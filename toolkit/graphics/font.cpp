@@ -6,8 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/app.h"
-#include "core/widget.h"
+#include "base/id.h"
 #include "graphics/fonts/fontdata.h"
 #include "platform/platform.h"
 
@@ -38,7 +37,6 @@ struct FontTable {
 
 FontTable table;
 std::vector<kxfont> &fonts = table.slots;
-bool cleanup_registered = false;
 
 int clamp(long long v, int lo, int hi)
 {
@@ -193,14 +191,8 @@ void read_rows(kxfont &f, const HeaderState &h, const char *const *rows)
     }
 }
 
-void unload_all() { table.clear(); }
-
 int register_font(const kxfont &f)
 {
-    if (!cleanup_registered) {
-        cleanup_registered = true;
-        kxapp_atcleanup(unload_all);
-    }
     int slot = 0;
     while (slot < static_cast<int>(fonts.size()) && fonts[slot].used)
         slot++;
@@ -413,6 +405,8 @@ int kxfont_findbyname(const char *name)
             return i;
     return -1;
 }
+
+void kxfont_unloadall() { table.clear(); }
 
 void kxfont_unload(int font)
 {

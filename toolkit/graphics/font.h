@@ -51,6 +51,8 @@ int kxfont_resolve(int font);
 int kxfont_findbyid(const char *id);
 int kxfont_findbyname(const char *name);
 void kxfont_unload(int font);
+// Frees every font; the exit sequence does this.
+void kxfont_unloadall();
 int kxfont_height(int font);
 int kxfont_charwidth(int font, int ch);
 bool kxfont_glyph(int font, int ch, kxglyph *out);

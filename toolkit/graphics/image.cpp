@@ -6,12 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/file.h"
+#include "base/cfgtext.h"
+#include "base/file.h"
+#include "graphics/cfgkeys.h"
 #include "graphics/image_codec.h"
-#include "print/print.h"
-#include "widgets/cfgstr.h"
 
 namespace {
+
+// The page output's saver (kximage_setpagesaver).
+kximage_pagesaver page_saver = nullptr;
 
 using saver = bool (*)(const kxpxmap *, const char *);
 using loader = bool (*)(kxpxmap *, const char *, int, int, int, int);
@@ -69,14 +72,16 @@ void read_attributes(attributes *a, int start, const char *fmt, va_list ap)
 
 } // namespace
 
+void kximage_setpagesaver(kximage_pagesaver saver) { page_saver = saver; }
+
 bool kximage_save(const kxpxmap *p, const char *name, int x, int y, int xs, int ys,
                   const char *options)
 {
     if (!p || !name)
         return false;
     const int kind = kxpath_kind(name);
-    if (kind == KX_KIND_PS || kind == KX_KIND_PDF)
-        return kxps_savepixmap(p, name, options ? options : "");
+    if ((kind == KX_KIND_PS || kind == KX_KIND_PDF) && page_saver)
+        return page_saver(p, name, options ? options : "");
     const format_row *f = format_of(name);
     if (!f || !f->save) {
         std::printf("kxpxmap_savetofile: unsupported format (%s)\n", name);

@@ -38,6 +38,11 @@ int kxgetpicturesizes(const char *name, int *width, int *height);
 bool kxgraphic_drawxpm(kxpxmap *target, const char *const *xpm, int x, int y, const char *fmt,
                        ...);
 
+// The page output (".ps", ".pdf") sits on a higher floor and registers its
+// saver here; without one those names are an unsupported format.
+using kximage_pagesaver = bool (*)(const kxpxmap *p, const char *name, const char *options);
+void kximage_setpagesaver(kximage_pagesaver saver);
+
 // ---- the codecs, with explicit arguments --------------------------------
 
 // Saves by the name's type; options go to the page output for ".ps"/".pdf".

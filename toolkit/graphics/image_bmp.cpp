@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 #include "graphics/image.h"
 #include "graphics/image_codec.h"
 

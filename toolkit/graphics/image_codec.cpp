@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 #include "graphics/image.h"
 
 namespace kximage {

@@ -2,7 +2,7 @@
 // each row in turn), run-length encoded.
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 #include "graphics/image.h"
 #include "graphics/image_codec.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 #include "graphics/image.h"
 #include "graphics/image_codec.h"
 

@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 #include "graphics/colournames.h"
 #include "graphics/image.h"
 #include "graphics/image_codec.h"

@@ -33,31 +33,6 @@ constexpr int DISABLED_GREY = 0x808080;
 constexpr int DISABLED_SHADOW = 0xFFFFFF;
 constexpr int DISABLED_THRESHOLD = 128;
 
-constexpr std::array<int, KX_PALETTE_SIZE> make_default_palette()
-{
-    std::array<int, KX_PALETTE_SIZE> p{};
-    constexpr int basic[16] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080,
-                               0x808000, 0xC0C0C0, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF,
-                               0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
-    for (int i = 0; i < 16; i++)
-        p[i] = basic[i];
-    constexpr int level[4] = {0x00, 0x55, 0xAA, 0xFF};
-    for (int r = 0; r < 4; r++)
-        for (int g = 0; g < 4; g++)
-            for (int b = 0; b < 4; b++)
-                p[16 + 16 * r + 4 * g + b] = level[r] << 16 | level[g] << 8 | level[b];
-    for (int i = 0; i < 128; i++)
-        p[80 + i] = (2 * i) << 16 | (2 * i) << 8 | (2 * i);
-    for (int i = 0; i < 16; i++) {
-        p[208 + i] = 16 * i;
-        p[224 + i] = (16 * i) << 8;
-        p[240 + i] = (16 * i) << 16;
-    }
-    return p;
-}
-
-constexpr std::array<int, KX_PALETTE_SIZE> DEFAULT_PALETTE = make_default_palette();
-
 bool is_memory_format(int format)
 {
     return format == KX_PXFMT_PALETTE8 || format == KX_PXFMT_PALETTE16 ||
@@ -138,18 +113,6 @@ void release_store(kxpxmap *p)
     else if (is_memory_format(p->format))
         std::free(p->data);
     p->data = nullptr;
-}
-
-// Cuts the span pos .. pos + len to 0 .. limit; false when nothing is left.
-bool clip_span(long long &pos, long long &len, int limit)
-{
-    if (pos < 0) {
-        len += pos;
-        pos = 0;
-    }
-    if (pos + len > limit)
-        len = limit - pos;
-    return len > 0;
 }
 
 // Fills a rectangle that is already clipped to a memory pixmap.
@@ -412,27 +375,6 @@ bool build_pal8(const true_t *in, std::size_t n, bool reduce, int key, pal8_t *o
 
 } // namespace
 
-bool kxpxmap_clipspan(long long &d, long long &s, long long &len, int dlimit, int slimit)
-{
-    if (s < 0) {
-        d -= s;
-        len += s;
-        s = 0;
-    }
-    if (d < 0) {
-        s -= d;
-        len += d;
-        d = 0;
-    }
-    if (s + len > slimit)
-        len = slimit - s;
-    if (d + len > dlimit)
-        len = dlimit - d;
-    return len > 0;
-}
-
-const std::array<int, KX_PALETTE_SIZE> &kxpxmap_defaultpalette() { return DEFAULT_PALETTE; }
-
 void kxpxmap_init(kxpxmap *p)
 {
     if (!p)
@@ -465,7 +407,7 @@ bool kxpxmap_allocate(kxpxmap *p)
         std::printf("kxpxmap_allocate: out of memory for %d x %d\n", p->width, p->height);
         return false;
     }
-    p->palette = DEFAULT_PALETTE;
+    p->palette = kxpxmap_defaultpalette();
     return true;
 }
 
@@ -564,7 +506,7 @@ void kxpxmap_fillrect(kxpxmap *p, int x, int y, int width, int height, int colou
     if (!p || !has_store(p))
         return;
     long long lx = x, ly = y, lw = width, lh = height;
-    if (!clip_span(lx, lw, p->width) || !clip_span(ly, lh, p->height))
+    if (!kxpxmap_cliprange(lx, lw, p->width) || !kxpxmap_cliprange(ly, lh, p->height))
         return;
     if (is_memory_format(p->format))
         fill_memory(p, lx, ly, lw, lh, colour);
@@ -590,9 +532,9 @@ bool kxpxmap_duplicate(kxpxmap *dst, const kxpxmap *src, int x, int y, int width
     long long rw = width == -1 ? src->width - rx : width;
     long long rh = height == -1 ? src->height - ry : height;
     // Whatever else was asked, only pixels of the source are read.
-    if (!clip_span(rx, rw, src->width))
+    if (!kxpxmap_cliprange(rx, rw, src->width))
         rw = 0;
-    if (!clip_span(ry, rh, src->height))
+    if (!kxpxmap_cliprange(ry, rh, src->height))
         rh = 0;
 
     kxpxmap copy;
@@ -645,18 +587,14 @@ bool kxpxmap_resize(kxpxmap *p, int width, int height)
         p->data = out;
         break;
     }
-    case KX_PXFMT_SERVER: {
+    case KX_PXFMT_SERVER:
         if (!size_ok("kxpxmap_resize", width, height) || !p->data)
             return false;
-        kxserverbitmap *fresh = kxserver_create(width, height);
-        if (!fresh) {
+        if (!kxserver_resize(p, width, height)) {
             std::printf("kxpxmap_resize: out of memory for %d x %d\n", width, height);
             return false;
         }
-        kxserver_free(p);
-        p->data = fresh;
         break;
-    }
     case KX_PXFMT_SCREEN:
         if (!size_ok("kxpxmap_resize", width, height))
             return false;

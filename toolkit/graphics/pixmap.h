@@ -1,34 +1,12 @@
 // The pixmap: the toolkit's one picture type, in five storage formats, with a
-// 256-entry palette whose entry 255 is the transparent colour.
+// 256-entry palette whose entry 255 is the transparent colour (the record is
+// platform/pxrecord.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-enum : int {
-    KX_PXFMT_NONE = 0,
-    KX_PXFMT_PALETTE8 = 1,
-    KX_PXFMT_PALETTE16 = 2,
-    KX_PXFMT_TRUECOLOR = 3,
-    KX_PXFMT_SERVER = 4,
-    KX_PXFMT_SCREEN = 5,
-};
-
-constexpr int KX_PALETTE_SIZE = 256;
-constexpr int KX_TRANSPARENT_INDEX = 255;
-// Largest pixel count a store may have; larger requests fail with a diagnostic
-// instead of trying to allocate gigabytes.
-constexpr long long KX_PXMAP_MAX_PIXELS = 16384LL * 16384LL;
-
-struct kxpxmap {
-    int width = 0;
-    int height = 0;
-    int format = KX_PXFMT_NONE;
-    void *data = nullptr;  // pixel store, or the platform's server bitmap
-    std::array<int, KX_PALETTE_SIZE> palette{};
-    int next_free_slot = 254;
-    int pen_x = 0, pen_y = 0;
-};
+#include "platform/pxrecord.h"
 
 // Save-under: a copy of a rectangle of some pixmap, to be put back later.
 struct kxPxMapCache {
@@ -37,14 +15,6 @@ struct kxPxMapCache {
     int x = 0, y = 0, width = 0, height = 0;
     std::uint8_t held = 0;
 };
-
-// Clips one axis of a copy between two stores: negative positions shift the
-// span inwards and shrink it, then it is cut at the far edges of source and
-// destination.  False when nothing is left.
-bool kxpxmap_clipspan(long long &d, long long &s, long long &len, int dlimit, int slimit);
-
-// The fixed default palette that allocation loads.
-const std::array<int, KX_PALETTE_SIZE> &kxpxmap_defaultpalette();
 
 void kxpxmap_init(kxpxmap *p);
 bool kxpxmap_allocate(kxpxmap *p);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/language.h"
 #include "core/target.h"
@@ -15,8 +16,8 @@
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
+#include "io/cfgkeys.h"
 #include "platform/platform.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "core/scrollbar.h"
 #include "core/widget.h"
 #include "graphics/pixmap.h"
 #include "io/escape.h"
-#include "widgets/scrollbar.h"
 
 constexpr int KX_TERM_KEYS = 32;
 constexpr int KX_TERM_WORD = 1000;

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 
 // The header image; a longer header is not accepted.
 constexpr int KX_DBF_HEADER_MAX = 10000;

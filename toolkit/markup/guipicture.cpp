@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "base/cfgtext.h"
 #include "core/target.h"
 #include "graphics/image.h"
 #include "graphics/pixmap.h"
 #include "markup/guilayout.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <strings.h>
 
+#include "base/cfgtext.h"
+#include "core/button.h"
+#include "core/cfgstr.h"
 #include "core/target.h"
 #include "core/view.h"
 #include "graphics/colours.h"
@@ -16,8 +19,6 @@
 #include "markup/guilayout.h"
 #include "markup/guiwidgets.h"
 #include "markup/table.h"
-#include "widgets/button.h"
-#include "widgets/cfgstr.h"
 
 namespace kxguil {
 

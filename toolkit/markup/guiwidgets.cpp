@@ -3,10 +3,10 @@
 #include <cstring>
 #include <strings.h>
 
+#include "core/button.h"
 #include "core/view.h"
 #include "io/terminal.h"
 #include "markup/table.h"
-#include "widgets/button.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"
 #include "widgets/editor.h"

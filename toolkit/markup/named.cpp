@@ -10,7 +10,7 @@
 #include "widgets/slide.h"
 #include "widgets/switchbutton.h"
 #include "widgets/tabbar.h"
-#include "widgets/button.h"
+#include "core/button.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"
 #include "widgets/editor.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "widgets/button.h"
+#include "core/button.h"
 #include "widgets/checkbox.h"
 #include "widgets/combobox.h"
 #include "widgets/lineinput.h"

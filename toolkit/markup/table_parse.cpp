@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/cfgstr.h"
 #include "graphics/font.h"
 #include "markup/table.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/target.h"
 #include "platform/host.h"
 
 namespace {
@@ -24,6 +23,7 @@ struct WindowSlot {
 kxhost *host = nullptr;
 std::array<WindowSlot, KX_MAX_HOST_WINDOWS> windows;
 int depth = 0;  // asked once
+bool held = false;  // kxplatwin_hold
 std::string clip_text;
 bool clip_held = false;
 bool lost_told = false;  // the closes for a lost display were delivered
@@ -161,7 +161,10 @@ bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x,
     w->pixmap.width = width;
     w->pixmap.height = height;
     w->pixmap.format = KX_PXFMT_SERVER;
-    kxpxmap_allocate(&w->pixmap);
+    w->pixmap.data = kxserver_create(width, height);
+    w->pixmap.palette = kxpxmap_defaultpalette();
+    if (!w->pixmap.data)
+        std::printf("kxplatwin_create: no pixmap for %d x %d\n", width, height);
     w->x = x, w->y = y, w->width = width, w->height = height;
     // A window made once the display is lost has no host window; its
     // record works as any other.
@@ -176,7 +179,7 @@ void kxplatwin_destroy(kxllgui_window *w)
 {
     if (!w->created)
         return;
-    kxpxmap_free(&w->pixmap);
+    kxserver_free(&w->pixmap);
     table_remove(w);
     if (live() && w->handle)
         host->destroy_window(w);
@@ -185,7 +188,7 @@ void kxplatwin_destroy(kxllgui_window *w)
 
 void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int sy, bool force)
 {
-    if (!live() || !w->created || !w->handle || w->hidden || (kxbuild_active() && !force))
+    if (!live() || !w->created || !w->handle || w->hidden || (held && !force))
         return;
     const kxpxmap &p = w->pixmap;
     if (xs == 0)
@@ -207,6 +210,8 @@ void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int
         return;
     host->show(w, x, y, xs, ys, sx, sy);
 }
+
+void kxplatwin_hold(bool on) { held = on; }
 
 int kxplatwin_screen_x(const kxllgui_window *w)
 {

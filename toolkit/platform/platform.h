@@ -3,18 +3,22 @@
 // devices, clipboard, child processes, temporary files) is declared here and
 // nowhere else; portable modules include no host headers.
 //
-// Two display hosts sit behind these calls on Linux and are chosen at start:
-// "x11" (the default; it needs DISPLAY) and "headless" (KX_HOST=headless),
-// which keeps every window's pixmap in memory and takes injected input.
-// Time, the tick thread, serial devices and processes are POSIX for both.
+// Every host provides every entry and keeps what its comment here promises,
+// so that a program behaves the same on each.  The hosts are "headless"
+// (every window's pixmap in memory, injected input; on every system), "x11"
+// on Linux and "win32" on Windows; beside the display, Linux has POSIX time,
+// serial devices and processes under both of its display hosts.  Duties that
+// are the same everywhere (the window table and procedure, the slots and
+// delivery of child processes, the merges of server pixmaps) have one shared
+// front in this folder over a few primitives of each host.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
-#include "core/widget.h"
-#include "graphics/pixmap.h"
+#include "base/protocol.h"
+#include "platform/pxrecord.h"
 
 // ---------------------------------------------------------------- host choice
 
@@ -62,9 +66,12 @@ bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x,
                       int height, const char *title, const kxwinstyle &style);
 void kxplatwin_destroy(kxllgui_window *w);
 // Copies a rectangle of the window pixmap to the screen; xs 0 (ys 0) means
-// the whole width (height).  Nothing while hidden, nor while the toolkit is
-// building a page unless forced.
+// the whole width (height).  Nothing while hidden, nor while held unless
+// forced.
 void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int sy, bool force);
+// Holds back (or lets through again) the copies of every window: the toolkit
+// holds them while it builds a page.
+void kxplatwin_hold(bool held);
 int kxplatwin_screen_x(const kxllgui_window *w);
 int kxplatwin_screen_y(const kxllgui_window *w);
 void kxplatwin_grab(kxllgui_window *w);
@@ -207,18 +214,22 @@ void kxclip_puttext(const char *text);
 // The clipboard's text, or null; valid until the next call.
 const char *kxclip_gettext();
 
-// Children run "/bin/sh -c cmdline" with their standard input, output and
-// error on pipes.  The pump polls them: output goes to
+// Children run cmdline ("/bin/sh -c cmdline" on POSIX, the command line of a
+// new process on Win32) with their standard input, output and error on
+// pipes.  The pump polls them without blocking: output goes to
 // handler(owner, KX_EV_CHILD_OUTPUT, text) in pieces of at most
-// KX_CHILD_PIECE bytes, then handler(owner, KX_EV_CHILD_EXIT, code) once the
-// child has ended and all its output has been delivered (a child killed by
-// a signal ends with 128 + the signal number).
+// KX_CHILD_PIECE bytes, standard output first, then
+// handler(owner, KX_EV_CHILD_EXIT, code) once the child has ended and all
+// its output has been delivered (on POSIX a child killed by a signal ends
+// with 128 + the signal number).
 constexpr int KX_MAX_CHILDREN = 100;
 constexpr int KX_CHILD_PIECE = 19001;
+constexpr int KX_CHILD_WRITE_WAIT_MS = 2000;
 // Starts a child; its slot 0..99, or -1 when none is free or the start failed.
 int kxprocess_run(kxhandler handler, void *owner, const char *cmdline, bool hidden);
-// Writes the whole text to the child's standard input, waiting up to 2 s
-// for the child to take it.
+// Writes the whole text to the child's standard input, waiting up to
+// KX_CHILD_WRITE_WAIT_MS for the child to take it; false when it did not
+// take all of it in that time or has gone.
 bool kxprocess_write(int slot, const char *text);
 void kxprocess_poll();
 // Count of slots in use.
@@ -247,13 +258,20 @@ const char *kxsys_datadir();
 
 // ------------------------------------------------------- server bitmaps
 
-// The pixels of a server pixmap live in client memory as 0x00RRGGBB words
-// (the layout the X server and the headless screen take directly), with an
-// optional mask that is 0xFFFFFF where transparent.
+// A server pixmap's pixels are the host's: 0x00RRGGBB words in client memory
+// that the X server and the headless screen take directly, a GDI bitmap on
+// Win32.  Every host gives the same results: transparent pixels of a merged
+// palette8 or masked source leave the destination as it was (an AND mask,
+// 0xFFFFFF where transparent, then an OR of the colours), lines include both
+// end points, circles are outlines, every operation clips to the bitmap, and
+// one brush and one pen are kept per bitmap until the colour changes.
 struct kxserverbitmap;
 
 kxserverbitmap *kxserver_create(int width, int height);
 void kxserver_free(kxpxmap *p);
+// A new bitmap of width x height for a server pixmap (the old pixels are
+// dropped); false, with the pixmap as it was, when none could be made.
+bool kxserver_resize(kxpxmap *p, int width, int height);
 bool kxserver_fromtruecolor(kxpxmap *p);
 bool kxserver_frompalette8(kxpxmap *p);
 bool kxserver_totruecolor(kxpxmap *p);
@@ -275,7 +293,7 @@ const std::uint32_t *kxserver_mask(const kxpxmap *p);
 int kxserver_brushes_made(const kxpxmap *p);
 int kxserver_pens_made(const kxpxmap *p);
 
-// The screen format draws nothing on these hosts: windows show their server
+// The screen format draws nothing on any host: windows show their server
 // pixmaps instead.
 void kxscreen_init();
 void kxscreen_fillrect(int x, int y, int width, int height, int colour);

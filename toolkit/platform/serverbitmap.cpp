@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/circlewalk.h"
-#include "platform/platform.h"
 #include "platform/serverbitmap.h"
+#include "platform/serverhost.h"
 
 namespace {
 
@@ -24,13 +24,6 @@ constexpr std::uint32_t MASK_OPAQUE = 0;
 
 // The current colour of fills and pixels, shared by all server pixmaps.
 std::uint32_t current_colour = 0;
-
-kxserverbitmap *record(const kxpxmap *p)
-{
-    if (!p || p->format != KX_PXFMT_SERVER)
-        return nullptr;
-    return static_cast<kxserverbitmap *>(p->data);
-}
 
 std::size_t at(const kxserverbitmap *b, long long x, long long y)
 {
@@ -73,36 +66,20 @@ std::uint32_t *new_words(int width, int height)
     return static_cast<std::uint32_t *>(std::calloc(std::max<std::size_t>(n, 1), 4));
 }
 
-// Cuts the span pos .. pos + len to 0 .. limit; false when nothing is left.
-bool clip_span(long long &pos, long long &len, int limit)
-{
-    if (pos < 0) {
-        len += pos;
-        pos = 0;
-    }
-    if (pos + len > limit)
-        len = limit - pos;
-    return len > 0;
-}
-
-struct blit {
-    long long dx, dy, sx, sy, w, h;
-};
-
 // A source region as rows of words, copied out first when it is the
 // destination's own bitmap so that overlapping moves read the old pixels.
 class source_words {
   public:
-    source_words(const std::uint32_t *words, int width, const blit &r, bool shared)
+    source_words(const std::uint32_t *words, int width, const kxserverrect &r, bool shared)
     {
         first_ = words + static_cast<std::size_t>(r.sx) +
                  static_cast<std::size_t>(r.sy) * static_cast<std::size_t>(width);
         stride_ = static_cast<std::size_t>(width);
         if (!shared)
             return;
-        const std::size_t w = static_cast<std::size_t>(r.w);
-        copy_.resize(w * static_cast<std::size_t>(r.h));
-        for (long long j = 0; j < r.h; j++)
+        const std::size_t w = static_cast<std::size_t>(r.width);
+        copy_.resize(w * static_cast<std::size_t>(r.height));
+        for (long long j = 0; j < r.height; j++)
             std::copy_n(first_ + j * stride_, w, copy_.data() + j * w);
         first_ = copy_.data();
         stride_ = w;
@@ -115,57 +92,9 @@ class source_words {
     std::vector<std::uint32_t> copy_;
 };
 
-std::uint32_t *dest_row(kxserverbitmap *d, const blit &r, long long j)
+std::uint32_t *dest_row(kxserverbitmap *d, const kxserverrect &r, long long j)
 {
     return d->pixels + at(d, r.dx, r.dy + j);
-}
-
-// Transparent pixels (index 255) leave the destination as the AND of the mask
-// and the OR of a black colour would.
-void blit_palette8(kxserverbitmap *d, const kxpxmap *src, const blit &r)
-{
-    std::uint32_t colour[KX_PALETTE_SIZE];
-    for (int i = 0; i < KX_PALETTE_SIZE; i++)
-        colour[i] = static_cast<std::uint32_t>(src->palette[i]) & RGB_BITS;
-    const auto *in = static_cast<const std::uint8_t *>(src->data);
-    for (long long j = 0; j < r.h; j++) {
-        const std::uint8_t *s = in + static_cast<std::size_t>(r.sx) +
-                                static_cast<std::size_t>(r.sy + j) * src->width;
-        std::uint32_t *out = dest_row(d, r, j);
-        for (long long i = 0; i < r.w; i++)
-            if (s[i] != KX_TRANSPARENT_INDEX)
-                out[i] = colour[s[i]];
-    }
-}
-
-void blit_truecolor(kxserverbitmap *d, const kxpxmap *src, const blit &r)
-{
-    const auto *in = static_cast<const std::uint32_t *>(src->data);
-    for (long long j = 0; j < r.h; j++) {
-        const std::uint32_t *s = in + static_cast<std::size_t>(r.sx) +
-                                 static_cast<std::size_t>(r.sy + j) * src->width;
-        std::uint32_t *out = dest_row(d, r, j);
-        for (long long i = 0; i < r.w; i++)
-            out[i] = s[i] & RGB_BITS;
-    }
-}
-
-void blit_server(kxserverbitmap *d, const kxserverbitmap *s, const blit &r)
-{
-    const bool shared = s == d;
-    source_words px(s->pixels, s->width, r, shared);
-    if (!s->has_mask) {
-        for (long long j = 0; j < r.h; j++)
-            std::copy_n(px.row(j), r.w, dest_row(d, r, j));
-        return;
-    }
-    source_words mask(s->mask, s->width, r, shared);
-    for (long long j = 0; j < r.h; j++) {
-        const std::uint32_t *sp = px.row(j), *sm = mask.row(j);
-        std::uint32_t *out = dest_row(d, r, j);
-        for (long long i = 0; i < r.w; i++)
-            out[i] = (out[i] & sm[i]) | sp[i];
-    }
 }
 
 // ------------------------------------------------------- lines and circles
@@ -215,6 +144,71 @@ void draw_line(kxserverbitmap *b, long long x0, long long y0, long long x1, long
 
 } // namespace
 
+// ---- what the shared front asks of these bitmaps -------------------------
+
+void kxserverhost_size(const kxserverbitmap *b, int *width, int *height)
+{
+    *width = b->width;
+    *height = b->height;
+}
+
+// Transparent pixels (index 255) leave the destination as the AND of the mask
+// and the OR of a black colour would.
+void kxserverhost_copypalette8(kxserverbitmap *d, const kxpxmap *src, const kxserverrect &r)
+{
+    std::uint32_t colour[KX_PALETTE_SIZE];
+    for (int i = 0; i < KX_PALETTE_SIZE; i++)
+        colour[i] = static_cast<std::uint32_t>(src->palette[i]) & RGB_BITS;
+    const auto *in = static_cast<const std::uint8_t *>(src->data);
+    for (long long j = 0; j < r.height; j++) {
+        const std::uint8_t *s = in + static_cast<std::size_t>(r.sx) +
+                                static_cast<std::size_t>(r.sy + j) * src->width;
+        std::uint32_t *out = dest_row(d, r, j);
+        for (long long i = 0; i < r.width; i++)
+            if (s[i] != KX_TRANSPARENT_INDEX)
+                out[i] = colour[s[i]];
+    }
+}
+
+void kxserverhost_copytruecolor(kxserverbitmap *d, const kxpxmap *src, const kxserverrect &r)
+{
+    const auto *in = static_cast<const std::uint32_t *>(src->data);
+    for (long long j = 0; j < r.height; j++) {
+        const std::uint32_t *s = in + static_cast<std::size_t>(r.sx) +
+                                 static_cast<std::size_t>(r.sy + j) * src->width;
+        std::uint32_t *out = dest_row(d, r, j);
+        for (long long i = 0; i < r.width; i++)
+            out[i] = s[i] & RGB_BITS;
+    }
+}
+
+void kxserverhost_copyserver(kxserverbitmap *d, const kxserverbitmap *s, const kxserverrect &r)
+{
+    const bool shared = s == d;
+    source_words px(s->pixels, s->width, r, shared);
+    if (!s->has_mask) {
+        for (long long j = 0; j < r.height; j++)
+            std::copy_n(px.row(j), r.width, dest_row(d, r, j));
+        return;
+    }
+    source_words mask(s->mask, s->width, r, shared);
+    for (long long j = 0; j < r.height; j++) {
+        const std::uint32_t *sp = px.row(j), *sm = mask.row(j);
+        std::uint32_t *out = dest_row(d, r, j);
+        for (long long i = 0; i < r.width; i++)
+            out[i] = (out[i] & sm[i]) | sp[i];
+    }
+}
+
+void kxserverhost_fill(kxserverbitmap *b, const kxserverrect &r)
+{
+    use_brush(b);
+    for (long long j = r.dy; j < r.dy + r.height; j++)
+        std::fill_n(b->pixels + at(b, r.dx, j), r.width, current_colour);
+}
+
+// ---- the server entries ---------------------------------------------------
+
 kxserverbitmap *kxserver_create(int width, int height)
 {
     if (width < 0 || height < 0 ||
@@ -235,7 +229,7 @@ kxserverbitmap *kxserver_create(int width, int height)
 
 void kxserver_free(kxpxmap *p)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b)
         return;
     destroy(b);
@@ -295,7 +289,7 @@ bool kxserver_frompalette8(kxpxmap *p)
 
 bool kxserver_totruecolor(kxpxmap *p)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b)
         return false;
     std::uint32_t *out = new_words(b->width, b->height);
@@ -310,56 +304,15 @@ bool kxserver_totruecolor(kxpxmap *p)
     return true;
 }
 
-void kxserver_merge(kxpxmap *dst, const kxpxmap *src, int dx, int dy, int width, int height, int sx,
-                    int sy)
-{
-    kxserverbitmap *d = record(dst);
-    if (!d || !src)
-        return;
-    if (src->format != KX_PXFMT_PALETTE8 && src->format != KX_PXFMT_TRUECOLOR &&
-        src->format != KX_PXFMT_SERVER) {
-        std::printf("pxmapmerge not supported: %d -> %d\n", src->format, dst->format);
-        return;
-    }
-    if (!src->data)
-        return;
-    const kxserverbitmap *s = record(src);
-    const int sw = s ? s->width : src->width, sh = s ? s->height : src->height;
-    blit r{dx, dy, sx, sy, width, height};
-    if (!kxpxmap_clipspan(r.dx, r.sx, r.w, d->width, sw) ||
-        !kxpxmap_clipspan(r.dy, r.sy, r.h, d->height, sh))
-        return;
-    if (s)
-        blit_server(d, s, r);
-    else if (src->format == KX_PXFMT_PALETTE8)
-        blit_palette8(d, src, r);
-    else
-        blit_truecolor(d, src, r);
-}
-
-bool kxserver_fillrect(kxpxmap *p, int x, int y, int width, int height)
-{
-    kxserverbitmap *b = record(p);
-    if (!b)
-        return false;
-    use_brush(b);
-    long long lx = x, ly = y, lw = width, lh = height;
-    if (!clip_span(lx, lw, b->width) || !clip_span(ly, lh, b->height))
-        return true;
-    for (long long j = ly; j < ly + lh; j++)
-        std::fill_n(b->pixels + at(b, lx, j), lw, current_colour);
-    return true;
-}
-
 void kxserver_setpixel(kxpxmap *p, int x, int y)
 {
-    if (kxserverbitmap *b = record(p))
+    if (kxserverbitmap *b = kxserver_bitmap(p))
         plot(b, x, y);
 }
 
 int kxserver_getpixel(const kxpxmap *p, int x, int y)
 {
-    const kxserverbitmap *b = record(p);
+    const kxserverbitmap *b = kxserver_bitmap(p);
     if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height)
         return -1;
     return static_cast<int>(b->pixels[at(b, x, y)]);
@@ -368,7 +321,7 @@ int kxserver_getpixel(const kxpxmap *p, int x, int y)
 void kxserver_setpixels(kxpxmap *p, int count, const int *xs, const int *ys, int colour)
 {
     kxserver_setcolour(colour);
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b || count <= 0 || !xs || !ys)
         return;
     for (int i = 0; i < count; i++)
@@ -377,7 +330,7 @@ void kxserver_setpixels(kxpxmap *p, int count, const int *xs, const int *ys, int
 
 bool kxserver_line(kxpxmap *p, int x0, int y0, int x1, int y1, int colour)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b)
         return false;
     kxserver_setcolour(colour);
@@ -388,7 +341,7 @@ bool kxserver_line(kxpxmap *p, int x0, int y0, int x1, int y1, int colour)
 
 bool kxserver_circle(kxpxmap *p, int cx, int cy, int r, int colour)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b || r < 0)
         return false;
     kxserver_setcolour(colour);
@@ -402,24 +355,24 @@ void kxserver_setcolour(int colour) { current_colour = static_cast<std::uint32_t
 
 const std::uint32_t *kxserver_pixels(const kxpxmap *p)
 {
-    const kxserverbitmap *b = record(p);
+    const kxserverbitmap *b = kxserver_bitmap(p);
     return b ? b->pixels : nullptr;
 }
 
 const std::uint32_t *kxserver_mask(const kxpxmap *p)
 {
-    const kxserverbitmap *b = record(p);
+    const kxserverbitmap *b = kxserver_bitmap(p);
     return b && b->has_mask ? b->mask : nullptr;
 }
 
 int kxserver_brushes_made(const kxpxmap *p)
 {
-    const kxserverbitmap *b = record(p);
+    const kxserverbitmap *b = kxserver_bitmap(p);
     return b ? b->brushes_made : 0;
 }
 
 int kxserver_pens_made(const kxpxmap *p)
 {
-    const kxserverbitmap *b = record(p);
+    const kxserverbitmap *b = kxserver_bitmap(p);
     return b ? b->pens_made : 0;
 }

@@ -68,7 +68,7 @@ void deliver(std::uintptr_t handle, int code, int a = 0, int b = 0, int c = 0, i
     if (code == KX_EV_RESIZE) {
         if (a <= 0 || b <= 0 || (a == w->pixmap.width && b == w->pixmap.height))
             return;
-        kxpxmap_resize(&w->pixmap, a, b);
+        kxserver_resize(&w->pixmap, a, b);
     }
     kxsend(w->handler, w->object, code, a, b, c, d);
 }

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file.h"
+#include "base/file.h"
 #include "print/print.h"
 
 namespace {

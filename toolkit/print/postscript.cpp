@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <string>
 
+#include "base/cfgtext.h"
+#include "base/file.h"
 #include "core/app.h"
-#include "core/file.h"
+#include "core/cfgstr.h"
 #include "graphics/font.h"
 #include "graphics/fonts/fontdata.h"
+#include "print/cfgkeys.h"
 #include "print/print.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -1,8 +1,10 @@
 // Saving a pixmap as a page: the ".ps" and ".pdf" path of the image files.
 #include <cstring>
 
+#include "base/cfgtext.h"
+#include "core/cfgstr.h"
+#include "graphics/cfgkeys.h"
 #include "print/print.h"
-#include "widgets/cfgstr.h"
 
 bool kxps_savepixmap(const kxpxmap *p, const char *target, const char *attributes)
 {

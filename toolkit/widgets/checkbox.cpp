@@ -2,11 +2,12 @@
 
 #include <cstdarg>
 
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 
@@ -73,8 +74,8 @@ void keydown(kxCheckBox *c, int key)
         return;
     switch (key) {
     case ' ': change(c, !c->checked); break;
-    case 10:
-    case 13: kxwidget_request(c, KX_REQ_FOCUS_NEXT); break;
+    case KX_KEY_RETURN:
+    case KX_KEY_CR: kxwidget_request(c, KX_REQ_FOCUS_NEXT); break;
     case '1':
     case 'j':
     case 'y': change(c, true); break;

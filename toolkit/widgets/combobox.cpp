@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/cfgtext.h"
+#include "core/cfgstr.h"
 #include "core/target.h"
 #include "core/view.h"
 #include "core/window.h"
@@ -12,7 +14,7 @@
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdarg>
 
+#include "core/cfgstr.h"
 #include "core/timer.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
+#include "widgets/cfgkeys.h"
 #include "widgets/editor_grid.h"
 
 namespace {

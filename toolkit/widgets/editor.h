@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "core/scrollbar.h"
 #include "core/widget.h"
-#include "widgets/scrollbar.h"
 
 constexpr int KX_EDIT_BLINK_MS = 250;
 constexpr int KX_EDIT_ROOM = 5;          // blank cells a line keeps before the grid widens

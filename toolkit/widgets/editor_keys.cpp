@@ -274,10 +274,10 @@ void newline(kxEdit *e)
 bool edit_key(kxEdit *e, int key)
 {
     switch (key) {
-    case 8: backspace(e); return true;
+    case KX_KEY_BACKSPACE: backspace(e); return true;
     case KX_KEY_DELETE: delete_key(e); return true;
     case KX_KEY_RETURN:
-    case 13: newline(e); return true;
+    case KX_KEY_CR: newline(e); return true;
     case KX_KEY_TAB: kxedit_deleteselection(e); tab(e); return true;
     default:
         if (!kxlineinput_accepts(key))
@@ -364,7 +364,7 @@ void kxedit_keydown(kxEdit *e, int key)
     case KX_KEY_PGDOWN: key_page(e, 1, extend); break;
     case KX_KEY_HOME: key_home_end(e, false, ctrl, extend); break;
     case KX_KEY_END: key_home_end(e, true, ctrl, extend); break;
-    case 1: kxedit_selectall(e); break;
+    case KX_KEY_CTRL_A: kxedit_selectall(e); break;
     default:
         if (e->grey || !edit_key(e, key))
             return;

@@ -5,13 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/cfgstr.h"
 #include "core/timer.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
-#include "widgets/cfgstr.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 
@@ -290,15 +291,15 @@ void keydown(kxLineInput *l, int key)
         home_end(l, 0);
         break;
     case KX_KEY_DELETE: delete_key(l); break;
-    case 8: backspace(l); break;
-    case 10:
-    case 13:
+    case KX_KEY_BACKSPACE: backspace(l); break;
+    case KX_KEY_RETURN:
+    case KX_KEY_CR:
         if (l->keepfocus)
             kxwidget_emit(l, 0);
         else
             kxwidget_request(l, KX_REQ_FOCUS_NEXT);
         return;
-    case 1:
+    case KX_KEY_CTRL_A:
         kxlineinput_selectall(l);
         kxlineinput_moveto(l, l->length());
         break;

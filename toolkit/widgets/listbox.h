@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/scrollbar.h"
 #include "core/widget.h"
-#include "widgets/scrollbar.h"
 
 constexpr int KX_LISTBOX_LINE = 1000;        // 999 characters and the end
 constexpr int KX_LISTBOX_GROWTH = 1000;      // the line table grows in such blocks

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 
+#include "base/cfgtext.h"
+#include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "core/view.h"
@@ -18,7 +20,7 @@
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
-#include "widgets/cfgstr.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdarg>
 
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

@@ -2,11 +2,12 @@
 
 #include <cstdarg>
 
+#include "core/cfgkeys.h"
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 

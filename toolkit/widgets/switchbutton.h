@@ -2,8 +2,8 @@
 // goes on (green) and off with every click.
 #pragma once
 
+#include "core/button.h"
 #include "core/widget.h"
-#include "widgets/button.h"
 
 struct kxSwitchButton : kxwidget {
     bool on = false;

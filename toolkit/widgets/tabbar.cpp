@@ -4,11 +4,13 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/cfgtext.h"
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 

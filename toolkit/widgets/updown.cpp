@@ -6,12 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/cfgstr.h"
 #include "core/timer.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
-#include "widgets/cfgstr.h"
+#include "widgets/cfgkeys.h"
 
 namespace {
 

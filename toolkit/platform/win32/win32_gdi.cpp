@@ -13,7 +13,7 @@
 #include <new>
 
 #include "platform/circlewalk.h"
-#include "platform/platform.h"
+#include "platform/serverhost.h"
 
 namespace {
 
@@ -86,13 +86,6 @@ bool scratch_fit(int w, int h)
 }
 
 std::uint32_t *scratch_row(int y) { return scratch.bits + static_cast<std::size_t>(y) * scratch.width; }
-
-kxserverbitmap *record(const kxpxmap *p)
-{
-    if (!p || p->format != KX_PXFMT_SERVER)
-        return nullptr;
-    return static_cast<kxserverbitmap *>(p->data);
-}
 
 void destroy(kxserverbitmap *b)
 {
@@ -217,9 +210,59 @@ bool make_mask(kxserverbitmap *b)
 
 } // namespace
 
+// ---- what the shared front asks of these bitmaps -------------------------
+
+void kxserverhost_size(const kxserverbitmap *b, int *width, int *height)
+{
+    *width = b->width;
+    *height = b->height;
+}
+
+void kxserverhost_copyserver(kxserverbitmap *d, const kxserverbitmap *s, const kxserverrect &r)
+{
+    if (s->has_mask) {
+        BitBlt(d->context, r.dx, r.dy, r.width, r.height, s->mask_context, r.sx, r.sy, SRCAND);
+        BitBlt(d->context, r.dx, r.dy, r.width, r.height, s->context, r.sx, r.sy, SRCPAINT);
+    } else {
+        BitBlt(d->context, r.dx, r.dy, r.width, r.height, s->context, r.sx, r.sy, SRCCOPY);
+    }
+}
+
+void kxserverhost_copytruecolor(kxserverbitmap *d, const kxpxmap *src, const kxserverrect &r)
+{
+    if (!scratch_fit(r.width, r.height))
+        return;
+    truecolor_into_scratch(src, r.sx, r.sy, r.width, r.height);
+    BitBlt(d->context, r.dx, r.dy, r.width, r.height, scratch.dc, 0, 0, SRCCOPY);
+}
+
+void kxserverhost_copypalette8(kxserverbitmap *d, const kxpxmap *src, const kxserverrect &r)
+{
+    if (!scratch_fit(r.width, r.height))
+        return;
+    palette8_mask(src, r.sx, r.sy, r.width, r.height);
+    BitBlt(d->context, r.dx, r.dy, r.width, r.height, scratch.dc, 0, 0, SRCAND);
+    GdiFlush();
+    palette8_colours(src, r.sx, r.sy, r.width, r.height);
+    BitBlt(d->context, r.dx, r.dy, r.width, r.height, scratch.dc, 0, 0, SRCPAINT);
+}
+
+// The rectangle is cut to the bitmap already: the host takes no rectangles
+// beyond its range.
+void kxserverhost_fill(kxserverbitmap *b, const kxserverrect &r)
+{
+    use_brush(b);
+    if (r.width <= 0 || r.height <= 0)
+        return;
+    RECT box{r.dx, r.dy, r.dx + r.width, r.dy + r.height};
+    FillRect(b->context, &box, b->brush);
+}
+
+// ---- the server entries ---------------------------------------------------
+
 HDC win32_server_context(const kxpxmap *p)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     return b ? b->context : nullptr;
 }
 
@@ -246,7 +289,7 @@ kxserverbitmap *kxserver_create(int width, int height)
 
 void kxserver_free(kxpxmap *p)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b)
         return;
     destroy(b);
@@ -302,7 +345,7 @@ bool kxserver_frompalette8(kxpxmap *p)
 
 bool kxserver_totruecolor(kxpxmap *p)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b)
         return false;
     const std::size_t n = static_cast<std::size_t>(b->width) * b->height;
@@ -323,78 +366,16 @@ bool kxserver_totruecolor(kxpxmap *p)
     return true;
 }
 
-void kxserver_merge(kxpxmap *dst, const kxpxmap *src, int dx, int dy, int width, int height, int sx,
-                    int sy)
-{
-    kxserverbitmap *d = record(dst);
-    if (!d || !src)
-        return;
-    if (src->format != KX_PXFMT_PALETTE8 && src->format != KX_PXFMT_TRUECOLOR &&
-        src->format != KX_PXFMT_SERVER) {
-        std::printf("pxmapmerge not supported: %d -> %d\n", src->format, dst->format);
-        return;
-    }
-    if (!src->data)
-        return;
-    const kxserverbitmap *s = record(src);
-    const int sw = s ? s->width : src->width, sh = s ? s->height : src->height;
-    long long rdx = dx, rdy = dy, rsx = sx, rsy = sy, rw = width, rh = height;
-    if (!kxpxmap_clipspan(rdx, rsx, rw, d->width, sw) ||
-        !kxpxmap_clipspan(rdy, rsy, rh, d->height, sh))
-        return;
-    const int x = static_cast<int>(rdx), y = static_cast<int>(rdy), fx = static_cast<int>(rsx),
-              fy = static_cast<int>(rsy), w = static_cast<int>(rw), h = static_cast<int>(rh);
-    if (s) {
-        if (s->has_mask) {
-            BitBlt(d->context, x, y, w, h, s->mask_context, fx, fy, SRCAND);
-            BitBlt(d->context, x, y, w, h, s->context, fx, fy, SRCPAINT);
-        } else {
-            BitBlt(d->context, x, y, w, h, s->context, fx, fy, SRCCOPY);
-        }
-        return;
-    }
-    if (!scratch_fit(w, h))
-        return;
-    if (src->format == KX_PXFMT_TRUECOLOR) {
-        truecolor_into_scratch(src, fx, fy, w, h);
-        BitBlt(d->context, x, y, w, h, scratch.dc, 0, 0, SRCCOPY);
-        return;
-    }
-    palette8_mask(src, fx, fy, w, h);
-    BitBlt(d->context, x, y, w, h, scratch.dc, 0, 0, SRCAND);
-    GdiFlush();
-    palette8_colours(src, fx, fy, w, h);
-    BitBlt(d->context, x, y, w, h, scratch.dc, 0, 0, SRCPAINT);
-}
-
-bool kxserver_fillrect(kxpxmap *p, int x, int y, int width, int height)
-{
-    kxserverbitmap *b = record(p);
-    if (!b)
-        return false;
-    use_brush(b);
-    // Cut to the bitmap first: the host takes no rectangles beyond its range.
-    long long x0 = std::max<long long>(x, 0), y0 = std::max<long long>(y, 0);
-    long long x1 = std::min<long long>(static_cast<long long>(x) + width, b->width);
-    long long y1 = std::min<long long>(static_cast<long long>(y) + height, b->height);
-    if (x0 < x1 && y0 < y1) {
-        RECT r{static_cast<LONG>(x0), static_cast<LONG>(y0), static_cast<LONG>(x1),
-               static_cast<LONG>(y1)};
-        FillRect(b->context, &r, b->brush);
-    }
-    return true;
-}
-
 void kxserver_setpixel(kxpxmap *p, int x, int y)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (b && x >= 0 && y >= 0 && x < b->width && y < b->height)
         SetPixelV(b->context, x, y, current);
 }
 
 int kxserver_getpixel(const kxpxmap *p, int x, int y)
 {
-    const kxserverbitmap *b = record(p);
+    const kxserverbitmap *b = kxserver_bitmap(p);
     if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height)
         return -1;
     COLORREF c = GetPixel(b->context, x, y);
@@ -407,7 +388,7 @@ int kxserver_getpixel(const kxpxmap *p, int x, int y)
 void kxserver_setpixels(kxpxmap *p, int count, const int *xs, const int *ys, int colour)
 {
     kxserver_setcolour(colour);
-    if (!record(p) || count <= 0 || !xs || !ys)
+    if (!kxserver_bitmap(p) || count <= 0 || !xs || !ys)
         return;
     for (int i = 0; i < count; i++)
         kxserver_setpixel(p, xs[i], ys[i]);
@@ -415,7 +396,7 @@ void kxserver_setpixels(kxpxmap *p, int count, const int *xs, const int *ys, int
 
 bool kxserver_line(kxpxmap *p, int x0, int y0, int x1, int y1, int colour)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b)
         return false;
     kxserver_setcolour(colour);
@@ -429,7 +410,7 @@ bool kxserver_line(kxpxmap *p, int x0, int y0, int x1, int y1, int colour)
 
 bool kxserver_circle(kxpxmap *p, int cx, int cy, int r, int colour)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b || r < 0)
         return false;
     kxserver_setcolour(colour);
@@ -463,7 +444,7 @@ void kxserver_setcolour(int colour)
 
 const std::uint32_t *kxserver_pixels(const kxpxmap *p)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b || !read_back(b->context, b->width, b->height, &b->readback))
         return nullptr;
     return b->readback.data();
@@ -471,7 +452,7 @@ const std::uint32_t *kxserver_pixels(const kxpxmap *p)
 
 const std::uint32_t *kxserver_mask(const kxpxmap *p)
 {
-    kxserverbitmap *b = record(p);
+    kxserverbitmap *b = kxserver_bitmap(p);
     if (!b || !b->has_mask || !read_back(b->mask_context, b->width, b->height, &b->mask_readback))
         return nullptr;
     return b->mask_readback.data();
@@ -479,13 +460,13 @@ const std::uint32_t *kxserver_mask(const kxpxmap *p)
 
 int kxserver_brushes_made(const kxpxmap *p)
 {
-    const kxserverbitmap *b = record(p);
+    const kxserverbitmap *b = kxserver_bitmap(p);
     return b ? b->brushes_made : 0;
 }
 
 int kxserver_pens_made(const kxpxmap *p)
 {
-    const kxserverbitmap *b = record(p);
+    const kxserverbitmap *b = kxserver_bitmap(p);
     return b ? b->pens_made : 0;
 }
 

@@ -1,36 +1,31 @@
-// Child processes on Win32: three anonymous pipes, CreateProcess with the
-// child's ends as its standard handles, and a poll from the pump that only
-// reads what PeekNamedPipe shows, so that it never blocks.
+// Child processes on Win32: pipes as the child's standard handles and
+// CreateProcess.  The output pipes are read only as far as PeekNamedPipe
+// shows, so that a read never blocks; the input pipe is a named pipe written
+// with overlapped I/O, so that a write gives up after its wait as on POSIX.
 #include <algorithm>
-#include <cstring>
+#include <atomic>
+#include <cstdio>
 #include <string>
 
-#include "core/event.h"
+#include "platform/child.h"
 #include "platform/platform.h"
 #include "platform/win32/win32host.h"
 
 namespace {
 
-// After the child has ended its pipes hold at most their capacity, unless a
-// process it left behind keeps writing: stop draining after this many.
-constexpr int CHILD_DRAIN_PIECES = 256;
+constexpr DWORD PIPE_BUFFER = 4096;
 
 struct Pipe {
     HANDLE read = nullptr, write = nullptr;
 };
 
-struct ChildSlot {
-    bool in_use = false;
+struct Child {
     HANDLE process = nullptr, thread = nullptr;
-    kxhandler handler = nullptr;
-    void *owner = nullptr;
     Pipe in, out, err;
 };
 
-ChildSlot children[KX_MAX_CHILDREN];
-bool children_running = false;
-bool hooked = false;
-char piece[KX_CHILD_PIECE + 1];
+Child kids[KX_MAX_CHILDREN];
+std::atomic<unsigned> pipe_serial{0};
 
 void close_handle(HANDLE *h)
 {
@@ -45,105 +40,58 @@ void close_pipe(Pipe *p)
     close_handle(&p->write);
 }
 
-// Both ends inheritable, as the child takes one of them; ours is then made
-// private so that later children do not hold this child's pipes open.
-bool make_pipe(Pipe *p, bool child_reads)
+void release(Child *c)
+{
+    close_handle(&c->process);
+    close_handle(&c->thread);
+    close_pipe(&c->in);
+    close_pipe(&c->out);
+    close_pipe(&c->err);
+}
+
+// An output pipe: the child's end inheritable, ours private so that later
+// children do not hold this child's pipes open.
+bool make_output_pipe(Pipe *p)
 {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     if (!CreatePipe(&p->read, &p->write, &sa, 0))
         return false;
-    SetHandleInformation(child_reads ? p->write : p->read, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(p->read, HANDLE_FLAG_INHERIT, 0);
     return true;
 }
 
-bool valid_slot(int slot) { return slot >= 0 && slot < KX_MAX_CHILDREN; }
-
-// Appends what the pipe holds to piece from position at; the new length.
-int read_waiting(HANDLE pipe, int at)
+// The input pipe: a named pipe whose end of ours is overlapped (anonymous
+// pipes cannot be), the child's end an ordinary inheritable handle.
+bool make_input_pipe(Pipe *p)
 {
-    while (pipe && at < KX_CHILD_PIECE) {
-        DWORD avail = 0;
-        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr) || avail == 0)
-            break;
-        DWORD want = std::min<DWORD>(avail, static_cast<DWORD>(KX_CHILD_PIECE - at)), got = 0;
-        if (!ReadFile(pipe, piece + at, want, &got, nullptr) || got == 0)
-            break;
-        at += static_cast<int>(got);
-    }
-    return at;
-}
-
-// One piece of output, standard output first; false when none was waiting.
-bool deliver_piece(int slot)
-{
-    ChildSlot &c = children[slot];
-    int length = read_waiting(c.out.read, 0);
-    if (length == 0)
-        length = read_waiting(c.err.read, 0);
-    if (length == 0)
+    char name[64];
+    std::snprintf(name, sizeof name, "\\\\.\\pipe\\kx9d-child-%lu-%u", GetCurrentProcessId(),
+                  pipe_serial++);
+    p->write = CreateNamedPipeA(name, PIPE_ACCESS_OUTBOUND | FILE_FLAG_OVERLAPPED |
+                                          FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                PIPE_TYPE_BYTE | PIPE_WAIT, 1, PIPE_BUFFER, PIPE_BUFFER, 0,
+                                nullptr);
+    if (p->write == INVALID_HANDLE_VALUE) {
+        p->write = nullptr;
         return false;
-    piece[length] = 0;
-    kxsend(c.handler, c.owner, KX_EV_CHILD_OUTPUT, kxptr(piece));
-    return true;
-}
-
-void free_slot(ChildSlot &c)
-{
-    close_handle(&c.process);
-    close_handle(&c.thread);
-    close_pipe(&c.in);
-    close_pipe(&c.out);
-    close_pipe(&c.err);
-    c = ChildSlot{};
-}
-
-void finish(int slot)
-{
-    // Everything the child wrote before it ended is in the pipes now.
-    for (int i = 0; i < CHILD_DRAIN_PIECES && children[slot].in_use && deliver_piece(slot); i++) {
     }
-    ChildSlot &c = children[slot];
-    if (!c.in_use)
-        return;
-    DWORD code = 0;
-    if (!GetExitCodeProcess(c.process, &code))
-        code = static_cast<DWORD>(-1);
-    kxhandler handler = c.handler;
-    void *owner = c.owner;
-    free_slot(c);
-    kxsend(handler, owner, KX_EV_CHILD_EXIT, static_cast<int>(code));
-}
-
-void poll_slot(int slot)
-{
-    deliver_piece(slot);
-    ChildSlot &c = children[slot];
-    if (c.in_use && WaitForSingleObject(c.process, 1) == WAIT_OBJECT_0)
-        finish(slot);
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    p->read = CreateFileA(name, GENERIC_READ, 0, &sa, OPEN_EXISTING, 0, nullptr);
+    if (p->read == INVALID_HANDLE_VALUE) {
+        p->read = nullptr;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
-int kxprocess_run(kxhandler handler, void *owner, const char *cmdline, bool hidden)
+bool kxchild_start(int slot, const char *cmdline, bool hidden)
 {
-    if (!cmdline)
-        return -1;
-    int slot = 0;
-    while (slot < KX_MAX_CHILDREN && children[slot].in_use)
-        slot++;
-    if (slot == KX_MAX_CHILDREN)
-        return -1;
-    if (!hooked) {
-        kxevent_setchildhook(kxprocess_poll);
-        hooked = true;
-    }
-    ChildSlot &c = children[slot];
-    c.in_use = true;
-    c.handler = handler;
-    c.owner = owner;
-    if (!make_pipe(&c.in, true) || !make_pipe(&c.out, false) || !make_pipe(&c.err, false)) {
-        free_slot(c);
-        return -1;
+    Child &c = kids[slot];
+    if (!make_input_pipe(&c.in) || !make_output_pipe(&c.out) || !make_output_pipe(&c.err)) {
+        release(&c);
+        return false;
     }
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -157,42 +105,60 @@ int kxprocess_run(kxhandler handler, void *owner, const char *cmdline, bool hidd
     std::string line = cmdline;
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
                         hidden ? DETACHED_PROCESS : 0, nullptr, nullptr, &si, &pi)) {
-        free_slot(c);
-        return -1;
+        release(&c);
+        return false;
     }
     c.process = pi.hProcess;
     c.thread = pi.hThread;
-    children_running = true;
-    return slot;
+    return true;
 }
 
-bool kxprocess_write(int slot, const char *text)
+int kxchild_read(int slot, int stream, char *buf, int cap)
 {
-    if (!valid_slot(slot) || !children[slot].in_use || !text)
-        return false;
-    DWORD length = static_cast<DWORD>(std::strlen(text)), put = 0;
+    HANDLE pipe = stream == KX_CHILD_STDERR ? kids[slot].err.read : kids[slot].out.read;
+    int at = 0;
+    while (pipe && at < cap) {
+        DWORD avail = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr) || avail == 0)
+            break;
+        DWORD want = std::min<DWORD>(avail, static_cast<DWORD>(cap - at)), got = 0;
+        if (!ReadFile(pipe, buf + at, want, &got, nullptr) || got == 0)
+            break;
+        at += static_cast<int>(got);
+    }
+    return at;
+}
+
+bool kxchild_write(int slot, const char *text, std::size_t length, int wait_ms)
+{
     if (length == 0)
         return true;
-    return WriteFile(children[slot].in.write, text, length, &put, nullptr) && put == length;
+    HANDLE pipe = kids[slot].in.write;
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!ov.hEvent)
+        return false;
+    const DWORD want = static_cast<DWORD>(length);
+    DWORD put = 0;
+    bool ok = WriteFile(pipe, text, want, nullptr, &ov) != 0;
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+        // A child that takes nothing for that long fails the write.
+        if (WaitForSingleObject(ov.hEvent, static_cast<DWORD>(wait_ms)) != WAIT_OBJECT_0)
+            CancelIo(pipe);
+        ok = true;
+    }
+    ok = ok && GetOverlappedResult(pipe, &ov, &put, TRUE) && put == want;
+    CloseHandle(ov.hEvent);
+    return ok;
 }
 
-void kxprocess_poll()
+bool kxchild_ended(int slot, int *code)
 {
-    if (!children_running)
-        return;
-    children_running = false;
-    for (int slot = 0; slot < KX_MAX_CHILDREN; slot++)
-        if (children[slot].in_use)
-            poll_slot(slot);
-    for (const ChildSlot &c : children)
-        if (c.in_use)
-            children_running = true;
+    if (WaitForSingleObject(kids[slot].process, 1) != WAIT_OBJECT_0)
+        return false;
+    DWORD status = 0;
+    *code = GetExitCodeProcess(kids[slot].process, &status) ? static_cast<int>(status) : -1;
+    return true;
 }
 
-int kxprocess_running()
-{
-    int n = 0;
-    for (const ChildSlot &c : children)
-        n += c.in_use ? 1 : 0;
-    return n;
-}
+void kxchild_release(int slot) { release(&kids[slot]); }

@@ -1,13 +1,14 @@
-#include "widgets/button.h"
+#include "core/button.h"
 
 #include <cstdarg>
 
+#include "core/cfgkeys.h"
+#include "core/cfgstr.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
 #include "platform/platform.h"
-#include "widgets/cfgstr.h"
 
 namespace {
 
@@ -282,7 +283,7 @@ kxarg kxButton::handler(void *obj, int code, kxarg a0, kxarg a1, kxarg, kxarg, k
             kxsys_cursor("hand");
         return 0;
     case KX_EV_KEYDOWN:
-        if ((a0 == 10 || a0 == 13 || a0 == 32) && !b->pressed) {
+        if ((a0 == KX_KEY_RETURN || a0 == KX_KEY_CR || a0 == KX_KEY_SPACE) && !b->pressed) {
             b->pressed = true;
             b->draw();
             if (b->keeppressed)

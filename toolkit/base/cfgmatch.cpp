@@ -1,5 +1,5 @@
 // Token matching shared by the attribute parsers.
-#include "widgets/cfgmatch.h"
+#include "base/cfgmatch.h"
 
 #include <climits>
 #include <cmath>

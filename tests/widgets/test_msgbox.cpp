@@ -4,15 +4,15 @@
 
 #include <string>
 
-#include "core/app.h"
 #include "core/event.h"
-#include "core/msgbox.h"
 #include "core/target.h"
 #include "core/window.h"
 #include "graphics/colours.h"
 #include "graphics/image.h"
 #include "graphics/text.h"
+#include "kx9d.h"
 #include "support.h"
+#include "widgets/msgbox.h"
 
 namespace {
 

@@ -3,15 +3,15 @@
 
 #include <vector>
 
-#include "core/app.h"
+#include "core/button.h"
 #include "core/event.h"
 #include "core/window.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
+#include "kx9d.h"
 #include "support.h"
-#include "widgets/button.h"
 
 namespace {
 

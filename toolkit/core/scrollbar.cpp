@@ -1,4 +1,4 @@
-#include "widgets/scrollbar.h"
+#include "core/scrollbar.h"
 
 #include "core/timer.h"
 #include "graphics/colours.h"

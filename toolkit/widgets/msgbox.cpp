@@ -1,10 +1,11 @@
-#include "core/msgbox.h"
+#include "widgets/msgbox.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
 #include "core/app.h"
+#include "core/button.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "core/window.h"
@@ -12,7 +13,6 @@
 #include "graphics/font.h"
 #include "graphics/image.h"
 #include "graphics/text.h"
-#include "widgets/button.h"
 
 namespace {
 

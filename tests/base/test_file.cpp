@@ -1,4 +1,4 @@
-#include "core/file.h"
+#include "base/file.h"
 
 #include <gtest/gtest.h>
 

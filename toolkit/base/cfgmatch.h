@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "widgets/cfgstr.h"
+#include "base/cfgtext.h"
 
 namespace kxcfg {
 

@@ -4,10 +4,10 @@
 
 #include <vector>
 
+#include "core/scrollbar.h"
 #include "core/timer.h"
 #include "graphics/colours.h"
 #include "support.h"
-#include "widgets/scrollbar.h"
 
 namespace {
 

@@ -1,0 +1,2 @@
+// What tests/floors/core/probe.h includes.
+#pragma once
