@@ -6,7 +6,7 @@
 // Two display hosts sit behind these calls on Linux and are chosen at start:
 // "x11" (the default when DISPLAY is set) and "headless" (KX_HOST=headless),
 // which keeps every window's pixmap in memory and takes injected input.
-// Time, the tick thread, serial devices and processes are POSIX for both.
+// Time, the base tick, serial devices and processes are POSIX for both.
 #pragma once
 
 #include <cstddef>
@@ -107,15 +107,26 @@ void kxsys_today(int *year, int *month, int *day);
 // The local date and time as "Mon Dec 07 21:14:14 2026".
 void kxsys_datetime(char *buf, std::size_t size);
 
-// The base tick: a periodic callback on a thread of its own.  The callback
-// must only touch atomics.
+// The base tick: callback(periods) is told how many whole periods of
+// period_ms have passed since its last call (0 when it is only asked again)
+// and answers after how many periods from there it wants the next call (0:
+// at once, something is due).  POSIX hosts count in kxsys_timer_catchup and
+// end their waits at the wanted period, so a waiting program sleeps through
+// periods in which nothing is due; the Win32 multimedia timer calls back on
+// its own thread every period with 1 and does not heed the answer.  The
+// callback must only touch atomics (and may call kxsys_wake).
+using kxtickfn = int (*)(int periods);
 int kxsys_timer_minperiod();
-bool kxsys_timer_start(int period_ms, void (*callback)());
+bool kxsys_timer_start(int period_ms, kxtickfn callback);
 void kxsys_timer_stop();
-// Ends the current or next kxhost_wait early; callable from any thread (the
-// base tick calls it when a timer is due).
+// Calls back at once with the periods passed since the last call and takes
+// its new answer; the pump calls it as it delivers ticks and when timers
+// change.
+void kxsys_timer_catchup();
+// Ends the current or next kxhost_wait early; callable from any thread.
 void kxsys_wake();
-// Sleeps until kxsys_wake is called or ms have passed.
+// Sleeps until kxsys_wake is called, the base tick wants its next call or ms
+// have passed.
 void kxsys_waitwake(int ms);
 
 // ------------------------------------------------------------ serial devices

@@ -22,23 +22,25 @@ constexpr int WIN32_MM_LONGEST_MS = 40;
 constexpr int WIN32_TEMP_TRIES = 100;
 
 // Read on the timer's own thread.
-std::atomic<void (*)()> tick_callback{nullptr};
+std::atomic<kxtickfn> tick_callback{nullptr};
 MMRESULT mm_timer = 0;
 bool resolution_raised = false;
 UINT_PTR pump_timer = 0;
 std::string temp_dir;
 std::string command_line;
 
+// Both timers are periodic: every period counts one, whatever the callback
+// would like.
 void CALLBACK mm_tick(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR)
 {
-    if (void (*cb)() = tick_callback.load())
-        cb();
+    if (kxtickfn cb = tick_callback.load())
+        cb(1);
 }
 
 void CALLBACK pump_tick(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (void (*cb)() = tick_callback.load())
-        cb();
+    if (kxtickfn cb = tick_callback.load())
+        cb(1);
 }
 
 void to_slashes(char *s)
@@ -115,7 +117,7 @@ int kxsys_timer_minperiod()
     return static_cast<int>(caps.wPeriodMin);
 }
 
-bool kxsys_timer_start(int period_ms, void (*callback)())
+bool kxsys_timer_start(int period_ms, kxtickfn callback)
 {
     kxsys_timer_stop();
     if (period_ms <= 0 || !callback)
@@ -151,6 +153,9 @@ void kxsys_timer_stop()
         pump_timer = 0;
     }
 }
+
+// The periodic timers have counted every period already.
+void kxsys_timer_catchup() {}
 
 const char *kxsys_tempdir()
 {

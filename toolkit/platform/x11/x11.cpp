@@ -525,11 +525,12 @@ void X11::wait(int ms)
     XFlush(dpy);
     if (!queued.empty() || XPending(dpy))
         return;
-    // A due timer ends the wait as well (kxsys_wake), so an idle program
-    // sleeps until its next timer or input.
+    // The wait ends at the next due timer as well, so an idle program sleeps
+    // until its next timer or input.
     pollfd p[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {kxposix_wakefd(), POLLIN, 0}};
     int n = p[1].fd >= 0 ? 2 : 1;
-    if (poll(p, n, n == 2 ? ms : std::min(ms, 1)) > 0 && n == 2 && (p[1].revents & POLLIN))
+    if (poll(p, n, n == 2 ? kxposix_wait_ms(ms) : std::min(ms, 1)) > 0 && n == 2 &&
+        (p[1].revents & POLLIN))
         kxposix_drain_wakefd();
 }
 
