@@ -62,7 +62,10 @@ void use_pen(kxserverbitmap *b)
 
 void destroy(kxserverbitmap *b)
 {
-    std::free(b->pixels);
+    if (b->release)
+        b->release(b->release_context);
+    else
+        std::free(b->pixels);
     std::free(b->mask);
     delete b;
 }
@@ -231,6 +234,21 @@ kxserverbitmap *kxserver_create(int width, int height)
     b->width = width;
     b->height = height;
     return b;
+}
+
+bool kxserver_adopt(kxpxmap *p, std::uint32_t *store, bool keep, void (*release)(void *),
+                    void *context)
+{
+    kxserverbitmap *b = record(p);
+    if (!b || !store || !release || b->release)
+        return false;
+    if (keep)
+        std::copy_n(b->pixels, static_cast<std::size_t>(b->width) * b->height, store);
+    std::free(b->pixels);
+    b->pixels = store;
+    b->release = release;
+    b->release_context = context;
+    return true;
 }
 
 void kxserver_free(kxpxmap *p)

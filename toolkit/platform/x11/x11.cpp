@@ -167,7 +167,8 @@ void X11::close()
     if (!dpy)
         return;
     for (X11Window &w : windows) {
-        shm_release(w);
+        if (w.shm)
+            shm_forget(w.shm);  // the pixmap keeps its pixels until it goes
         XDestroyWindow(dpy, w.xid);
     }
     windows.clear();
@@ -305,14 +306,17 @@ std::uintptr_t X11::create_window(kxllgui_window *w, int x, int y, int width, in
     if (!style.popup && !style.modal)
         main_window = xid;
     windows.push_back({xid, w, width, height});
+    // The new pixmap holds nothing yet, as a new segment.
+    if (use_shm)
+        shm_adopt(windows.back(), w, false);
     return xid;
 }
 
 void X11::destroy_window(kxllgui_window *w)
 {
     Window xid = static_cast<Window>(w->handle);
-    if (X11Window *xw = find(xid))
-        shm_release(*xw);
+    if (X11Window *xw = find(xid); xw && xw->shm)
+        shm_forget(xw->shm);
     std::erase_if(windows, [xid](const X11Window &x) { return x.xid == xid; });
     std::erase_if(queued, [xid](const kxhostmsg &m) { return m.handle == xid; });
     if (main_window == xid)

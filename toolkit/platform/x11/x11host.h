@@ -27,15 +27,25 @@ constexpr int x11_caption = 20;
 // How long kxclip_gettext waits for the selection owner.
 constexpr int x11_clip_wait_ms = 1000;
 
+struct X11;
+
+// A shared-memory segment that holds a window pixmap's pixels, so that the
+// server reads what the toolkit draws with no copy in between.  The pixmap's
+// bitmap owns it and gives it back when it goes (x11_blit.cpp).
+struct X11Segment {
+    X11 *host = nullptr;  // null once the display is closed
+#ifdef KX_HAVE_XSHM
+    XShmSegmentInfo info{};
+    XImage *image = nullptr;  // null once the server has let go of it
+#endif
+};
+
 struct X11Window {
     Window xid = 0;
     kxllgui_window *owner = nullptr;
     int width = 0, height = 0;
     bool iconic = false;
-#ifdef KX_HAVE_XSHM
-    XImage *shm_image = nullptr;
-    XShmSegmentInfo shm{};
-#endif
+    X11Segment *shm = nullptr;  // the pixmap's segment, if it has one
 };
 
 struct X11 final : kxhost {
@@ -95,7 +105,8 @@ struct X11 final : kxhost {
     bool minimised(X11Window *w, kxhostmsg *m);
     // Blit helpers.
     void shm_probe();
-    void shm_release(X11Window &w);
+    bool shm_adopt(X11Window &xw, kxllgui_window *w, bool keep);
+    void shm_forget(X11Segment *seg);
     bool shm_show(X11Window &xw, kxllgui_window *w, int x, int y, int width, int height, int sx,
                   int sy);
     // Selection helpers.
