@@ -509,6 +509,7 @@ bool X11::dispatch()
 
 bool X11::next_message(kxhostmsg *m)
 {
+    idle_request = 0;
     while (queued.empty() && XPending(dpy)) {
         XEvent e;
         XNextEvent(dpy, &e);
@@ -517,8 +518,12 @@ bool X11::next_message(kxhostmsg *m)
         else if (translate(e, m))
             return true;
     }
-    if (queued.empty())
+    if (queued.empty()) {
+        // Nothing waits and everything was sent: a wait that follows with no
+        // request in between need not ask the server again.
+        idle_request = NextRequest(dpy);
         return false;
+    }
     *m = queued.front();
     queued.pop_front();
     return true;
@@ -526,8 +531,11 @@ bool X11::next_message(kxhostmsg *m)
 
 void X11::wait(int ms)
 {
-    XFlush(dpy);
-    if (!queued.empty() || XPending(dpy))
+    if (!queued.empty())
+        return;
+    // XPending sends what is buffered and reads what has come.
+    bool asked = idle_request && idle_request == NextRequest(dpy) && !XQLength(dpy);
+    if (!asked && XPending(dpy))
         return;
     // The wait ends at the next due timer as well, so an idle program sleeps
     // until its next timer or input.
