@@ -3,6 +3,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <thread>
+
+#include "core/event.h"
+#include "core/timer.h"
 #include "io/port.h"
 #include "serialpeer.h"
 #include "support.h"
@@ -200,3 +204,31 @@ TEST_F(PortTest, VanishedPeerLeavesEveryCallReturning)
     EXPECT_EQ(kxport_getc(7), -1);
     EXPECT_LT(kxtest_ms() - start, 8000);
 }
+
+// A program waiting for events wakes when bytes arrive on the port it read
+// empty: the pump posts the port's id, rather than leaving the bytes to the
+// next timer.  A port it does not read then wakes it no more.
+TEST_F(PortTest, BytesForAReaderWakeTheWaitingProgramOnce)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    std::thread device([&] {
+        kxsys_sleep(30 * 1000);
+        peer.send("OK\n");
+    });
+    int id = kxevent_wait();
+    device.join();
+    EXPECT_EQ(id, kxport_arrivalid());
+    EXPECT_NE(id, fallback.id);
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "OK");
+
+    peer.send("more\n");
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(300);
+    EXPECT_GE(kxsys_ticks() - t0, 250) << "a port nobody reads woke the wait";
+    EXPECT_FALSE(kxserial_arrived(6));
+    kxtimer_destroy(&fallback);
+}
+

@@ -29,6 +29,7 @@ int f12_presses = 0;
 
 kxpumphook timer_hook = nullptr;
 kxpumphook child_hook = nullptr;
+kxpumphook device_hook = nullptr;
 kxpumphook info_hook = nullptr;
 
 void queue_init()
@@ -82,6 +83,8 @@ void pump_hooks()
         timer_hook();
     if (child_hook)
         child_hook();
+    if (device_hook)
+        device_hook();
 }
 
 } // namespace
@@ -213,4 +216,5 @@ void kxsys_idle()
 
 void kxevent_settimerhook(kxpumphook hook) { timer_hook = hook; }
 void kxevent_setchildhook(kxpumphook hook) { child_hook = hook; }
+void kxevent_setdevicehook(kxpumphook hook) { device_hook = hook; }
 void kxevent_setinfohook(kxpumphook hook) { info_hook = hook; }

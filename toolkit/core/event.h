@@ -33,9 +33,11 @@ void kxsys_pump_all();
 void kxsys_idle();
 
 // Work done at the start of every pump cycle, filled by the modules that
-// need it: delivery of timer ticks and polling of child processes.
+// need it: delivery of timer ticks, polling of child processes, and news of
+// bytes that arrived on a serial port.
 using kxpumphook = void (*)();
 void kxevent_settimerhook(kxpumphook hook);
 void kxevent_setchildhook(kxpumphook hook);
+void kxevent_setdevicehook(kxpumphook hook);
 // Opens the toolkit's information box (five F12 presses in a row).
 void kxevent_setinfohook(kxpumphook hook);

@@ -11,6 +11,7 @@ namespace {
 int current_port = 0;
 int read_timeout = KX_PORT_TIMEOUT_START;
 bool exit_registered = false;
+int arrival_id = 0;
 
 // One partial line for the whole program, whichever port it came from.
 char carry[KX_LINE_MAX + 1];
@@ -19,6 +20,17 @@ bool carry_held = false;
 bool valid_port(int port) { return port >= 1 && port <= KX_PORTS; }
 
 bool line_end(int c) { return c == '\n' || c == '\r'; }
+
+// Bytes arrived on the current port while the program waited: its id wakes
+// the application, which reads the port after every id, at once rather than
+// at its next timer.  Like a timer's, it is not posted during a modal wait
+// or into a busy queue.
+void post_arrival()
+{
+    if (valid_port(current_port) && kxserial_arrived(current_port - 1) && !kxapp_modal() &&
+        kxevent_has_room())
+        kxevent_post(arrival_id);
+}
 
 } // namespace
 
@@ -100,6 +112,8 @@ bool kxport_open(int port, int baud)
     if (!exit_registered) {
         kxapp_atcleanup(kxport_closeall);
         exit_registered = true;
+        arrival_id = kxid_new();
+        kxevent_setdevicehook(post_arrival);
     }
     return kxserial_open(port - 1, baud);
 }
@@ -111,6 +125,8 @@ bool kxport_readline(char *buf, int count) { return kxport_gets(current_port, bu
 void kxport_settimeout(int ms) { read_timeout = ms; }
 
 int kxport_current() { return current_port; }
+
+int kxport_arrivalid() { return arrival_id; }
 
 void kxport_closeall()
 {

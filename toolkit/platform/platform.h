@@ -125,8 +125,8 @@ void kxsys_timer_stop();
 void kxsys_timer_catchup();
 // Ends the current or next kxhost_wait early; callable from any thread.
 void kxsys_wake();
-// Sleeps until kxsys_wake is called, the base tick wants its next call or ms
-// have passed.
+// Sleeps until kxsys_wake is called, the base tick wants its next call,
+// bytes arrive on a serial device that was read empty, or ms have passed.
 void kxsys_waitwake(int ms);
 
 // ------------------------------------------------------------ serial devices
@@ -147,6 +147,10 @@ int kxserial_getc(int slot);
 bool kxserial_putc(int slot, int byte);
 void kxserial_close(int slot);
 bool kxserial_isopen(int slot);
+// True once after bytes have arrived on a slot that was read empty: where
+// the host can watch its devices (POSIX), a waiting program wakes for them,
+// and the pump asks this to tell the reader.  Win32 polls: always false.
+bool kxserial_arrived(int slot);
 
 // --------------------------------------------------- clipboard and processes
 

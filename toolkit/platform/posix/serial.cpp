@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,12 +17,20 @@
 
 #include "platform/platform.h"
 #include "platform/posix/serialrate.h"
+#include "platform/posix/wakefd.h"
 
 namespace {
 
 constexpr int SERIAL_NAME_SIZE = 20;      // "COM%d" and its NUL
 constexpr int SERIAL_PATH_SIZE = 4096;
 constexpr int SERIAL_READAHEAD = 4096;    // bytes taken from the driver at once
+// A device read empty is watched for its next bytes when they came faster
+// than this since it was last empty (a flood: read on at once; 115200 baud
+// gives 11.5 bytes/ms) or when none came for SERIAL_QUIET_MS (an answer:
+// read at once).  A steady trickle is left to the reader's own rhythm, so
+// that every few bytes do not wake the program.
+constexpr std::int64_t SERIAL_FAST_BYTES_PER_MS = 20;
+constexpr std::int64_t SERIAL_QUIET_MS = 50;
 constexpr int SERIAL_WRITE_WAIT_MS = 2000;  // a device that takes nothing this long fails
 
 struct SerialSlot {
@@ -29,6 +38,13 @@ struct SerialSlot {
     int baud = 0;
     unsigned char ahead[SERIAL_READAHEAD] = {};
     int head = 0, tail = 0;  // bytes ahead[head..tail) are read but not yet handed out
+    // The last read found nothing: the hosts' waits watch the device until
+    // bytes arrive, which then marks them arrived for kxserial_arrived.
+    bool watched = false;
+    bool arrived = false;
+    int burst = 0;                // bytes read since a read last found none
+    std::int64_t last_empty = 0;  // when a burst last ended
+    std::int64_t last_bytes = -SERIAL_QUIET_MS;  // when a read last gave bytes
 };
 
 SerialSlot slots[KX_SERIAL_SLOTS];
@@ -47,6 +63,22 @@ constexpr RateRow rate_table[] = {
 };
 
 bool valid_slot(int slot) { return slot >= 0 && slot < KX_SERIAL_SLOTS; }
+
+// The device was read empty: whether the waits watch it for its next bytes.
+// A burst decides when it ends; an empty read after an empty read changes a
+// watch only once the device has been quiet long enough.
+void watch_empty(SerialSlot &s)
+{
+    std::int64_t now = kxsys_ticks();
+    if (s.burst > 0) {
+        std::int64_t took = std::max<std::int64_t>(1, now - s.last_empty);
+        s.watched = s.burst > SERIAL_FAST_BYTES_PER_MS * took;
+        s.burst = 0;
+        s.last_empty = now;
+    } else if (!s.watched) {
+        s.watched = now - s.last_bytes >= SERIAL_QUIET_MS;
+    }
+}
 
 bool is_file(const char *path)
 {
@@ -103,6 +135,10 @@ void close_slot(SerialSlot &s)
     }
     s.fd = -1;
     s.head = s.tail = 0;
+    s.watched = s.arrived = false;
+    s.burst = 0;
+    s.last_empty = 0;
+    s.last_bytes = -SERIAL_QUIET_MS;
 }
 
 // Waits for room to write; false after SERIAL_WRITE_WAIT_MS or when the
@@ -217,9 +253,18 @@ int kxserial_getc(int slot)
             return -1;
         s.head = s.tail = 0;
         ssize_t n = read(s.fd, s.ahead, sizeof s.ahead);
-        if (n <= 0)
+        s.arrived = false;
+        if (n <= 0) {
+            // Empty (a raw tty reads 0 then) is waited for, a failure not.
+            if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK)
+                watch_empty(s);
+            else
+                s.watched = false;
             return -1;  // nothing yet, or the device has gone
+        }
         s.tail = static_cast<int>(n);
+        s.burst += static_cast<int>(n);
+        s.last_bytes = kxsys_ticks();
     }
     return s.ahead[s.head++];
 }
@@ -251,3 +296,36 @@ void kxserial_close(int slot)
 }
 
 bool kxserial_isopen(int slot) { return valid_slot(slot) && slots[slot].fd >= 0; }
+
+bool kxserial_arrived(int slot)
+{
+    if (!valid_slot(slot) || !slots[slot].arrived)
+        return false;
+    slots[slot].arrived = false;
+    return true;
+}
+
+int kxposix_serial_watch(pollfd *fds, int max)
+{
+    int n = 0;
+    for (int i = 0; i < KX_SERIAL_SLOTS && n < max; i++)
+        if (slots[i].fd >= 0 && slots[i].watched)
+            fds[n++] = {slots[i].fd, POLLIN, 0};
+    return n;
+}
+
+// A device that woke the wait is watched no more until it is read empty
+// again, so that a program that does not read it now (or a device that has
+// hung up) does not keep waking it.
+void kxposix_serial_seen(const pollfd *fds, int count)
+{
+    for (int k = 0; k < count; k++) {
+        if (!fds[k].revents)
+            continue;
+        for (SerialSlot &s : slots)
+            if (s.fd == fds[k].fd && s.watched) {
+                s.watched = false;
+                s.arrived = (fds[k].revents & POLLIN) != 0;
+            }
+    }
+}

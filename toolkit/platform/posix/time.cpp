@@ -35,6 +35,8 @@ struct TickClock {
 };
 
 TickClock tick;
+// Serial devices a wait watches at most besides the wake-up.
+constexpr int WAIT_SERIAL = 8;
 // Written by kxsys_wake, watched by the hosts' waits.
 int wake_pipe[2] = {-1, -1};
 // Set while this thread calls back: it is awake and needs no wake-up.
@@ -142,11 +144,17 @@ void kxsys_wake()
 
 void kxsys_waitwake(int ms)
 {
-    pollfd p{wake_pipe[0], POLLIN, 0};
-    if (p.fd < 0)
+    pollfd p[1 + WAIT_SERIAL] = {{wake_pipe[0], POLLIN, 0}};
+    if (p[0].fd < 0) {
         kxsys_sleep(std::min(ms, 1) * 1000L);  // no base tick: nothing would wake it
-    else if (poll(&p, 1, kxposix_wait_ms(ms)) > 0)
+        return;
+    }
+    int serial = kxposix_serial_watch(p + 1, WAIT_SERIAL);
+    if (poll(p, 1 + serial, kxposix_wait_ms(ms)) <= 0)
+        return;
+    if (p[0].revents & POLLIN)
         kxposix_drain_wakefd();
+    kxposix_serial_seen(p + 1, serial);
 }
 
 int kxposix_wakefd() { return wake_pipe[0]; }

@@ -1,6 +1,6 @@
-// kxsys_wake as a file descriptor, readable after a wake-up, and the time a
-// host may wait before the next due timer: a host waiting for its input
-// wakes for due timers too.
+// What a POSIX host's wait watches besides its own input: kxsys_wake as a
+// file descriptor, readable after a wake-up; the time until the next due
+// timer; and the serial devices that a reader waits for.
 #pragma once
 
 // The read end; -1 before the base tick has been started.
@@ -10,3 +10,10 @@ void kxposix_drain_wakefd();
 // How long a host may wait, at most ms (all of it when ms is negative): up
 // to the period at which the base tick wants its next call.
 int kxposix_wait_ms(int ms);
+
+struct pollfd;
+// The serial devices a wait watches as well, up to max of them: those read
+// empty since bytes last arrived.  After the wait, kxposix_serial_seen marks
+// the ones that woke it as arrived (kxserial_arrived).
+int kxposix_serial_watch(pollfd *fds, int max);
+void kxposix_serial_seen(const pollfd *fds, int count);

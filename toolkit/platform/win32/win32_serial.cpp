@@ -136,3 +136,6 @@ void kxserial_close(int slot)
 }
 
 bool kxserial_isopen(int slot) { return handle_of(slot) != INVALID_HANDLE_VALUE; }
+
+// Reads are polled (the application's timer): no wait watches the ports.
+bool kxserial_arrived(int) { return false; }

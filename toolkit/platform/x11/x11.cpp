@@ -537,13 +537,21 @@ void X11::wait(int ms)
     bool asked = idle_request && idle_request == NextRequest(dpy) && !XQLength(dpy);
     if (!asked && XPending(dpy))
         return;
-    // The wait ends at the next due timer as well, so an idle program sleeps
-    // until its next timer or input.
-    pollfd p[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {kxposix_wakefd(), POLLIN, 0}};
-    int n = p[1].fd >= 0 ? 2 : 1;
-    if (poll(p, n, n == 2 ? kxposix_wait_ms(ms) : std::min(ms, 1)) > 0 && n == 2 &&
-        (p[1].revents & POLLIN))
+    // The wait ends at the next due timer or when a serial device that is
+    // read has bytes, so an idle program sleeps until its next timer or
+    // input.
+    pollfd p[2 + x11_serial_watched] = {{ConnectionNumber(dpy), POLLIN, 0},
+                                       {kxposix_wakefd(), POLLIN, 0}};
+    if (p[1].fd < 0) {
+        poll(p, 1, std::min(ms, 1));  // no base tick: nothing would wake it
+        return;
+    }
+    int serial = kxposix_serial_watch(p + 2, x11_serial_watched);
+    if (poll(p, 2 + serial, kxposix_wait_ms(ms)) <= 0)
+        return;
+    if (p[1].revents & POLLIN)
         kxposix_drain_wakefd();
+    kxposix_serial_seen(p + 2, serial);
 }
 
 namespace {

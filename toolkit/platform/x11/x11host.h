@@ -26,6 +26,8 @@ constexpr int x11_border = 4;
 constexpr int x11_caption = 20;
 // How long kxclip_gettext waits for the selection owner.
 constexpr int x11_clip_wait_ms = 1000;
+// Serial devices a wait watches at most besides the display.
+constexpr int x11_serial_watched = 8;
 
 struct X11;
 
