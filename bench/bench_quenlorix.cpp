@@ -43,6 +43,8 @@ constexpr double IDLE_SECONDS = 10;
 constexpr double SETTLE_S = 0.5;  // unchanged this long: the screen is final
 constexpr double LIMIT_S = 120;
 constexpr int STARTS = 5;  // start-up measured this often, the median kept
+constexpr int WATCHED_ROWS = 16;  // of the terminal, from its last text line up
+constexpr int WATCH_US = 3000;    // how often the watched pixels are read
 const char *const DIALOG = "Schnittstelle konfigurieren";
 const char *const MAIN = "Quenlorix";
 
@@ -125,7 +127,7 @@ class AreaWatch {
             Xclient x(xserver().display);
             std::vector<std::uint32_t> before = x.pixels(a);
             while (running_) {
-                usleep(2000);
+                usleep(WATCH_US);
                 std::vector<std::uint32_t> now = x.pixels(a);
                 if (now != before) {
                     last_ = seconds();
@@ -272,6 +274,10 @@ struct Quenlorix : Subject {
         terminal = changed_area(all, before, x.pixels(all));
         if (terminal.empty())
             error = "the probe line did not show";
+        // The newest line is at the bottom of what changed: watching only
+        // that keeps the X server (and so the tester) from being slowed.
+        terminal.y += std::max(0, terminal.height - WATCHED_ROWS);
+        terminal.height = std::min(terminal.height, WATCHED_ROWS);
     }
 };
 
@@ -379,7 +385,7 @@ struct Picocom : Subject {
 
 struct Flood {
     bool ok = false;
-    double wall = 0, cpu = 0;
+    double wall = 0, cpu = 0, logged = 0;
 };
 
 // Sends the lines as fast as the device takes them and waits until the last
@@ -397,6 +403,10 @@ Flood flood(Subject &s, const std::string &data)
     double t_shown = s.shown();
     f.cpu = cpu_of(s.pid) - cpu;
     f.wall = std::max(t_logged, t_shown) - t0;
+    f.logged = t_logged - t0;
+    if (std::getenv("KX_BENCH_VERBOSE"))
+        std::fprintf(stderr, "flood: logged %.3f s, shown %.3f s, cpu %.3f s\n", f.logged,
+                     t_shown - t0, f.cpu);
     f.ok = logged && s.log() == want;
     return f;
 }
@@ -435,9 +445,10 @@ template <class S> void BM_Flood(benchmark::State &state)
     if (!usable<S>(state))
         return;
     S &s = subject<S>();
-    double best = 1e9, cpu = 1e9;
+    double best = 1e9, cpu = 1e9, logged = 1e9;
     for (auto _ : state) {
         Flood f = flood(s, lines(s.round++, FLOOD_LINES));
+        logged = std::min(logged, f.logged);
         state.SetIterationTime(f.wall);
         if (!f.ok) {
             state.SkipWithError("lines were lost, split or merged");
@@ -447,6 +458,7 @@ template <class S> void BM_Flood(benchmark::State &state)
         cpu = std::min(cpu, f.cpu);
     }
     state.counters["best_s"] = best;
+    state.counters["logged_s"] = logged;
     state.counters["cpu_s_per_MB"] = cpu / (FLOOD_LINES * LINE_BYTES / 1e6);
     state.SetLabel("20,000 lines of 21 bytes, last shown and logged");
 }
