@@ -1,6 +1,7 @@
 // Quenlorix, the serial-line protocol tester: a table of strings to send
 // with a "senden" button per row, and a terminal that records all traffic.
 // The texts are ISO 8859-1, as everything the toolkit draws.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "core/event.h"
 #include "core/file.h"
 #include "core/msgbox.h"
+#include "core/target.h"
 #include "core/timer.h"
 #include "core/window.h"
 #include "io/port.h"
@@ -133,13 +135,22 @@ bool settings_dialog(int *port, int *baud)
 }
 
 // Shows every complete line that has arrived, so that nothing waits for the
-// next event.  Drawing is held over a batch: a flood of lines costs one
-// redraw per batch, not two per line.  A batch is bounded so that the window
-// stays responsive; true when it was cut and more lines may be waiting.
+// next event.  Drawing is held over a batch, and a batch is bounded so that
+// the window stays responsive; true when it was cut and more lines may be
+// waiting.
 constexpr int BATCH = 2000;
-constexpr int SMALL_BATCH = 50;  // drawn at once; bigger ones on the next refresh
+constexpr int TIMER_MS = 100;
+// Received lines are drawn at most this often: a flood costs a few redraws,
+// and its last line shows at most this long after it arrived.
+constexpr int FRAME_MS = 10;
 
-bool show_received(kxTerminal *term)
+struct Drawing {
+    std::int64_t at = -FRAME_MS;  // when the terminal was last drawn
+    bool owed = false;            // lines arrived since
+    bool hurried = false;         // the timer runs at FRAME_MS for them
+};
+
+bool show_received(kxTerminal *term, Drawing *drawing)
 {
     static char line[KX_LINE_MAX + 2];
     int n = 0;
@@ -159,10 +170,29 @@ bool show_received(kxTerminal *term)
     }
     if (held) {
         kxterm_handler(term, KX_TERM_RESUME, 0, 0, 0, 0, 0, 0, 0, 0);
-        if (n < SMALL_BATCH)
-            kxterm_handler(term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
+        drawing->owed = true;
     }
     return n >= BATCH;
+}
+
+// Draws what arrived, unless the last drawing is younger than FRAME_MS:
+// then the timer comes back after FRAME_MS for it.
+void draw_received(kxTerminal *term, kxTimer *timer, Drawing *drawing)
+{
+    if (!drawing->owed)
+        return;
+    std::int64_t now = kxsys_ticks();
+    bool soon = now - drawing->at < FRAME_MS;
+    if (soon != drawing->hurried) {
+        kxtimer_setperiod(soon ? FRAME_MS : TIMER_MS, timer, 0);
+        drawing->hurried = soon;
+    }
+    if (soon)
+        return;
+    kxterm_handler(term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
+    kxrefresh_cancel(term);  // drawn: the deferred refresh has nothing left
+    drawing->at = now;
+    drawing->owed = false;
 }
 
 void send_row(kxTable *tab, kxTerminal *term, int row)
@@ -211,7 +241,8 @@ int quenlorix_main()
     kxterm_printf(term, "Serielle Schnittstelle %d ge\xf6""ffnet, Baudrate=%d\n", port, baud);
     kxport_settimeout(1);
     kxTimer timer;
-    kxtimer_create(&timer, 100);
+    kxtimer_create(&timer, TIMER_MS);
+    Drawing drawing;
     const int close_id = mainwin.ids[KX_ID_MAIN];
     while (kxapp_running()) {
         int id = kxevent_wait();
@@ -221,8 +252,9 @@ int quenlorix_main()
         if (id == close_id)
             break;
         // More lines waiting: come back at once, after what else is queued.
-        if (show_received(term))
+        if (show_received(term, &drawing))
             kxevent_post(timer.id);
+        draw_received(term, &timer, &drawing);
     }
     kxtable_save(tab, TABLE, 0, 0);
     kxtimer_destroy(&timer);
