@@ -208,7 +208,8 @@ void draw_line(kxserverbitmap *b, long long x0, long long y0, long long x1, long
                 : !visible_steps(y0, sy, length, b->height, &lo, &hi))
         return;
     for (long long i = lo; i <= hi; i++) {
-        const long long m = minor_step(i, run, length);
+        // Frames are mostly straight lines: no division for those.
+        const long long m = run == 0 ? 0 : minor_step(i, run, length);
         if (x_major)
             plot(b, x0 + sx * i, y0 + sy * m);
         else
