@@ -44,10 +44,25 @@ struct SerialSlot {
     bool arrived = false;
     int burst = 0;                // bytes read since a read last found none
     std::int64_t last_empty = 0;  // when a burst last ended
-    std::int64_t last_bytes = -SERIAL_QUIET_MS;  // when a read last gave bytes
+    std::int64_t last_bytes = 0;  // when a read last gave bytes; 0: never
 };
 
 SerialSlot slots[KX_SERIAL_SLOTS];
+// The open slots, so that a wait need not look at all of them (each slot
+// holds its read-ahead: touching them all would map a megabyte).
+int open_slots[KX_SERIAL_SLOTS];
+int open_count = 0;
+
+void list_open(int slot, bool open)
+{
+    int *end = open_slots + open_count;
+    int *at = std::find(open_slots, end, slot);
+    if (open && at == end)
+        open_slots[open_count++] = slot;
+    else if (!open && at != end) {
+        *at = open_slots[--open_count];
+    }
+}
 
 struct RateRow {
     int baud;
@@ -76,7 +91,7 @@ void watch_empty(SerialSlot &s)
         s.burst = 0;
         s.last_empty = now;
     } else if (!s.watched) {
-        s.watched = now - s.last_bytes >= SERIAL_QUIET_MS;
+        s.watched = s.last_bytes == 0 || now - s.last_bytes >= SERIAL_QUIET_MS;
     }
 }
 
@@ -138,7 +153,8 @@ void close_slot(SerialSlot &s)
     s.watched = s.arrived = false;
     s.burst = 0;
     s.last_empty = 0;
-    s.last_bytes = -SERIAL_QUIET_MS;
+    s.last_bytes = 0;
+    list_open(static_cast<int>(&s - slots), false);
 }
 
 // Waits for room to write; false after SERIAL_WRITE_WAIT_MS or when the
@@ -182,6 +198,7 @@ bool kxserial_openname(const char *name, int slot, int baud)
         return false;
     }
     s.fd = fd;
+    list_open(slot, true);
     // A driver that refuses the line settings or the rate would leave the
     // port at some other speed: better to fail the open.
     if (!kxserial_configure(slot) || !kxserial_settimeouts(slot)) {
@@ -264,7 +281,7 @@ int kxserial_getc(int slot)
         }
         s.tail = static_cast<int>(n);
         s.burst += static_cast<int>(n);
-        s.last_bytes = kxsys_ticks();
+        s.last_bytes = std::max<std::int64_t>(1, kxsys_ticks());
     }
     return s.ahead[s.head++];
 }
@@ -308,9 +325,9 @@ bool kxserial_arrived(int slot)
 int kxposix_serial_watch(pollfd *fds, int max)
 {
     int n = 0;
-    for (int i = 0; i < KX_SERIAL_SLOTS && n < max; i++)
-        if (slots[i].fd >= 0 && slots[i].watched)
-            fds[n++] = {slots[i].fd, POLLIN, 0};
+    for (int k = 0; k < open_count && n < max; k++)
+        if (const SerialSlot &s = slots[open_slots[k]]; s.watched)
+            fds[n++] = {s.fd, POLLIN, 0};
     return n;
 }
 
@@ -322,8 +339,8 @@ void kxposix_serial_seen(const pollfd *fds, int count)
     for (int k = 0; k < count; k++) {
         if (!fds[k].revents)
             continue;
-        for (SerialSlot &s : slots)
-            if (s.fd == fds[k].fd && s.watched) {
+        for (int i = 0; i < open_count; i++)
+            if (SerialSlot &s = slots[open_slots[i]]; s.fd == fds[k].fd && s.watched) {
                 s.watched = false;
                 s.arrived = (fds[k].revents & POLLIN) != 0;
             }
