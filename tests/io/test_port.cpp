@@ -232,3 +232,24 @@ TEST_F(PortTest, BytesForAReaderWakeTheWaitingProgramOnce)
     kxtimer_destroy(&fallback);
 }
 
+
+// A wait that found the port quiet spares the read after it; bytes that
+// came in between end the next wait at once and are read then.
+TEST_F(PortTest, BytesAfterAQuietWaitAreNotHeldBack)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);  // the base tick: waits watch the port
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    kxsys_waitwake(20);
+    peer.send("late\n");
+    kxsys_sleep(50 * 1000);
+    if (!kxport_readline(buf, 256)) {
+        std::int64_t t0 = kxsys_ticks();
+        kxsys_waitwake(5000);
+        EXPECT_LT(kxsys_ticks() - t0, 1000) << "the bytes did not end the wait";
+        EXPECT_TRUE(kxserial_arrived(6));
+        ASSERT_TRUE(wait_line());
+    }
+    EXPECT_STREQ(buf, "late");
+    kxtimer_destroy(&fallback);
+}

@@ -42,6 +42,7 @@ struct SerialSlot {
     // bytes arrive, which then marks them arrived for kxserial_arrived.
     bool watched = false;
     bool arrived = false;
+    bool quiet = false;  // the last wait watched it and nothing came
     int burst = 0;                // bytes read since a read last found none
     std::int64_t last_empty = 0;  // when a burst last ended
     std::int64_t last_bytes = 0;  // when a read last gave bytes; 0: never
@@ -150,7 +151,7 @@ void close_slot(SerialSlot &s)
     }
     s.fd = -1;
     s.head = s.tail = 0;
-    s.watched = s.arrived = false;
+    s.watched = s.arrived = s.quiet = false;
     s.burst = 0;
     s.last_empty = 0;
     s.last_bytes = 0;
@@ -268,6 +269,12 @@ int kxserial_getc(int slot)
     if (s.head == s.tail) {
         if (s.fd < 0)
             return -1;
+        if (s.quiet) {
+            // The wait has just seen it empty: bytes come meanwhile wake
+            // the next wait, which watches it still.
+            s.quiet = false;
+            return -1;
+        }
         s.head = s.tail = 0;
         ssize_t n = read(s.fd, s.ahead, sizeof s.ahead);
         s.arrived = false;
@@ -333,16 +340,19 @@ int kxposix_serial_watch(pollfd *fds, int max)
 
 // A device that woke the wait is watched no more until it is read empty
 // again, so that a program that does not read it now (or a device that has
-// hung up) does not keep waking it.
+// hung up) does not keep waking it.  One that stayed quiet needs no read to
+// tell so.
 void kxposix_serial_seen(const pollfd *fds, int count)
 {
-    for (int k = 0; k < count; k++) {
-        if (!fds[k].revents)
-            continue;
-        for (int i = 0; i < open_count; i++)
-            if (SerialSlot &s = slots[open_slots[i]]; s.fd == fds[k].fd && s.watched) {
+    for (int k = 0; k < count; k++)
+        for (int i = 0; i < open_count; i++) {
+            SerialSlot &s = slots[open_slots[i]];
+            if (s.fd != fds[k].fd || !s.watched)
+                continue;
+            s.quiet = fds[k].revents == 0;
+            if (!s.quiet) {
                 s.watched = false;
                 s.arrived = (fds[k].revents & POLLIN) != 0;
             }
-    }
+        }
 }

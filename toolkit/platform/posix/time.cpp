@@ -150,7 +150,7 @@ void kxsys_waitwake(int ms)
         return;
     }
     int serial = kxposix_serial_watch(p + 1, WAIT_SERIAL);
-    if (poll(p, 1 + serial, kxposix_wait_ms(ms)) <= 0)
+    if (poll(p, 1 + serial, kxposix_wait_ms(ms)) < 0)
         return;
     if (p[0].revents & POLLIN)
         kxposix_drain_wakefd();

@@ -13,7 +13,8 @@ int kxposix_wait_ms(int ms);
 
 struct pollfd;
 // The serial devices a wait watches as well, up to max of them: those read
-// empty since bytes last arrived.  After the wait, kxposix_serial_seen marks
-// the ones that woke it as arrived (kxserial_arrived).
+// empty since bytes last arrived.  After the wait (also one that timed out),
+// kxposix_serial_seen marks the ones that woke it as arrived
+// (kxserial_arrived) and the others as known to be empty.
 int kxposix_serial_watch(pollfd *fds, int max);
 void kxposix_serial_seen(const pollfd *fds, int count);

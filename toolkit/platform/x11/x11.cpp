@@ -509,6 +509,14 @@ bool X11::dispatch()
 
 bool X11::next_message(kxhostmsg *m)
 {
+    // The wait has just seen the connection quiet and nothing was asked
+    // since: no event can have come but what the next wait will see.
+    bool quiet = quiet_request && quiet_request == NextRequest(dpy) && !XQLength(dpy);
+    quiet_request = 0;
+    if (quiet && queued.empty()) {
+        idle_request = NextRequest(dpy);
+        return false;
+    }
     idle_request = 0;
     while (queued.empty() && XPending(dpy)) {
         XEvent e;
@@ -547,8 +555,10 @@ void X11::wait(int ms)
         return;
     }
     int serial = kxposix_serial_watch(p + 2, x11_serial_watched);
-    if (poll(p, 2 + serial, kxposix_wait_ms(ms)) <= 0)
+    int n = poll(p, 2 + serial, kxposix_wait_ms(ms));
+    if (n < 0)
         return;
+    quiet_request = p[0].revents ? 0 : NextRequest(dpy);
     if (p[1].revents & POLLIN)
         kxposix_drain_wakefd();
     kxposix_serial_seen(p + 2, serial);

@@ -76,9 +76,11 @@ struct X11 final : kxhost {
     kxclipstore clipboard;
     Window clip_window = 0;
     bool use_shm = false;
-    // The request number at which the last look found no event; 0 when
-    // anything may have come since.
+    // The request number at which the last look found no event, and the one
+    // at which the last wait found the connection quiet; 0 when anything may
+    // have come since.
     unsigned long idle_request = 0;
+    unsigned long quiet_request = 0;
 
     const char *name() const override { return "x11"; }
     bool open() override;
