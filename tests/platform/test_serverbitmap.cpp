@@ -9,7 +9,9 @@
 #include "graphics/pixmap.h"
 #include "support.h"
 #include "platform/platform.h"
+#ifndef _WIN32
 #include "platform/serverbitmap.h"
+#endif
 
 namespace {
 
@@ -230,6 +232,7 @@ TEST(ServerResize, RemadeAtNewSize)
     EXPECT_EQ(words(s.p), std::vector<int>(12, 0));
 }
 
+#ifndef _WIN32
 namespace {
 
 int released = 0;
@@ -237,8 +240,8 @@ void count_release(void *) { released++; }
 
 } // namespace
 
-// A host may keep the pixels in a store of its own (a shared segment the
-// display reads): the bitmap draws there and gives the store back, instead
+// A host keeping server bitmaps in client memory (not Win32's GDI) may keep
+// the pixels in a store of its own (a shared segment the display reads): the bitmap draws there and gives the store back, instead
 // of freeing it, whenever it goes.
 TEST(ServerStore, AHostStoreHoldsThePixelsUntilTheBitmapGoes)
 {
@@ -261,3 +264,4 @@ TEST(ServerStore, AHostStoreHoldsThePixelsUntilTheBitmapGoes)
     Px t(KX_PXFMT_TRUECOLOR, 2, 2);
     EXPECT_FALSE(kxserver_adopt(&t.p, other, false, count_release, nullptr));
 }
+#endif
