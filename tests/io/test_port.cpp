@@ -253,3 +253,21 @@ TEST_F(PortTest, BytesAfterAQuietWaitAreNotHeldBack)
     EXPECT_STREQ(buf, "late");
     kxtimer_destroy(&fallback);
 }
+
+// A device that hung up reads empty for ever: the waits stop watching it
+// rather than waking at once again and again.
+TEST_F(PortTest, AVanishedPeerDoesNotKeepWakingTheWait)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    peer.stop();
+    kxsys_waitwake(200);  // may end at once: this is where the hang-up is seen
+    for (int i = 0; i < 2; i++) {
+        EXPECT_FALSE(kxport_readline(buf, 256));
+        std::int64_t t0 = kxsys_ticks();
+        kxsys_waitwake(200);
+        EXPECT_GE(kxsys_ticks() - t0, 150) << "round " << i;
+    }
+    kxtimer_destroy(&fallback);
+}

@@ -43,6 +43,7 @@ struct SerialSlot {
     bool watched = false;
     bool arrived = false;
     bool quiet = false;  // the last wait watched it and nothing came
+    bool hung = false;   // a wait found it hung up: not watched until bytes come
     int burst = 0;                // bytes read since a read last found none
     std::int64_t last_empty = 0;  // when a burst last ended
     std::int64_t last_bytes = 0;  // when a read last gave bytes; 0: never
@@ -86,6 +87,10 @@ bool valid_slot(int slot) { return slot >= 0 && slot < KX_SERIAL_SLOTS; }
 void watch_empty(SerialSlot &s)
 {
     std::int64_t now = kxsys_ticks();
+    if (s.hung) {
+        s.watched = false;  // it reads empty for ever: the reader's timer looks
+        return;
+    }
     if (s.burst > 0) {
         std::int64_t took = std::max<std::int64_t>(1, now - s.last_empty);
         s.watched = s.burst > SERIAL_FAST_BYTES_PER_MS * took;
@@ -151,7 +156,7 @@ void close_slot(SerialSlot &s)
     }
     s.fd = -1;
     s.head = s.tail = 0;
-    s.watched = s.arrived = s.quiet = false;
+    s.watched = s.arrived = s.quiet = s.hung = false;
     s.burst = 0;
     s.last_empty = 0;
     s.last_bytes = 0;
@@ -287,6 +292,7 @@ int kxserial_getc(int slot)
             return -1;  // nothing yet, or the device has gone
         }
         s.tail = static_cast<int>(n);
+        s.hung = false;
         s.burst += static_cast<int>(n);
         s.last_bytes = std::max<std::int64_t>(1, kxsys_ticks());
     }
@@ -349,10 +355,12 @@ void kxposix_serial_seen(const pollfd *fds, int count)
             SerialSlot &s = slots[open_slots[i]];
             if (s.fd != fds[k].fd || !s.watched)
                 continue;
-            s.quiet = fds[k].revents == 0;
+            const short ev = fds[k].revents;
+            s.quiet = ev == 0;
             if (!s.quiet) {
                 s.watched = false;
-                s.arrived = (fds[k].revents & POLLIN) != 0;
+                s.hung = (ev & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+                s.arrived = (ev & POLLIN) && !s.hung;
             }
         }
 }
