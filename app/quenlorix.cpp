@@ -138,7 +138,7 @@ int quenlorix_main()
     qxsession_start(&session, term, settings);
     kxport_settimeout(1);
     kxTimer timer;
-    kxtimer_create(&timer, 100);
+    kxtimer_create(&timer, QX_TIMER_MS);
     bool saved = false, told = false;
     while (!saved && kxapp_running()) {
         int id = kxevent_wait();
@@ -152,6 +152,7 @@ int quenlorix_main()
         // More lines waiting: come back at once, after what else is queued.
         if (qxsession_poll(&session))
             kxevent_post(timer.id);
+        qxsession_draw(&session, &timer);
     }
     if (!saved)  // ended another way than by its window
         save_at_close(tab, &told);

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/target.h"
+#include "core/timer.h"
 #include "core/view.h"
 #include "io/escape.h"
 #include "io/port.h"
@@ -13,10 +15,8 @@
 namespace {
 
 constexpr int LINE = 256;  // the longest piece of a received line shown at once
-// A flood of lines costs one redraw per batch, not two per line; a batch is
-// bounded so that the window stays responsive.
+// A batch of lines is bounded so that the window stays responsive.
 constexpr int BATCH = 2000;
-constexpr int SMALL_BATCH = 50;  // drawn at once; bigger ones on the next refresh
 
 std::string stamp(const qxsession *s, int ms)
 {
@@ -47,7 +47,7 @@ void show_line(qxsession *s, const qxpieces &pieces, int ms)
 }
 
 // Shows every complete line that has arrived, with drawing held over the
-// batch; true when the batch was cut.
+// batch (qxsession_draw draws it); true when the batch was cut.
 bool show_received(qxsession *s)
 {
     static char line[KX_LINE_BUFFER];
@@ -67,8 +67,7 @@ bool show_received(qxsession *s)
     }
     if (held) {
         kxterm_handler(s->term, KX_TERM_RESUME, 0, 0, 0, 0, 0, 0, 0, 0);
-        if (n < SMALL_BATCH)
-            kxterm_handler(s->term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
+        s->owed = true;
     }
     return n >= BATCH;
 }
@@ -128,4 +127,22 @@ bool qxsession_poll(qxsession *s)
                       kxport_problem(s->settings.port));
     }
     return more;
+}
+
+void qxsession_draw(qxsession *s, kxTimer *timer)
+{
+    if (!s->owed)
+        return;
+    const std::int64_t now = kxsys_ticks();
+    const bool soon = now - s->drawn_at < QX_FRAME_MS;
+    if (soon != s->hurried) {
+        kxtimer_setperiod(soon ? QX_FRAME_MS : QX_TIMER_MS, timer, 0);
+        s->hurried = soon;
+    }
+    if (soon)
+        return;
+    kxterm_handler(s->term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
+    kxrefresh_cancel(s->term);  // drawn: the deferred refresh has nothing left
+    s->drawn_at = now;
+    s->owed = false;
 }

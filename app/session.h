@@ -9,14 +9,22 @@
 #include "settings.h"
 
 struct kxTerminal;
+struct kxTimer;
 
 constexpr int QX_RETRY_MS = 1000;
+constexpr int QX_TIMER_MS = 100;  // the program's timer, which reads the port
+// Received lines are drawn at most this often: a flood costs a few redraws,
+// and its last line shows at most this long after it arrived.
+constexpr int QX_FRAME_MS = 10;
 
 struct qxsession {
     kxTerminal *term = nullptr;
     qxsettings settings;
     bool lost = false;
     std::int64_t next_try = 0;  // kxsys_ticks of the next open while lost
+    std::int64_t drawn_at = -QX_FRAME_MS;  // when received lines were last drawn
+    bool owed = false;     // lines shown since, not drawn yet
+    bool hurried = false;  // the timer runs at QX_FRAME_MS for them
 };
 
 // Starts on the port the dialog opened: says so in the terminal.
@@ -28,3 +36,6 @@ void qxsession_send(qxsession *s, const char *text);
 // reopen a lost port when its time has come; true when a batch was cut and
 // more lines may be waiting.
 bool qxsession_poll(qxsession *s);
+// Draws the lines shown since the last drawing, unless that is younger than
+// QX_FRAME_MS: then the timer comes back after QX_FRAME_MS for them.
+void qxsession_draw(qxsession *s, kxTimer *timer);

@@ -1,204 +1,247 @@
-// The real tester on a private Xvfb with a pseudo-terminal as its device:
-// idle CPU with its 100 ms timer running, a flood of 20,000 lines of 20
-// bytes, and resident memory.  The program's own CPU time is read from
-// /proc, so the device's cost is not counted.
+// Quenlorix beside picocom, a command-line serial terminal, on the same
+// work, each on a socat pseudo-terminal pair of its own and Quenlorix on a
+// private Xvfb: a flood of 20,000 lines of 21 bytes until the last line is
+// shown and logged, CPU per MB of it, idle CPU over 10 s, a stream paced at
+// 550 lines/s (115200 baud) for 10 s, memory after the flood, and the time
+// from exec to the first painted window (Quenlorix's settings dialog;
+// picocom's "Terminal ready").  Only the programs' own CPU time counts, not
+// socat's or the X server's.  tools/run-bench runs these with the rest of
+// the benchmarks and prints the comparison.
+//
+// QUENLORIX names the program (default: the one built here);
+// KX_BENCH_SETTINGS names a file whose lines are added to its settings file.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "../tests/serialpeer.h"
+#include "procstat.h"
+#include "xwatch.h"
 
 namespace {
 
-std::string slurp(const std::string &name)
+using namespace kxbench;
+
+constexpr int FLOOD_LINES = 20000;
+constexpr int LINE_BYTES = 21;
+constexpr int PACED_RATE = 550;  // lines per second: 115200 baud of 21-byte lines
+constexpr double PACED_SECONDS = 10;
+constexpr double IDLE_SECONDS = 10;
+constexpr double SETTLE_S = 0.5;  // unchanged this long: the screen is final
+constexpr double LIMIT_S = 120;
+constexpr int STARTS = 5;  // start-up measured this often, the median kept
+constexpr int WATCHED_ROWS = 16;  // of the terminal, from its last text line up
+constexpr int WATCH_US = 3000;    // how often the watched pixels are read
+const char *const DIALOG = "Schnittstelle konfigurieren";
+const char *const MAIN = "Quenlorix";
+
+std::string line(int round, int i)
 {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    char b[32];
+    std::snprintf(b, sizeof b, "F%d %016d\r\n", round % 10, i);
+    return b;
 }
 
-std::string shell(const std::string &cmd)
+std::string lines(int round, int count)
 {
-    std::string out;
-    if (std::FILE *f = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            out.append(buf, n);
-        pclose(f);
+    std::string all;
+    for (int i = 0; i < count; i++)
+        all += line(round, i);
+    return all;
+}
+
+bool wait_size(const std::string &name, std::size_t size, double limit)
+{
+    double until = seconds() + limit;
+    struct stat st {};
+    while (seconds() < until) {
+        if (stat(name.c_str(), &st) == 0 && static_cast<std::size_t>(st.st_size) >= size)
+            return true;
+        usleep(500);
     }
-    return out;
+    return false;
 }
 
-double seconds()
+Xserver &xserver()
 {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
+    static Xserver x;
+    return x;
 }
 
-pid_t spawn(const char *const argv[], const char *dir, int out_fd)
+std::string quenlorix_binary()
 {
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (dir && chdir(dir) != 0)
-            _exit(127);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(out_fd >= 0 ? out_fd : null, 1);
-        dup2(null, 2);
-        if (out_fd >= 0)
-            dup2(out_fd, 3);
-        execvp(argv[0], const_cast<char **>(argv));
-        _exit(127);
-    }
-    return pid;
+    const char *bin = std::getenv("QUENLORIX");
+    return bin ? bin : KX_BENCH_BINARY_DIR "/quenlorix";
 }
 
-void end(pid_t pid)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 300 && waitpid(pid, nullptr, WNOHANG) == 0; i++)
-        usleep(10 * 1000);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
-
-// CPU seconds (user + system) a process has used so far.
-double cpu_of(pid_t pid)
-{
-    std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
-    std::size_t paren = stat.rfind(')');
-    if (paren == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(paren + 2));
-    std::string f;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 3; fields >> f; i++) {
-        if (i == 14)
-            utime = std::stoull(f);
-        if (i == 15) {
-            stime = std::stoull(f);
-            break;
-        }
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// A field of /proc/<pid>/status in kB.
-long status_kb(pid_t pid, const char *key)
-{
-    std::istringstream in(slurp("/proc/" + std::to_string(pid) + "/status"));
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + std::strlen(key));
-    return -1;
-}
-
-// The tester running and past its dialog, shared by the benchmarks below.
-struct Running {
+// A program under test with its device, its log and the place where it shows
+// what arrives.
+struct Subject {
     kxtest_serialpeer peer;
-    pid_t xvfb = -1, app = -1;
+    pid_t pid = -1;
     std::string error;
+    int round = 0;
 
-    Running()
+    virtual ~Subject() = default;
+    virtual std::string logname() = 0;
+    // The log once the bytes have come on top of what it holds now.
+    virtual std::string expect(const std::string &now, const std::string &sent) = 0;
+    virtual void watch() = 0;
+    // Waits until what is shown has not changed for SETTLE_S; the time of
+    // the last change since watch().
+    virtual double shown() = 0;
+    std::string log() { return slurp(logname()); }
+    void stop()
     {
-        const char *bin = std::getenv("QUENLORIX");
-        std::string program = bin ? bin : KX_BENCH_BINARY_DIR "/quenlorix";
+        end(pid);
+        pid = -1;
+        peer.stop();
+    }
+};
+
+// ------------------------------------------------------------ Quenlorix
+
+// Watches an area of a window from a thread with a connection of its own
+// and notes when it last changed.
+class AreaWatch {
+  public:
+    void start(const Area &a)
+    {
+        stop();
+        last_ = seconds();
+        running_ = true;
+        thread_ = std::thread([this, a] {
+            Xclient x(xserver().display);
+            std::vector<std::uint32_t> before = x.pixels(a);
+            while (running_) {
+                usleep(WATCH_US);
+                std::vector<std::uint32_t> now = x.pixels(a);
+                if (now != before) {
+                    last_ = seconds();
+                    before.swap(now);
+                }
+            }
+        });
+    }
+    double settled()
+    {
+        while (seconds() - last_.load() < SETTLE_S)
+            usleep(10000);
+        double t = last_;
+        stop();
+        return t;
+    }
+    void stop()
+    {
+        running_ = false;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    ~AreaWatch() { stop(); }
+
+  private:
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<double> last_{0};
+};
+
+struct Quenlorix : Subject {
+    Area terminal;  // where received lines show
+    AreaWatch watching;
+
+    Quenlorix() { launch(""); }
+    explicit Quenlorix(bool) {}
+    ~Quenlorix() override { stop(); }
+
+    // extra: lines added to the settings file.
+    void launch(const std::string &extra)
+    {
+        std::string program = quenlorix_binary();
         if (access(program.c_str(), X_OK) != 0) {
             error = "no tester binary at " + program;
             return;
         }
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        // -noreset: the server does not start afresh between its clients.
-        const char *x[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen",
-                           "0", "1024x768x24", nullptr};
-        xvfb = spawn(x, nullptr, fds[1]);
-        close(fds[1]);
-        std::string number;
-        char c;
-        pollfd p{fds[0], POLLIN, 0};
-        while (poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (number.empty()) {
+        if (xserver().display.empty()) {
             error = "Xvfb did not start";
             return;
         }
-        setenv("DISPLAY", (":" + number).c_str(), 1);
         if (!peer.start(1)) {
             error = "no pseudo-terminal peer (socat)";
             return;
         }
-        std::ofstream(peer.dir.file("quenlorix.cfg")) << "port=1   baud=115200\n";
-        setenv("KX_HOST", "x11", 1);
+        std::string cfg = "port=1   baud=115200\n" + extra;
+        if (const char *more = std::getenv("KX_BENCH_SETTINGS"))
+            cfg += slurp(more);
+        std::ofstream(peer.dir.file("quenlorix.cfg")) << cfg;
+        Xclient x(xserver().display);
         const char *a[] = {program.c_str(), nullptr};
-        app = spawn(a, peer.dir.path.c_str(), -1);
-        if (!wait_window("Schnittstelle konfigurieren")) {
+        pid = spawn(a, peer.dir.path.c_str(), -1, -1,
+                    {"DISPLAY=" + xserver().display, "KX_HOST=x11"});
+        Window dialog = x.wait_mapped(DIALOG, 20);
+        if (!dialog || !painted(x, dialog, 20)) {
             error = "the settings dialog did not appear";
             return;
         }
         // There is no window manager: keys go to the window under the pointer.
-        shell("xdotool search --name 'Schnittstelle konfigurieren' "
-              "mousemove --window %1 150 20 key Return 2>/dev/null");
-        if (!wait_log("Baudrate=115200\n")) {
+        std::string cmd = "DISPLAY=" + xserver().display + " xdotool mousemove --window " +
+                          std::to_string(dialog) + " 150 20 key Return >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) != 0 || !wait_tail("Baudrate=115200\n")) {
             error = "the port did not open";
             return;
         }
-        // Measured from the first paint of the main window on, not before.
-        if (!wait_painted("^Quenlorix$")) {
-            error = "the main window was not painted";
-            return;
+        find_terminal(x);
+    }
+
+    std::string logname() override { return peer.dir.file("quenlorix.log"); }
+
+    // Received lines are logged without their line ends, each with a LF.
+    std::string expect(const std::string &now, const std::string &sent) override
+    {
+        std::string e = now;
+        for (std::size_t i = 0; i < sent.size();) {
+            std::size_t cut = sent.find_first_of("\r\n", i);
+            if (cut == std::string::npos)
+                break;
+            if (cut > i)
+                e += sent.substr(i, cut - i) + "\n";
+            i = cut + 1;
         }
+        return e;
     }
-    ~Running()
+
+    void watch() override { watching.start(terminal); }
+    double shown() override { return watching.settled(); }
+
+    // A window is painted once any pixel of its middle row is no longer the
+    // black of a fresh X window.
+    static bool painted(Xclient &x, Window w, double limit)
     {
-        end(app);
-        peer.stop();
-        end(xvfb);
-    }
-    bool wait_window(const char *name)
-    {
-        for (int i = 0; i < 200; i++) {
-            if (!shell(std::string("xdotool search --name '") + name + "' 2>/dev/null").empty())
+        Area all = x.whole(w);
+        Area row{w, 0, all.height / 2, all.width, 1};
+        double until = seconds() + limit;
+        while (seconds() < until) {
+            std::vector<std::uint32_t> px = x.pixels(row);
+            if (std::any_of(px.begin(), px.end(), [](std::uint32_t p) { return p != 0; }))
                 return true;
-            usleep(100 * 1000);
+            usleep(200);
         }
         return false;
     }
-    // Until its first paint a window shows only its black background.
-    bool wait_painted(const char *name)
-    {
-        std::string cmd = std::string("xwd -silent -id $(xdotool search --name '") + name +
-                          "' | head -1) | convert xwd:- -format '%[fx:maxima]' info: 2>/dev/null";
-        for (int i = 0; i < 200; i++) {
-            std::string max = shell(cmd);
-            if (!max.empty() && max != "0")
-                return true;
-            usleep(100 * 1000);
-        }
-        return false;
-    }
-    std::string log() { return slurp(peer.dir.file("quenlorix.log")); }
-    bool wait_log(const std::string &tail, double limit = 30)
+
+    bool wait_tail(const std::string &tail, double limit = 30)
     {
         double until = seconds() + limit;
         while (seconds() < until) {
@@ -209,122 +252,414 @@ struct Running {
         }
         return false;
     }
-    // Waits until the log has grown to size bytes (watching only its size).
-    bool wait_size(std::size_t size, double limit)
+
+    // The terminal is where the main window changes when a line arrives.
+    void find_terminal(Xclient &x)
     {
-        std::string name = peer.dir.file("quenlorix.log");
-        double until = seconds() + limit;
-        struct stat st {};
-        while (seconds() < until) {
-            if (stat(name.c_str(), &st) == 0 && static_cast<std::size_t>(st.st_size) >= size)
-                return true;
-            usleep(1000);
+        Window main = x.find(MAIN);
+        Area all = x.whole(main);
+        AreaWatch settle;
+        settle.start(all);
+        settle.settled();
+        std::vector<std::uint32_t> before = x.pixels(all);
+        std::string probe = "C0 " + std::string(16, '0') + "\r\n";
+        std::string want = expect(log(), probe);
+        peer.send(probe);
+        if (!wait_size(logname(), want.size(), 10)) {
+            error = "the probe line was not logged";
+            return;
         }
-        return false;
+        settle.start(all);
+        settle.settled();
+        terminal = changed_area(all, before, x.pixels(all));
+        if (terminal.empty())
+            error = "the probe line did not show";
+        // The newest line is at the bottom of what changed: watching only
+        // that keeps the X server (and so the tester) from being slowed.
+        terminal.y += std::max(0, terminal.height - WATCHED_ROWS);
+        terminal.height = std::min(terminal.height, WATCHED_ROWS);
     }
 };
 
-Running &running()
+// ------------------------------------------------------------ picocom
+
+struct Picocom : Subject {
+    int master = -1, slave = -1;
+    std::thread reader;
+    std::atomic<bool> reading{false};
+    std::atomic<long long> bytes{0};
+    std::atomic<double> last{0};
+    std::mutex text_lock;
+    std::string text;  // the first of what it printed
+
+    // Its device and its terminal; launch() starts it.
+    explicit Picocom(bool)
+    {
+        if (!peer.start(1)) {
+            error = "no pseudo-terminal peer (socat)";
+            return;
+        }
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+            error = "no pseudo-terminal for picocom";
+            return;
+        }
+        reading = true;
+        reader = std::thread([this] { drain(); });
+    }
+    Picocom() : Picocom(true)
+    {
+        if (error.empty())
+            launch();
+        usleep(300 * 1000);  // let it settle before it is measured
+    }
+
+    // Until it says "Terminal ready" on its terminal.
+    void launch()
+    {
+        std::string log = logname(), dev = peer.dir.file("COM1");
+        const char *a[] = {"picocom", "-b", "115200", "--logfile", log.c_str(), dev.c_str(),
+                           nullptr};
+        pid = spawn(a, peer.dir.path.c_str(), slave);
+        if (!printed("Terminal ready", 10))
+            error = "picocom did not start";
+    }
+    ~Picocom() override
+    {
+        stop();
+        reading = false;
+        if (reader.joinable())
+            reader.join();
+        if (master >= 0)
+            close(master);
+        if (slave >= 0)
+            close(slave);
+    }
+
+    void drain()
+    {
+        char buf[65536];
+        while (reading) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0)
+                continue;
+            ssize_t n = read(master, buf, sizeof buf);
+            if (n <= 0)
+                continue;
+            bytes += n;
+            last = seconds();
+            std::lock_guard<std::mutex> hold(text_lock);
+            if (text.size() < 4096)
+                text.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+
+    bool printed(const std::string &what, double limit)
+    {
+        double until = seconds() + limit;
+        while (seconds() < until) {
+            {
+                std::lock_guard<std::mutex> hold(text_lock);
+                if (text.find(what) != std::string::npos)
+                    return true;
+            }
+            usleep(500);
+        }
+        return false;
+    }
+
+    std::string logname() override { return peer.dir.file("picocom.log"); }
+    std::string expect(const std::string &now, const std::string &sent) override
+    {
+        return now + sent;
+    }
+    void watch() override { last = seconds(); }
+    double shown() override
+    {
+        while (seconds() - last.load() < SETTLE_S)
+            usleep(10000);
+        return last;
+    }
+};
+
+// ------------------------------------------------------------ measures
+
+struct Flood {
+    bool ok = false;
+    double wall = 0, cpu = 0, logged = 0;
+};
+
+// Sends the lines as fast as the device takes them and waits until the last
+// is logged and shown.
+Flood flood(Subject &s, const std::string &data)
 {
-    static std::unique_ptr<Running> r = std::make_unique<Running>();
-    return *r;
+    Flood f;
+    std::string want = s.expect(s.log(), data);
+    s.watch();
+    double cpu = cpu_of(s.pid), t0 = seconds();
+    std::thread device([&] { s.peer.send_all(data, static_cast<int>(LIMIT_S * 1000)); });
+    bool logged = wait_size(s.logname(), want.size(), LIMIT_S);
+    double t_logged = seconds();
+    device.join();
+    double t_shown = s.shown();
+    f.cpu = cpu_of(s.pid) - cpu;
+    f.wall = std::max(t_logged, t_shown) - t0;
+    f.logged = t_logged - t0;
+    if (std::getenv("KX_BENCH_VERBOSE"))
+        std::fprintf(stderr, "flood: logged %.3f s, shown %.3f s, cpu %.3f s\n", f.logged,
+                     t_shown - t0, f.cpu);
+    f.ok = logged && s.log() == want;
+    return f;
 }
 
-void BM_QuenlorixIdle(benchmark::State &state)
+template <class S> S &subject()
 {
-    Running &r = running();
-    if (!r.error.empty()) {
-        state.SkipWithError(r.error.c_str());
+    static std::unique_ptr<S> s = std::make_unique<S>();
+    return *s;
+}
+
+template <class S> bool usable(benchmark::State &state)
+{
+    S &s = subject<S>();
+    if (!s.error.empty())
+        state.SkipWithError(s.error.c_str());
+    return s.error.empty();
+}
+
+template <class S> void BM_Idle(benchmark::State &state)
+{
+    if (!usable<S>(state))
         return;
-    }
+    S &s = subject<S>();
     for (auto _ : state) {
-        double cpu = cpu_of(r.app), t = seconds();
-        std::this_thread::sleep_for(std::chrono::seconds(10));
-        double used = cpu_of(r.app) - cpu, wall = seconds() - t;
+        double cpu = cpu_of(s.pid), t = seconds();
+        std::this_thread::sleep_for(std::chrono::duration<double>(IDLE_SECONDS));
+        double used = cpu_of(s.pid) - cpu, wall = seconds() - t;
         state.SetIterationTime(wall);
         state.counters["cpu_percent"] = 100.0 * used / wall;
     }
-    state.SetLabel("idle, 100 ms timer, 10 s");
+    state.SetLabel("idle, port open, 10 s");
 }
-BENCHMARK(BM_QuenlorixIdle)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
-void BM_QuenlorixFlood(benchmark::State &state)
+template <class S> void BM_Flood(benchmark::State &state)
 {
-    Running &r = running();
-    if (!r.error.empty()) {
-        state.SkipWithError(r.error.c_str());
+    if (!usable<S>(state))
         return;
-    }
-    constexpr int LINES = 20000;
-    int round = 0;
+    S &s = subject<S>();
+    double best = 1e9, cpu = 1e9, logged = 1e9;
     for (auto _ : state) {
-        std::string all, expect = r.log();
-        char line[32];
-        for (int i = 0; i < LINES; i++) {
-            std::snprintf(line, sizeof line, "F%d %015d\r\n", round % 10, i);  // 20 bytes
-            all += line;
-            line[18] = '\n';
-            line[19] = 0;
-            expect += line;
-        }
-        round++;
-        double cpu = cpu_of(r.app), t = seconds();
-        std::thread device([&] { r.peer.send_all(all, 120000); });
-        bool done = r.wait_size(expect.size(), 120);
-        double wall = seconds() - t, used = cpu_of(r.app) - cpu;
-        device.join();
-        state.SetIterationTime(wall);
-        if (!done || r.log() != expect) {
+        Flood f = flood(s, lines(s.round++, FLOOD_LINES));
+        logged = std::min(logged, f.logged);
+        state.SetIterationTime(f.wall);
+        if (!f.ok) {
             state.SkipWithError("lines were lost, split or merged");
             return;
         }
-        state.counters["lines_per_s"] = LINES / wall;
-        state.counters["cpu_s_per_MB"] = used / (LINES * 20.0 / 1e6);
+        best = std::min(best, f.wall);
+        cpu = std::min(cpu, f.cpu);
     }
-    state.SetLabel("20,000 lines of 20 bytes, all logged in order");
+    state.counters["best_s"] = best;
+    state.counters["logged_s"] = logged;
+    state.counters["cpu_s_per_MB"] = cpu / (FLOOD_LINES * LINE_BYTES / 1e6);
+    state.SetLabel("20,000 lines of 21 bytes, last shown and logged");
 }
-BENCHMARK(BM_QuenlorixFlood)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-void BM_QuenlorixMemory(benchmark::State &state)
+template <class S> void BM_Paced(benchmark::State &state)
 {
-    Running &r = running();
-    if (!r.error.empty()) {
-        state.SkipWithError(r.error.c_str());
+    if (!usable<S>(state))
         return;
-    }
+    S &s = subject<S>();
+    const int count = static_cast<int>(PACED_RATE * PACED_SECONDS);
     for (auto _ : state) {
-        state.counters["rss_MB"] = status_kb(r.app, "VmRSS:") / 1024.0;
-        state.counters["peak_rss_MB"] = status_kb(r.app, "VmHWM:") / 1024.0;
+        int round = s.round++;
+        std::string want = s.expect(s.log(), lines(round, count));
+        double cpu = cpu_of(s.pid), t0 = seconds();
+        for (int i = 0; i < count; i++) {
+            double at = t0 + static_cast<double>(i) / PACED_RATE;
+            double wait = at - seconds();
+            if (wait > 0)
+                usleep(static_cast<useconds_t>(wait * 1e6));
+            s.peer.send(line(round, i));
+        }
+        bool logged = wait_size(s.logname(), want.size(), 10);
+        double used = cpu_of(s.pid) - cpu, wall = seconds() - t0;
+        state.SetIterationTime(wall);
+        if (!logged || s.log() != want) {
+            state.SkipWithError("lines were lost, split or merged");
+            return;
+        }
+        state.counters["cpu_percent"] = 100.0 * used / wall;
+    }
+    state.SetLabel("550 lines/s for 10 s");
+}
+
+template <class S> void BM_Memory(benchmark::State &state)
+{
+    if (!usable<S>(state))
+        return;
+    S &s = subject<S>();
+    for (auto _ : state) {
+        state.counters["rss_MB"] = rss_mb(s.pid);
+        state.counters["pss_MB"] = pss_mb(s.pid);
     }
     state.SetLabel("after the floods");
 }
-BENCHMARK(BM_QuenlorixMemory)->Iterations(1);
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// A fresh Quenlorix each time, from exec until its dialog is painted.
+void BM_StartQuenlorix(benchmark::State &state)
+{
+    std::string program = quenlorix_binary();
+    if (xserver().display.empty() || access(program.c_str(), X_OK) != 0) {
+        state.SkipWithError("no Xvfb or no tester binary");
+        return;
+    }
+    std::vector<double> took;
+    for (auto _ : state) {
+        for (int i = 0; i < STARTS; i++) {
+            kxtest_tempdir dir;
+            std::ofstream(dir.file("quenlorix.cfg")) << "port=1   baud=115200\n";
+            Xclient x(xserver().display);
+            XSync(x.dpy, False);
+            const char *a[] = {program.c_str(), nullptr};
+            double t0 = seconds();
+            pid_t pid = spawn(a, dir.path.c_str(), -1, -1,
+                              {"DISPLAY=" + xserver().display, "KX_HOST=x11"});
+            Window w = x.wait_mapped(DIALOG, 20);
+            bool ok = w && Quenlorix::painted(x, w, 20);
+            double t = seconds() - t0;
+            end(pid);
+            if (!ok) {
+                state.SkipWithError("the settings dialog did not appear");
+                return;
+            }
+            took.push_back(t);
+        }
+        state.SetIterationTime(median(took));
+    }
+    state.counters["startup_ms"] = 1000 * median(took);
+    state.SetLabel("exec to the settings dialog painted, median of 5");
+}
+
+void BM_StartPicocom(benchmark::State &state)
+{
+    std::vector<double> took;
+    for (auto _ : state) {
+        for (int i = 0; i < STARTS; i++) {
+            Picocom p(true);
+            double t0 = seconds();
+            if (p.error.empty())
+                p.launch();
+            if (!p.error.empty()) {
+                state.SkipWithError(p.error.c_str());
+                return;
+            }
+            took.push_back(seconds() - t0);
+        }
+        state.SetIterationTime(median(took));
+    }
+    state.counters["startup_ms"] = 1000 * median(took);
+    state.SetLabel("exec to \"Terminal ready\", median of 5");
+}
+
+// The flood with the hex-and-text view and time stamps on, where the tester
+// knows these settings.
+struct QuenlorixViews : Quenlorix {
+    QuenlorixViews() : Quenlorix(true)
+    {
+        if (known())
+            launch("show=both\ntimestamps=1\n");
+        else
+            error = "this tester has no show= and timestamps= settings";
+    }
+    static bool known()
+    {
+        std::string bin = slurp(quenlorix_binary());
+        return bin.find("timestamps=") != std::string::npos && bin.find("show=") != std::string::npos;
+    }
+    // What the views make of a line is theirs: done once the last line's
+    // number is in the log and the log no longer grows.
+    std::string expect(const std::string &now, const std::string &sent) override
+    {
+        return now + sent;
+    }
+};
+
+void BM_FloodViewsQuenlorix(benchmark::State &state)
+{
+    if (!usable<QuenlorixViews>(state))
+        return;
+    QuenlorixViews &s = subject<QuenlorixViews>();
+    double best = 1e9, cpu = 1e9;
+    for (auto _ : state) {
+        int round = s.round++;
+        std::string data = lines(round, FLOOD_LINES);
+        std::string last = line(round, FLOOD_LINES - 1).substr(3, 16);
+        std::size_t from = s.log().size();
+        s.watch();
+        double cpu0 = cpu_of(s.pid), t0 = seconds();
+        std::thread device([&] { s.peer.send_all(data, static_cast<int>(LIMIT_S * 1000)); });
+        bool logged = false;
+        while (!logged && seconds() - t0 < LIMIT_S) {
+            logged = s.log().find(last, from) != std::string::npos;
+            usleep(1000);
+        }
+        double t_logged = seconds();
+        device.join();
+        double t_shown = s.shown();
+        if (!logged) {
+            state.SkipWithError("the last line was not logged");
+            return;
+        }
+        double wall = std::max(t_logged, t_shown) - t0;
+        state.SetIterationTime(wall);
+        best = std::min(best, wall);
+        cpu = std::min(cpu, cpu_of(s.pid) - cpu0);
+    }
+    state.counters["best_s"] = best;
+    state.counters["cpu_s_per_MB"] = cpu / (FLOOD_LINES * LINE_BYTES / 1e6);
+    state.SetLabel("show=both, timestamps=1");
+}
 
 // The device end killed: the tester looks for it once a second and must
 // cost no more than when idle; then a new device under the same link.
 void BM_QuenlorixIdleWhileLost(benchmark::State &state)
 {
-    Running &r = running();
-    if (!r.error.empty()) {
-        state.SkipWithError(r.error.c_str());
+    if (!usable<Quenlorix>(state))
         return;
-    }
-    r.peer.stop();
-    if (!r.wait_log("unterbrochen: Ger\xe4t getrennt\n")) {
+    Quenlorix &s = subject<Quenlorix>();
+    s.peer.stop();
+    if (!s.wait_tail("unterbrochen: Ger\xe4t getrennt\n")) {
         state.SkipWithError("the loss was not told");
         return;
     }
     for (auto _ : state) {
-        double cpu = cpu_of(r.app), t = seconds();
-        std::this_thread::sleep_for(std::chrono::seconds(10));
-        double used = cpu_of(r.app) - cpu, wall = seconds() - t;
+        double cpu = cpu_of(s.pid), t = seconds();
+        std::this_thread::sleep_for(std::chrono::duration<double>(IDLE_SECONDS));
+        double used = cpu_of(s.pid) - cpu, wall = seconds() - t;
         state.SetIterationTime(wall);
         state.counters["cpu_percent"] = 100.0 * used / wall;
     }
-    if (!r.peer.start(1) || !r.wait_log("COM1 wieder verbunden\n"))
+    if (!s.peer.start(1) || !s.wait_tail("COM1 wieder verbunden\n"))
         state.SkipWithError("the device was not taken back");
     state.SetLabel("device gone, retried once a second, 10 s");
 }
-BENCHMARK(BM_QuenlorixIdleWhileLost)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
+
+BENCHMARK(BM_Idle<Quenlorix>)->Name("BM_IdleQuenlorix")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_Idle<Picocom>)->Name("BM_IdlePicocom")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_Flood<Quenlorix>)->Name("BM_FloodQuenlorix")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Flood<Picocom>)->Name("BM_FloodPicocom")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memory<Quenlorix>)->Name("BM_MemoryQuenlorix")->Iterations(1);
+BENCHMARK(BM_Memory<Picocom>)->Name("BM_MemoryPicocom")->Iterations(1);
+BENCHMARK(BM_Paced<Quenlorix>)->Name("BM_PacedQuenlorix")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_Paced<Picocom>)->Name("BM_PacedPicocom")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_StartQuenlorix)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartPicocom)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloodViewsQuenlorix)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuenlorixIdleWhileLost)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

@@ -214,3 +214,27 @@ TEST_F(Timers, ADueTimerEndsTheWaitOfAnIdlePump)
     other.join();
     EXPECT_LT(waited, 10000);
 }
+
+// A waiting pump wakes at the first due timer, unless that one can wait (up
+// to half its period, at most KX_TIMER_SLACK_MS) for the next: then once for
+// both.  When the timers fire does not change.
+TEST_F(Timers, TimersOfDifferentPhasesShareTheWakeUpWithinTheirSlack)
+{
+    Ticked a, b, c;
+    start(&a, 100);
+    EXPECT_EQ(kxtimer_wakeafter(), 10);
+    run({&a}, 40);
+    b.now = c.now = a.now;
+    add(&b, 70);  // due at 110 ms: a may wait 50 ms
+    EXPECT_EQ(kxtimer_wakeafter(), 7);
+    add(&c, 1000, 1);  // due at 1040 ms: too far for either
+    EXPECT_EQ(kxtimer_wakeafter(), 7);
+    run({&a, &b, &c}, 70);
+    EXPECT_EQ(a.fired_at, std::vector<int>{100});
+    EXPECT_EQ(b.fired_at, std::vector<int>{110});
+    kxtimer_remove(&a, 0);
+    kxtimer_remove(&b, 0);
+    EXPECT_EQ(kxtimer_wakeafter(), 93);
+    kxtimer_remove(&c, 1);
+    EXPECT_EQ(kxtimer_wakeafter(), -1);
+}

@@ -538,6 +538,21 @@ TEST(DrawMask, MasksPatternsAndColourPatterns)
               (rows{"1..3a", "..2.."}));
 }
 
+// Truecolor targets take masks straight into their rows: clipped at every
+// edge exactly as a server pixmap's points are.
+TEST(DrawMask, TruecolorRowsClipLikeTheGeneralPath)
+{
+    std::uint8_t bits[5 * 4];
+    for (int i = 0; i < 5 * 4; i++)
+        bits[i] = static_cast<std::uint8_t>(i % 3 != 1);
+    for (auto [x, y] : {std::pair{-2, -1}, std::pair{4, 3}, std::pair{-3, 4}, std::pair{1, 1}}) {
+        Canvas t(6, 5), s(6, 5, KX_PXFMT_SERVER);
+        kxgraphic_mask(&t.p, x, y, 5, 4, bits, INK);
+        kxgraphic_mask(&s.p, x, y, 5, 4, bits, INK);
+        EXPECT_EQ(drawn(t.p), drawn(s.p)) << x << "," << y;
+    }
+}
+
 TEST(DrawCopy, HonoursTransparency)
 {
     Px src(KX_PXFMT_TRUECOLOR, 3, 1), pal(KX_PXFMT_PALETTE8, 3, 1);

@@ -562,3 +562,24 @@ TEST(FontExit, CleanupFreesTheTable)
         },
         testing::ExitedWithCode(0), "");
 }
+
+// The builtin fonts are all loaded at start, but a font's glyph rows are
+// read only when it is first drawn: one never drawn holds no glyph block.
+TEST(FontBuiltins, GlyphRowsAreReadAtTheFirstGlyph)
+{
+    kxtest_headless();
+    kxfont_loadbuiltins();
+    int big = kxfont_findbyid("builtin 12x24");
+    ASSERT_GE(big, 0);
+    const kxfont *f = kxfont_get(big);
+    EXPECT_EQ(f->data, nullptr);
+    EXPECT_EQ(f->ysize, 24);
+    EXPECT_EQ(kxfont_charwidth(big, 'A'), 12);
+    int eager = kxfont_loadfromtext(kxfontdata_fixed12x24, "12x24 read at once");
+    kxglyph lazy_a, eager_a;
+    ASSERT_TRUE(kxfont_glyph(big, 'A', &lazy_a));
+    ASSERT_TRUE(kxfont_glyph(eager, 'A', &eager_a));
+    ASSERT_NE(f->data, nullptr);
+    EXPECT_EQ(std::vector<int>(f->data, f->data + f->datasize),
+              std::vector<int>(kxfont_get(eager)->data, kxfont_get(eager)->data + f->datasize));
+}

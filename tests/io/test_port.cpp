@@ -3,7 +3,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <thread>
+
+#include "core/event.h"
 #include "core/language.h"
+#include "core/timer.h"
 #include "io/port.h"
 #include "serialpeer.h"
 #include "support.h"
@@ -240,4 +244,71 @@ TEST_F(PortTest, AFailedOpenPrintsItsReasonOnceInTheToolkitsLanguage)
     kxlanguage_set(KX_LANG_GERMAN);
     EXPECT_EQ(kxport_problem(200), "existiert nicht");
     kxlanguage_set(KX_LANG_ENGLISH);
+}
+
+// A program waiting for events wakes when bytes arrive on the port it read
+// empty: the pump posts the port's id, rather than leaving the bytes to the
+// next timer.  A port it does not read then wakes it no more.
+TEST_F(PortTest, BytesForAReaderWakeTheWaitingProgramOnce)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    std::thread device([&] {
+        kxsys_sleep(30 * 1000);
+        peer.send("OK\n");
+    });
+    int id = kxevent_wait();
+    device.join();
+    EXPECT_EQ(id, kxport_arrivalid());
+    EXPECT_NE(id, fallback.id);
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "OK");
+
+    peer.send("more\n");
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(300);
+    EXPECT_GE(kxsys_ticks() - t0, 250) << "a port nobody reads woke the wait";
+    EXPECT_FALSE(kxserial_arrived(6));
+    kxtimer_destroy(&fallback);
+}
+
+
+// A wait that found the port quiet spares the read after it; bytes that
+// came in between end the next wait at once and are read then.
+TEST_F(PortTest, BytesAfterAQuietWaitAreNotHeldBack)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);  // the base tick: waits watch the port
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    kxsys_waitwake(20);
+    peer.send("late\n");
+    kxsys_sleep(50 * 1000);
+    if (!kxport_readline(buf, 256)) {
+        std::int64_t t0 = kxsys_ticks();
+        kxsys_waitwake(5000);
+        EXPECT_LT(kxsys_ticks() - t0, 1000) << "the bytes did not end the wait";
+        EXPECT_TRUE(kxserial_arrived(6));
+        ASSERT_TRUE(wait_line());
+    }
+    EXPECT_STREQ(buf, "late");
+    kxtimer_destroy(&fallback);
+}
+
+// A device that hung up reads empty for ever: the waits stop watching it
+// rather than waking at once again and again.
+TEST_F(PortTest, AVanishedPeerDoesNotKeepWakingTheWait)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    peer.stop();
+    kxsys_waitwake(200);  // may end at once: this is where the hang-up is seen
+    for (int i = 0; i < 2; i++) {
+        EXPECT_FALSE(kxport_readline(buf, 256));
+        std::int64_t t0 = kxsys_ticks();
+        kxsys_waitwake(200);
+        EXPECT_GE(kxsys_ticks() - t0, 150) << "round " << i;
+    }
+    kxtimer_destroy(&fallback);
 }

@@ -334,15 +334,47 @@ TEST(SystemServices, TemporaryFilesAreUniqueAndTheModulePathIsAbsolute)
     EXPECT_NE(std::string(self).find("kx9d_tests"), std::string::npos);
 }
 
-TEST(SystemServices, TheTickThreadCallsBackUntilStopped)
+TEST(SystemServices, TheBaseTickCallsBackUntilStopped)
 {
     static std::atomic<int> ticks{0};
-    ASSERT_TRUE(kxsys_timer_start(1, [] { ticks++; }));
-    while (ticks < 5)
+    ASSERT_TRUE(kxsys_timer_start(1, [](int periods) {
+        ticks += periods;
+        return 1;
+    }));
+    while (ticks < 5) {
         kxsys_sleep(1000);
+        kxsys_timer_catchup();
+    }
     kxsys_timer_stop();
     int seen = ticks;
     kxsys_sleep(20000);
+    kxsys_timer_catchup();
     EXPECT_EQ(ticks, seen);
     EXPECT_GE(kxsys_ticks(), 0);
 }
+
+#ifndef _WIN32
+// With no thread of its own the base tick counts when caught up, all the
+// periods at once, and a waiting host sleeps until the period it wants.
+TEST(SystemServices, TheBaseTickCountsWhenCaughtUpAndEndsTheWaitWhenWanted)
+{
+    static std::vector<int> calls;
+    ASSERT_TRUE(kxsys_timer_start(10, [](int periods) {
+        calls.push_back(periods);
+        return 5;
+    }));
+    EXPECT_EQ(calls, std::vector<int>{0});
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(20000);
+    std::int64_t waited = kxsys_ticks() - t0;
+    kxsys_timer_catchup();
+    kxsys_timer_stop();
+    EXPECT_GE(waited, 40);
+    EXPECT_LT(waited, 10000);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_GE(calls[1], 5);
+    t0 = kxsys_ticks();
+    kxsys_waitwake(30);  // stopped: the wait takes its whole time
+    EXPECT_GE(kxsys_ticks() - t0, 25);
+}
+#endif

@@ -9,6 +9,9 @@
 #include "graphics/pixmap.h"
 #include "support.h"
 #include "platform/platform.h"
+#ifndef _WIN32
+#include "platform/serverbitmap.h"
+#endif
 
 namespace {
 
@@ -228,3 +231,37 @@ TEST(ServerResize, RemadeAtNewSize)
     ASSERT_TRUE(kxpxmap_resize(&s.p, 6, 2));
     EXPECT_EQ(words(s.p), std::vector<int>(12, 0));
 }
+
+#ifndef _WIN32
+namespace {
+
+int released = 0;
+void count_release(void *) { released++; }
+
+} // namespace
+
+// A host keeping server bitmaps in client memory (not Win32's GDI) may keep
+// the pixels in a store of its own (a shared segment the display reads): the bitmap draws there and gives the store back, instead
+// of freeing it, whenever it goes.
+TEST(ServerStore, AHostStoreHoldsThePixelsUntilTheBitmapGoes)
+{
+    Px s(KX_PXFMT_SERVER, 3, 2);
+    kxpxmap_clear(&s.p, 0x345678);
+    std::uint32_t store[6] = {}, other[16] = {};
+    ASSERT_TRUE(kxserver_adopt(&s.p, store, true, count_release, nullptr));
+    EXPECT_EQ(kxserver_pixels(&s.p), store);
+    EXPECT_EQ(store[5], 0x345678u) << "kept pixels are copied";
+    kxpxmap_setpixel(&s.p, 1, 1, 0xABCDEF);
+    EXPECT_EQ(store[4], 0xABCDEFu);
+    EXPECT_FALSE(kxserver_adopt(&s.p, other, false, count_release, nullptr)) << "has one already";
+    ASSERT_TRUE(kxpxmap_resize(&s.p, 4, 4));
+    EXPECT_EQ(released, 1);
+    ASSERT_TRUE(kxserver_adopt(&s.p, other, false, count_release, nullptr));
+    kxpxmap_setpixel(&s.p, 3, 3, 0x010203);
+    ASSERT_TRUE(kxpxmap_convert2truecolor(&s.p, -1));
+    EXPECT_EQ(released, 2);
+    EXPECT_EQ(s.at(3, 3), 0x010203) << "the pixels were copied out first";
+    Px t(KX_PXFMT_TRUECOLOR, 2, 2);
+    EXPECT_FALSE(kxserver_adopt(&t.p, other, false, count_release, nullptr));
+}
+#endif

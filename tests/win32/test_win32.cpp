@@ -257,9 +257,10 @@ TEST(Win32Timer, TheMultimediaTimerTicksOnAThreadOfItsOwn)
     static std::atomic<int> ticks{0};
     static std::atomic<DWORD> thread{0};
     ASSERT_LE(kxsys_timer_minperiod(), 10);
-    ASSERT_TRUE(kxsys_timer_start(10, [] {
-        ticks++;
+    ASSERT_TRUE(kxsys_timer_start(10, [](int periods) {
+        ticks += periods;
         thread = GetCurrentThreadId();
+        return 5;  // a periodic timer calls every period all the same
     }));
     Sleep(500);
     kxsys_timer_stop();
@@ -278,9 +279,10 @@ TEST(Win32Timer, TheFallbackTimerTicksOnlyThroughThePump)
     ASSERT_TRUE(kxplatform_init());
     static int ticks = 0;
     static DWORD thread = 0;
-    ASSERT_TRUE(kxsys_timer_start(50, [] {
-        ticks++;
+    ASSERT_TRUE(kxsys_timer_start(50, [](int periods) {
+        ticks += periods;
         thread = GetCurrentThreadId();
+        return 1;
     }));
     Sleep(300);
     EXPECT_EQ(ticks, 0) << "no pump, no ticks";

@@ -28,6 +28,7 @@ std::uint8_t modal = 0;
 int f12_presses = 0;
 
 kxpumphook timer_hook = nullptr;
+kxpumphook device_hook = nullptr;
 kxpumphook info_hook = nullptr;
 
 void queue_init()
@@ -80,6 +81,8 @@ void pump_hooks()
     if (timer_hook)
         timer_hook();
     kxprocess_poll();
+    if (device_hook)
+        device_hook();
 }
 
 } // namespace
@@ -216,4 +219,5 @@ void kxsys_idle()
 }
 
 void kxevent_settimerhook(kxpumphook hook) { timer_hook = hook; }
+void kxevent_setdevicehook(kxpumphook hook) { device_hook = hook; }
 void kxevent_setinfohook(kxpumphook hook) { info_hook = hook; }

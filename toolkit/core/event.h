@@ -33,8 +33,10 @@ void kxsys_pump_all();
 void kxsys_idle();
 
 // Work done at the start of every pump cycle besides polling the child
-// processes, filled by the module that needs it: delivery of timer ticks.
+// processes, filled by the modules that need it: delivery of timer ticks and
+// news of bytes that arrived on a serial port.
 using kxpumphook = void (*)();
 void kxevent_settimerhook(kxpumphook hook);
+void kxevent_setdevicehook(kxpumphook hook);
 // Opens the toolkit's information box (five F12 presses in a row).
 void kxevent_setinfohook(kxpumphook hook);

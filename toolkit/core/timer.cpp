@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/app.h"
@@ -22,24 +23,40 @@ struct Slot {
 std::array<Slot, KX_MAX_TIMERS> slots;
 int high_water = 0;
 
-// The only state the timer thread touches.
-std::atomic<int> pending{0};
+// The only state the host's timer touches.  Ticks are numbered as the host
+// counts them; those counted and not yet consumed (delivered, or dropped
+// from a backlog) are pending.
+std::atomic<std::int64_t> counted{0};
+std::int64_t consumed = 0;  // UI thread only
 std::atomic<int> ticks_per_callback{1};
 std::atomic<bool> started{false};
-// Pending ticks at which some timer is due: the timer thread wakes a
-// waiting pump only then, so an idle program is not woken every tick.
-std::atomic<int> wake_at{1};
+// The counted tick at which the next timer falls due: the host's timer needs
+// to call back (and wake a waiting pump) only there.
+constexpr std::int64_t NEVER = INT64_MAX / 4;
+std::atomic<std::int64_t> due_tick{NEVER};
+// The longest the host's timer waits, in ticks, even with nothing due.
+constexpr std::int64_t LONGEST_WAIT = 60 * 1000 / KX_TICK_MS;
 
 void (*tick_function)() = nullptr;
 bool stop_registered = false;
 
-void host_callback()
+// Counts the periods that have passed, wakes the pump when they reach the
+// due tick, and answers when to call again: at the due tick, so that an idle
+// program is not woken at every tick, or at once while due ticks wait for
+// the pump.
+int host_callback(int periods)
 {
     if (!started.load(std::memory_order_relaxed))
-        return;
-    int k = ticks_per_callback.load(std::memory_order_relaxed);
-    if (pending.fetch_add(k) + k >= wake_at.load())
+        return 1;
+    const int k = ticks_per_callback.load(std::memory_order_relaxed);
+    const std::int64_t added = static_cast<std::int64_t>(periods) * k;
+    const std::int64_t now = counted.fetch_add(added) + added;
+    const std::int64_t due = due_tick.load();
+    if (due > now)
+        return static_cast<int>((std::min(due - now, LONGEST_WAIT) + k - 1) / k);
+    if (now - added < due)
         kxsys_wake();
+    return 0;
 }
 
 // One tick for every timer; a handler may remove its own (or any) timer.
@@ -57,20 +74,64 @@ void process_tick()
     }
 }
 
-// Ticks until the first timer fires, counted from the last processed tick.
-void plan_wake()
+// The tick, counted from the last consumed one, at which the slot fires
+// next: when its accumulated time reaches the period.
+std::int64_t fire_tick(const Slot &s)
 {
-    if (tick_function != process_tick) {
-        wake_at = 1;
-        return;
+    return std::max<std::int64_t>(1, (static_cast<std::int64_t>(s.period) - s.elapsed +
+                                      KX_TICK_MS - 1) / KX_TICK_MS);
+}
+
+// How many ticks a slot's firing may wait for the wake-up of another.
+std::int64_t slack_ticks(const Slot &s)
+{
+    return std::min(s.period / 2, KX_TIMER_SLACK_MS) / KX_TICK_MS;
+}
+
+// The tick, counted from the last consumed one, at which a waiting pump is
+// to wake.  A timer may wait up to its slack to share the wake-up of a later
+// one, so that timers of different phases (a blinking cursor, the deferred
+// refresh, the application's timer) wake an idle program once, not each.
+// The ticks themselves are processed as ever: only the waking moves.
+std::int64_t wake_tick()
+{
+    struct Due {
+        std::int64_t tick, latest;
+    };
+    std::array<Due, KX_MAX_TIMERS> due;
+    int n = 0;
+    for (int i = 0; i < high_water; i++)
+        if (slots[i].object && slots[i].period > 0) {
+            std::int64_t t = fire_tick(slots[i]);
+            due[n++] = {t, t + slack_ticks(slots[i])};
+        }
+    if (n == 0)
+        return NEVER;
+    std::sort(due.begin(), due.begin() + n, [](const Due &a, const Due &b) { return a.tick < b.tick; });
+    std::int64_t wake = due[0].tick, latest = due[0].latest;
+    for (int i = 1; i < n && due[i].tick <= latest; i++) {
+        wake = due[i].tick;
+        latest = std::min(latest, due[i].latest);
     }
-    int soonest = 1 << 30;
-    for (int i = 0; i < high_water; i++) {
-        const Slot &s = slots[i];
-        if (s.object && s.period > 0)
-            soonest = std::min(soonest, std::max(1, (s.period - s.elapsed + KX_TICK_MS - 1) / KX_TICK_MS));
-    }
-    wake_at = soonest;
+    return wake;
+}
+
+// Publishes the due tick for the host's timer.  A backlog that already holds
+// a due tick must not wait: the pump is woken at once.
+void plan()
+{
+    // A tick function of its own: every tick counts.
+    std::int64_t wake = tick_function == process_tick ? wake_tick() : 1;
+    due_tick = wake == NEVER ? NEVER : consumed + wake;
+    if (due_tick.load() <= counted.load())
+        kxsys_wake();
+}
+
+// Plans after a change of the timers and tells the host timer.
+void replan()
+{
+    plan();
+    kxsys_timer_catchup();
 }
 
 Slot *find(void *object, int number)
@@ -101,7 +162,7 @@ void kxtimer_add(kxhandler handler, void *object, int period, int number)
         s->handler = handler;
         s->period = period;
         s->elapsed = 0;
-        plan_wake();
+        replan();
         return;
     }
     for (int i = 0; i < KX_MAX_TIMERS; i++) {
@@ -110,7 +171,7 @@ void kxtimer_add(kxhandler handler, void *object, int period, int number)
         slots[i] = {handler, object, period, 0, number};
         if (i >= high_water)
             high_water = i + 1;
-        plan_wake();
+        replan();
         return;
     }
     std::printf("too many timers !\n");
@@ -118,15 +179,17 @@ void kxtimer_add(kxhandler handler, void *object, int period, int number)
 
 void kxtimer_remove(void *object, int number)
 {
-    if (Slot *s = find(object, number))
+    if (Slot *s = find(object, number)) {
         *s = Slot{};
+        plan();  // later, if anything: the host timer wakes early once at most
+    }
 }
 
 void kxtimer_setperiod(int period, void *object, int number)
 {
     if (Slot *s = find(object, number)) {
         s->period = period;
-        plan_wake();
+        replan();
     }
 }
 
@@ -139,18 +202,20 @@ void kxtimer_create(kxTimer *t, int period)
 
 void kxtimer_destroy(kxTimer *t) { kxtimer_remove(t, 0); }
 
+// Ticks that passed while the pump slept are counted first, so that they
+// reach the timers before anything the waking input starts.
 void kxtimer_deliver()
 {
-    int n = pending.load();
-    if (n > KX_MAX_PENDING_TICKS) {
-        pending.fetch_sub(n - KX_MAX_PENDING_TICKS);  // ticks lost while blocked
-    }
-    for (int i = 0; i < KX_TICKS_PER_PUMP && pending.load() > 0; i++) {
-        pending.fetch_sub(1);
+    kxsys_timer_catchup();
+    std::int64_t n = counted.load() - consumed;
+    if (n > KX_MAX_PENDING_TICKS)
+        consumed += n - KX_MAX_PENDING_TICKS;  // ticks lost while blocked
+    for (int i = 0; i < KX_TICKS_PER_PUMP && counted.load() > consumed; i++) {
+        consumed++;
         if (tick_function)
             tick_function();
     }
-    plan_wake();
+    replan();
 }
 
 int kxtimer_count()
@@ -161,7 +226,13 @@ int kxtimer_count()
     return n;
 }
 
-int kxtimer_pending() { return pending.load(); }
+int kxtimer_pending() { return static_cast<int>(counted.load() - consumed); }
+
+int kxtimer_wakeafter()
+{
+    std::int64_t due = due_tick.load();
+    return due >= NEVER ? -1 : static_cast<int>(due - consumed);
+}
 
 // The host period follows the timer device: 10 ms ticks one by one when it
 // can, else 20 ms callbacks that count two, else 50 ms that count five.
@@ -184,9 +255,9 @@ void kxtick_start(void (*tick)(), int ticks_per_second)
         per_callback = 2;
     }
     ticks_per_callback = per_callback;
-    plan_wake();
     kxevent_settimerhook(kxtimer_deliver);
-    pending = 0;
+    consumed = counted.load();
+    plan();
     started = true;
     kxsys_timer_start(period, host_callback);
 }
@@ -195,4 +266,4 @@ void kxtick_start(void (*tick)(), int ticks_per_second)
 // later (there are none after the exit sequence) do not start it again.
 void kxtick_stop() { kxsys_timer_stop(); }
 
-void kxtick_count(int ticks) { pending.fetch_add(ticks); }
+void kxtick_count(int ticks) { counted.fetch_add(ticks); }

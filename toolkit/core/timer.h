@@ -8,6 +8,9 @@ constexpr int KX_MAX_TIMERS = 100;
 constexpr int KX_TICK_MS = 10;
 constexpr int KX_TICKS_PER_PUMP = 10;
 constexpr int KX_MAX_PENDING_TICKS = 10000;
+// An idle program is woken for a timer up to half its period late (at most
+// this), when that lets it share the wake-up of another timer.
+constexpr int KX_TIMER_SLACK_MS = 100;
 
 // An application timer: its id is posted every period.
 struct kxTimer {
@@ -27,6 +30,9 @@ void kxtimer_deliver();
 // Slots in use and the ticks not yet delivered.
 int kxtimer_count();
 int kxtimer_pending();
+// Ticks after the last delivered one at which a waiting pump is woken for a
+// timer; -1 with no timer.
+int kxtimer_wakeafter();
 
 // The base tick: tick is called once per delivered tick.
 void kxtick_start(void (*tick)(), int ticks_per_second);

@@ -13,6 +13,7 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <numbers>
 #include <vector>
 
@@ -839,6 +840,24 @@ void kxgraphic_mask(kxpxmap *p, int x, int y, int w, int h, const std::uint8_t *
 {
     if (!p || !mask)
         return;
+    // Text in a truecolor pixmap (a terminal's cells): straight into its
+    // rows, as kxpxmap_setpixel would store each pixel.
+    if (p->format == KX_PXFMT_TRUECOLOR && p->data) {
+        i64 i0, i1, j0, j1;
+        if (w <= 0 || h <= 0 || !visible_run(x, w, p->width, &i0, &i1) ||
+            !visible_run(y, h, p->height, &j0, &j1))
+            return;
+        const auto c = static_cast<std::uint32_t>(colour);
+        for (i64 j = j0; j <= j1; j++) {
+            const std::uint8_t *bits = mask + j * w + i0;
+            std::uint32_t *row = static_cast<std::uint32_t *>(p->data) +
+                                 static_cast<std::size_t>(y + j) * p->width + (x + i0);
+            for (i64 i = 0; i <= i1 - i0; i++)
+                if (bits[i])
+                    row[i] = c;
+        }
+        return;
+    }
     batch_begin(p, colour);
     visible_grid(p, x, y, w, h, static_cast<i64>(w) * h, [&](i64 i, i64 j) {
         if (mask[j * w + i])

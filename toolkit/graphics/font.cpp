@@ -169,15 +169,16 @@ void layout_glyphs(kxfont &f, const HeaderState &h)
             f.offsets[k] = 0;
         }
     }
-    if (f.datasize > 0)
-        f.data = new std::uint8_t[f.datasize]();
 }
 
 // Glyph rows after "data:": ysize rows per glyph, the first width
-// characters of each, '*' set; a short row leaves the rest unset.
-void read_rows(kxfont &f, const HeaderState &h, const char *const *rows)
+// characters of each, '*' set; a short row leaves the rest unset.  Glyphs
+// past the font's range have width 0: rows left for them draw nothing.
+void read_rows(kxfont &f, const char *const *rows)
 {
-    for (int k = 0; k < h.chars; k++) {
+    if (f.datasize > 0)
+        f.data = new std::uint8_t[f.datasize]();
+    for (int k = 0; k < KX_FONT_GLYPHS; k++) {
         int w = f.widths[k];
         for (int r = 0; r < f.ysize; r++) {
             const char *row = *rows;
@@ -190,6 +191,8 @@ void read_rows(kxfont &f, const HeaderState &h, const char *const *rows)
         }
     }
 }
+
+int load_text(const char *const *lines, const char *id, bool later);
 
 int register_font(const kxfont &f)
 {
@@ -316,11 +319,31 @@ const Builtin builtins[KX_BUILTIN_FONTS] = {
     {ID_VAR13, kxfontdata_var13},
 };
 
-int load_builtin(int i) { return kxfont_loadfromtext(builtins[i].lines, builtins[i].id); }
+// The rows of a builtin font are the program's own data and stay valid, so
+// they are read only when the font is first drawn.
+int load_builtin(int i) { return load_text(builtins[i].lines, builtins[i].id, true); }
+
+// Reads a font's glyph rows if that was put off.
+kxfont *with_glyphs(int slot)
+{
+    kxfont &f = fonts[slot];
+    if (f.rows) {
+        read_rows(f, f.rows);
+        f.rows = nullptr;
+    }
+    return &f;
+}
 
 } // namespace
 
 int kxfont_loadfromtext(const char *const *lines, const char *id)
+{
+    return load_text(lines, id, false);
+}
+
+namespace {
+
+int load_text(const char *const *lines, const char *id, bool later)
 {
     kxfont f;
     copy_text(f.id, id ? id : "");
@@ -338,10 +361,15 @@ int kxfont_loadfromtext(const char *const *lines, const char *id)
     if (*p)
         p++;
     layout_glyphs(f, h);
-    read_rows(f, h, p);
+    if (later)
+        f.rows = p;
+    else
+        read_rows(f, p);
     register_font(f);
     return f.handle;
 }
+
+} // namespace
 
 int kxfont_loadtable(const char *const *lines)
 {
@@ -443,9 +471,10 @@ int kxfont_charwidth(int font, int ch)
 bool kxfont_glyph(int font, int ch, kxglyph *out)
 {
     int index = char_code(ch) - KX_FONT_FIRST_CODE;
-    const kxfont *f = kxfont_get(font);
-    if (!f || index < 0 || index >= f->count || index >= KX_FONT_GLYPHS)
+    int slot = kxfont_resolve(font);
+    if (slot < 0 || index < 0 || index >= KX_FONT_GLYPHS || index >= fonts[slot].count)
         return false;
+    const kxfont *f = with_glyphs(slot);
     if (out) {
         out->width = f->widths[index];
         out->height = f->ysize;

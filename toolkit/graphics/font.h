@@ -27,6 +27,9 @@ struct kxfont {
     int handle = 0;
     int kind = 0;  // 1 monospace, 2 proportional, 0 neither
     std::uint8_t *data = nullptr;  // glyph bitmaps, one byte (0 or 1) per pixel
+    // A builtin font's glyph rows, still to be read into data: that happens
+    // at the font's first glyph, so fonts never drawn with cost nothing.
+    const char *const *rows = nullptr;
     std::array<int, KX_FONT_GLYPHS> offsets{};
     int count = 0;
     std::int64_t datasize = 0;  // bytes in data, for bounds checks

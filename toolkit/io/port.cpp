@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/id.h"
 #include "core/app.h"
 #include "core/event.h"
 #include "core/language.h"
@@ -16,6 +17,7 @@ namespace {
 int current_port = 0;
 int read_timeout = KX_PORT_TIMEOUT_START;
 bool exit_registered = false;
+int arrival_id = 0;
 
 // One partial line for the whole program, whichever port it came from, and
 // the byte read after a CR that turned out not to be its LF.
@@ -133,6 +135,18 @@ constexpr FaultText fault_texts[] = {
     {kxserialfault::system, {{"failed", "%s"}, {"fehlgeschlagen", "%s"}}},
 };
 
+
+// Bytes arrived on the current port while the program waited: its id wakes
+// the application, which reads the port after every id, at once rather than
+// at its next timer.  Like a timer's, it is not posted during a modal wait
+// or into a busy queue.
+void post_arrival()
+{
+    if (valid_port(current_port) && kxserial_arrived(current_port - 1) && !kxapp_modal() &&
+        kxevent_has_room())
+        kxevent_post(arrival_id);
+}
+
 } // namespace
 
 int kxport_getc(int port)
@@ -195,6 +209,8 @@ bool kxport_open(int port, int baud)
     if (!exit_registered) {
         kxapp_atcleanup(kxport_closeall);
         exit_registered = true;
+        arrival_id = kxid_new();
+        kxevent_setdevicehook(post_arrival);
     }
     std::string &last = told[static_cast<std::size_t>(port - 1)];
     if (kxserial_open(port - 1, baud)) {
@@ -220,6 +236,8 @@ int kxport_readbytes(char *buf, int count, int *stamp)
 void kxport_settimeout(int ms) { read_timeout = ms; }
 
 int kxport_current() { return current_port; }
+
+int kxport_arrivalid() { return arrival_id; }
 
 void kxport_closeall()
 {

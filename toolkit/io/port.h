@@ -40,6 +40,9 @@ bool kxport_readline(char *buf, int count);
 int kxport_readbytes(char *buf, int count, int *stamp);
 void kxport_settimeout(int ms);
 int kxport_current();
+// The id posted when bytes arrive on the current port after it was read
+// empty (on hosts that watch their devices; 0 before the first open).
+int kxport_arrivalid();
 // Closes every port opened through this layer (also run at exit).
 void kxport_closeall();
 // Drops a partial line kept between calls.

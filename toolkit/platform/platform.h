@@ -132,15 +132,26 @@ void kxsys_datetime(char *buf, std::size_t size);
 // The local time of day in milliseconds since midnight (0 .. 86399999).
 int kxsys_daytime_ms();
 
-// The base tick: a periodic callback on a thread of its own.  The callback
-// must only touch atomics.
+// The base tick: callback(periods) is told how many whole periods of
+// period_ms have passed since its last call (0 when it is only asked again)
+// and answers after how many periods from there it wants the next call (0:
+// at once, something is due).  POSIX hosts count in kxsys_timer_catchup and
+// end their waits at the wanted period, so a waiting program sleeps through
+// periods in which nothing is due; the Win32 multimedia timer calls back on
+// its own thread every period with 1 and does not heed the answer.  The
+// callback must only touch atomics (and may call kxsys_wake).
+using kxtickfn = int (*)(int periods);
 int kxsys_timer_minperiod();
-bool kxsys_timer_start(int period_ms, void (*callback)());
+bool kxsys_timer_start(int period_ms, kxtickfn callback);
 void kxsys_timer_stop();
-// Ends the current or next kxhost_wait early; callable from any thread (the
-// base tick calls it when a timer is due).
+// Calls back at once with the periods passed since the last call and takes
+// its new answer; the pump calls it as it delivers ticks and when timers
+// change.
+void kxsys_timer_catchup();
+// Ends the current or next kxhost_wait early; callable from any thread.
 void kxsys_wake();
-// Sleeps until kxsys_wake is called or ms have passed.
+// Sleeps until kxsys_wake is called, the base tick wants its next call,
+// bytes arrive on a serial device that was read empty, or ms have passed.
 void kxsys_waitwake(int ms);
 
 // ------------------------------------------------------------ serial devices
@@ -207,6 +218,10 @@ const kxserialstatus *kxserial_status(int slot);
 void kxserial_bind(int slot, const char *path);
 // What opening port slot+1 would open now.
 kxserialdevice kxserial_device(int slot);
+// True once after bytes have arrived on a slot that was read empty: where
+// the host can watch its devices (POSIX), a waiting program wakes for them,
+// and the pump asks this to tell the reader.  Win32 polls: always false.
+bool kxserial_arrived(int slot);
 
 // --------------------------------------------------- clipboard and processes
 

@@ -1,6 +1,8 @@
 // Serial devices on every host: the slot table, bindings of port numbers to
 // paths, the read-ahead, and what happens on a failed open and on loss.  The
 // host gives the primitives of serialhost.h.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +13,24 @@ namespace {
 
 constexpr int SERIAL_NAME_SIZE = 20;     // "COM%d" and its NUL
 constexpr int SERIAL_READAHEAD = 4096;   // bytes taken from the driver at once
+// A device read empty is watched for its next bytes when they came faster
+// than this since it was last empty (a flood: read on at once; 115200 baud
+// gives 11.5 bytes/ms) or when none came for SERIAL_QUIET_MS (an answer:
+// read at once).  A steady trickle is left to the reader's own rhythm, so
+// that every few bytes do not wake the program.
+constexpr std::int64_t SERIAL_FAST_BYTES_PER_MS = 20;
+constexpr std::int64_t SERIAL_QUIET_MS = 50;
+
+// Whether the host's waits watch a device for its next bytes.
+struct SerialWatch {
+    bool watched = false;  // the last read found nothing: wake for the next bytes
+    bool arrived = false;  // a wait saw bytes come (kxserial_arrived)
+    bool quiet = false;    // the last wait watched it and nothing came
+    bool hung = false;     // a wait found it hung up: not watched until bytes come
+    int burst = 0;                // bytes read since a read last found none
+    std::int64_t last_empty = 0;  // when a burst last ended
+    std::int64_t last_bytes = 0;  // when a read last gave bytes; 0: never
+};
 
 struct SerialSlot {
     kxserialhandle handle = KX_SERIAL_NOHANDLE;
@@ -18,9 +38,24 @@ struct SerialSlot {
     int head = 0, tail = 0;  // bytes ahead[head..tail) are read but not yet handed out
     kxserialstatus status;
     char bound[KX_SERIAL_PATH] = {};
+    SerialWatch watch;
 };
 
 SerialSlot slots[KX_SERIAL_SLOTS];
+// The open slots, so that a wait need not look at all of them (each slot
+// holds its read-ahead: touching them all would map a megabyte).
+int open_slots[KX_SERIAL_SLOTS];
+int open_count = 0;
+
+void list_open(int slot, bool open)
+{
+    int *end = open_slots + open_count;
+    int *at = std::find(open_slots, end, slot);
+    if (open && at == end)
+        open_slots[open_count++] = slot;
+    else if (!open && at != end)
+        *at = open_slots[--open_count];
+}
 
 bool valid_slot(int slot) { return slot >= 0 && slot < KX_SERIAL_SLOTS; }
 
@@ -48,6 +83,35 @@ void close_handle(SerialSlot &s)
     if (s.handle != KX_SERIAL_NOHANDLE)
         kxserialhost_close(s.handle);
     s.handle = KX_SERIAL_NOHANDLE;
+    s.watch = SerialWatch{};
+    list_open(static_cast<int>(&s - slots), false);
+}
+
+// The device was read empty: whether the waits watch it for its next bytes.
+// A burst decides when it ends; an empty read after an empty read changes a
+// watch only once the device has been quiet long enough.
+void watch_empty(SerialWatch &w)
+{
+    std::int64_t now = kxsys_ticks();
+    if (w.hung) {
+        w.watched = false;  // it reads empty for ever: the reader's timer looks
+        return;
+    }
+    if (w.burst > 0) {
+        std::int64_t took = std::max<std::int64_t>(1, now - w.last_empty);
+        w.watched = w.burst > SERIAL_FAST_BYTES_PER_MS * took;
+        w.burst = 0;
+        w.last_empty = now;
+    } else if (!w.watched) {
+        w.watched = w.last_bytes == 0 || now - w.last_bytes >= SERIAL_QUIET_MS;
+    }
+}
+
+void watch_bytes(SerialWatch &w, int n)
+{
+    w.hung = false;
+    w.burst += n;
+    w.last_bytes = std::max<std::int64_t>(1, kxsys_ticks());
 }
 
 } // namespace
@@ -70,6 +134,7 @@ bool kxserial_openname(const char *name, int slot, int baud)
         return false;
     // A driver that refuses the line settings or the rate would leave the
     // port at some other speed: better to fail the open.
+    list_open(slot, true);
     if (!kxserial_configure(slot) || !kxserial_settimeouts(slot)) {
         close_handle(s);
         return false;
@@ -117,8 +182,15 @@ int kxserial_getc(int slot)
     if (s.head == s.tail) {
         if (s.handle == KX_SERIAL_NOHANDLE)
             return -1;
+        if (s.watch.quiet) {
+            // The wait has just seen it empty: bytes that come meanwhile
+            // wake the next wait, which watches it still.
+            s.watch.quiet = false;
+            return -1;
+        }
         s.head = s.tail = 0;
         int n = kxserialhost_read(s.handle, s.ahead, SERIAL_READAHEAD, &s.status);
+        s.watch.arrived = false;
         if (n < 0) {
             // Gone: nothing more can come, and the next open must find it anew.
             close_handle(s);
@@ -126,8 +198,11 @@ int kxserial_getc(int slot)
             return -1;
         }
         s.tail = n;
-        if (n == 0)
+        if (n == 0) {
+            watch_empty(s.watch);
             return -1;
+        }
+        watch_bytes(s.watch, n);
     }
     return s.ahead[s.head++];
 }
@@ -176,4 +251,40 @@ kxserialdevice kxserial_device(int slot)
     std::snprintf(name, sizeof name, "COM%d", slot + 1);
     resolve(slot, name, path, sizeof path);
     return kxserialhost_identify(path);
+}
+
+bool kxserial_arrived(int slot)
+{
+    if (!valid_slot(slot) || !slots[slot].watch.arrived)
+        return false;
+    slots[slot].watch.arrived = false;
+    return true;
+}
+
+int kxserial_watched(kxserialhandle *handles, int max)
+{
+    int n = 0;
+    for (int k = 0; k < open_count && n < max; k++)
+        if (const SerialSlot &s = slots[open_slots[k]]; s.watch.watched)
+            handles[n++] = s.handle;
+    return n;
+}
+
+// A device that woke the wait is watched no more until it is read empty
+// again, so that a program that does not read it now (or a device that has
+// hung up) does not keep waking it.  One that stayed quiet needs no read to
+// tell so.
+void kxserial_seen(kxserialhandle handle, kxserialwake wake)
+{
+    for (int i = 0; i < open_count; i++) {
+        SerialWatch &w = slots[open_slots[i]].watch;
+        if (slots[open_slots[i]].handle != handle || !w.watched)
+            continue;
+        w.quiet = wake == kxserialwake::quiet;
+        if (!w.quiet) {
+            w.watched = false;
+            w.hung = wake == kxserialwake::hung;
+            w.arrived = wake == kxserialwake::bytes;
+        }
+    }
 }

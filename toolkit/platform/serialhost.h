@@ -32,3 +32,10 @@ int kxserialhost_read(kxserialhandle h, unsigned char *buf, int size, kxserialst
 // (fault lost, timeout or system) when it was not written.
 bool kxserialhost_write(kxserialhandle h, unsigned char byte, kxserialstatus *st);
 void kxserialhost_close(kxserialhandle h);
+
+// Waking for bytes, where a host's waits can watch its devices (POSIX): the
+// devices read empty since bytes last came, up to max of them; after each
+// wait (also one that timed out) the host tells what it saw of each.
+enum class kxserialwake { quiet, bytes, hung };
+int kxserial_watched(kxserialhandle *handles, int max);
+void kxserial_seen(kxserialhandle handle, kxserialwake wake);

@@ -55,7 +55,10 @@ void use_pen(kxserverbitmap *b)
 
 void destroy(kxserverbitmap *b)
 {
-    std::free(b->pixels);
+    if (b->release)
+        b->release(b->release_context);
+    else
+        std::free(b->pixels);
     std::free(b->mask);
     delete b;
 }
@@ -134,7 +137,8 @@ void draw_line(kxserverbitmap *b, long long x0, long long y0, long long x1, long
                 : !visible_steps(y0, sy, length, b->height, &lo, &hi))
         return;
     for (long long i = lo; i <= hi; i++) {
-        const long long m = minor_step(i, run, length);
+        // Frames are mostly straight lines: no division for those.
+        const long long m = run == 0 ? 0 : minor_step(i, run, length);
         if (x_major)
             plot(b, x0 + sx * i, y0 + sy * m);
         else
@@ -225,6 +229,21 @@ kxserverbitmap *kxserver_create(int width, int height)
     b->width = width;
     b->height = height;
     return b;
+}
+
+bool kxserver_adopt(kxpxmap *p, std::uint32_t *store, bool keep, void (*release)(void *),
+                    void *context)
+{
+    kxserverbitmap *b = kxserver_bitmap(p);
+    if (!b || !store || !release || b->release)
+        return false;
+    if (keep)
+        std::copy_n(b->pixels, static_cast<std::size_t>(b->width) * b->height, store);
+    std::free(b->pixels);
+    b->pixels = store;
+    b->release = release;
+    b->release_context = context;
+    return true;
 }
 
 void kxserver_free(kxpxmap *p)

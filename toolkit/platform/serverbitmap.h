@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+struct kxpxmap;
+
 struct kxserverbitmap {
     int width = 0;
     int height = 0;
@@ -22,4 +24,15 @@ struct kxserverbitmap {
     int pen_colour = -1;
     int brushes_made = 0;
     int pens_made = 0;
+    // Set when the pixels live in a store a host keeps (a shared-memory
+    // segment the display reads directly): called instead of freeing them.
+    void (*release)(void *context) = nullptr;
+    void *release_context = nullptr;
 };
+
+// Moves the pixels of a server pixmap into store (width x height words that
+// the host keeps), copying them there when keep is set; release(context)
+// gives the store back when the bitmap goes.  False for a pixmap that is no
+// server pixmap or already has such a store.
+bool kxserver_adopt(kxpxmap *p, std::uint32_t *store, bool keep, void (*release)(void *),
+                    void *context);

@@ -17,7 +17,7 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs 
 void on_signal(int)
 {
     asked.store(true);
-    kxsys_wake();
+    kxposix_wake_now();
 }
 
 } // namespace

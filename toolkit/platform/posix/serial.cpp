@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include <string>
 
 #include "platform/posix/serialrate.h"
+#include "platform/posix/wakefd.h"
 #include "platform/serialhost.h"
 
 namespace {
@@ -402,4 +404,24 @@ void kxserialhost_close(kxserialhandle h)
     int fd = static_cast<int>(h);
     flock(fd, LOCK_UN);
     close(fd);
+}
+
+int kxposix_serial_watch(pollfd *fds, int max)
+{
+    kxserialhandle handles[KX_SERIAL_SLOTS];
+    int n = kxserial_watched(handles, std::min(max, KX_SERIAL_SLOTS));
+    for (int k = 0; k < n; k++)
+        fds[k] = {static_cast<int>(handles[k]), POLLIN, 0};
+    return n;
+}
+
+void kxposix_serial_seen(const pollfd *fds, int count)
+{
+    for (int k = 0; k < count; k++) {
+        const short ev = fds[k].revents;
+        kxserialwake wake = ev == 0                                   ? kxserialwake::quiet
+                            : (ev & (POLLHUP | POLLERR | POLLNVAL)) != 0 ? kxserialwake::hung
+                                                                        : kxserialwake::bytes;
+        kxserial_seen(fds[k].fd, wake);
+    }
 }

@@ -1,19 +1,17 @@
-// Time, the base-tick thread, files on the disk, temporary files and the
-// program's path on POSIX systems.
+// Time, the base tick, files on the disk, temporary files and the program's
+// path on POSIX systems.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -24,32 +22,36 @@ namespace {
 
 using steady = std::chrono::steady_clock;
 
-// The tick thread: calls back every period, keeping to a fixed schedule so
-// that ticks do not drift.
-struct TickThread {
-    std::thread thread;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool stop = false;
+// The base tick has no thread here: the periods are counted from the clock
+// whenever the pump catches up (kxsys_timer_catchup), and the hosts' waits
+// end at the period the callback wants next (kxposix_wait_ms), so a waiting
+// program wakes only when a timer is due.  The periods follow a fixed
+// schedule from the start, so ticks do not drift.
+struct TickClock {
+    bool running = false;
+    steady::duration period{};
+    kxtickfn callback = nullptr;
+    steady::time_point last{};  // the end of the last counted period
+    steady::time_point due{};   // when the callback wants its next call
 };
 
-TickThread *ticker = nullptr;
+TickClock tick;
+// Serial devices a wait watches at most besides the wake-up.
+constexpr int WAIT_SERIAL = 8;
 // Written by kxsys_wake, watched by the hosts' waits.
 int wake_pipe[2] = {-1, -1};
+// Set while this thread calls back: it is awake and needs no wake-up.
+thread_local bool calling_back = false;
 
-void tick_loop(TickThread *t, int period_ms, void (*callback)())
+void count_periods(steady::time_point now)
 {
-    auto next = steady::now() + std::chrono::milliseconds(period_ms);
-    std::unique_lock<std::mutex> hold(t->lock);
-    while (!t->stop) {
-        if (t->wake.wait_until(hold, next, [t] { return t->stop; }))
-            break;
-        callback();
-        next += std::chrono::milliseconds(period_ms);
-        auto now = steady::now();
-        if (next < now - std::chrono::seconds(1))
-            next = now;  // the machine was suspended: do not race to catch up
-    }
+    auto periods = now > tick.last ? (now - tick.last) / tick.period : 0;
+    periods = std::min<decltype(periods)>(periods, INT32_MAX);
+    tick.last += periods * tick.period;
+    calling_back = true;
+    int wish = std::max(0, tick.callback(static_cast<int>(periods)));
+    calling_back = false;
+    tick.due = tick.last + wish * tick.period;
 }
 
 std::string temp_dir;
@@ -107,33 +109,49 @@ int kxsys_daytime_ms()
 
 int kxsys_timer_minperiod() { return 1; }
 
-bool kxsys_timer_start(int period_ms, void (*callback)())
+bool kxsys_timer_start(int period_ms, kxtickfn callback)
 {
     kxsys_timer_stop();
     if (period_ms <= 0 || !callback)
         return false;
     kxposix_wakefd_open();  // without it hosts wait in short steps
-    ticker = new TickThread;
-    ticker->thread = std::thread(tick_loop, ticker, period_ms, callback);
+    tick.running = true;
+    tick.period = std::chrono::milliseconds(period_ms);
+    tick.callback = callback;
+    tick.last = steady::now();
+    count_periods(tick.last);  // no period yet: only its wish
     return true;
 }
 
-void kxsys_timer_stop()
+void kxsys_timer_stop() { tick = TickClock{}; }
+
+void kxsys_timer_catchup()
 {
-    if (!ticker)
-        return;
-    {
-        std::lock_guard<std::mutex> hold(ticker->lock);
-        ticker->stop = true;
-    }
-    ticker->wake.notify_all();
-    ticker->thread.join();
-    delete ticker;
-    ticker = nullptr;
+    if (tick.running)
+        count_periods(steady::now());
+}
+
+int kxposix_wait_ms(int ms)
+{
+    if (!tick.running)
+        return ms;
+    auto left = tick.due - steady::now();
+    if (left <= steady::duration::zero())
+        return 0;
+    // Rounded up: waking just before the period ends would count nothing.
+    auto left_ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return ms < 0 ? static_cast<int>(std::min<decltype(left_ms)>(left_ms, INT32_MAX))
+                  : static_cast<int>(std::min<decltype(left_ms)>(left_ms, ms));
+}
+
+void kxsys_wake()
+{
+    if (!calling_back)
+        kxposix_wake_now();
 }
 
 // Safe in a signal handler: one write, and errno as it was.
-void kxsys_wake()
+void kxposix_wake_now()
 {
     int saved = errno;
     char b = 0;
@@ -145,11 +163,17 @@ void kxsys_wake()
 
 void kxsys_waitwake(int ms)
 {
-    pollfd p{wake_pipe[0], POLLIN, 0};
-    if (p.fd < 0)
+    pollfd p[1 + WAIT_SERIAL] = {{wake_pipe[0], POLLIN, 0}};
+    if (p[0].fd < 0) {
         kxsys_sleep(std::min(ms, 1) * 1000L);  // no base tick: nothing would wake it
-    else if (poll(&p, 1, ms) > 0)
+        return;
+    }
+    int serial = kxposix_serial_watch(p + 1, WAIT_SERIAL);
+    if (poll(p, 1 + serial, kxposix_wait_ms(ms)) < 0)
+        return;
+    if (p[0].revents & POLLIN)
         kxposix_drain_wakefd();
+    kxposix_serial_seen(p + 1, serial);
 }
 
 bool kxposix_wakefd_open()

@@ -1,5 +1,6 @@
-// kxsys_wake as a file descriptor: readable after a wake-up, so that a host
-// waiting for its input wakes for due timers too.
+// What a POSIX host's wait watches besides its own input: kxsys_wake as a
+// file descriptor, readable after a wake-up; the time until the next due
+// timer; and the serial devices that a reader waits for.
 #pragma once
 
 // Makes the pipe behind kxsys_wake (the base tick and the catching of
@@ -7,5 +8,19 @@
 bool kxposix_wakefd_open();
 // The read end; -1 before the pipe was made.
 int kxposix_wakefd();
+// What kxsys_wake does, also while the base tick calls back (which needs no
+// wake-up itself, but a signal that comes then does): safe in a signal handler.
+void kxposix_wake_now();
 // Reads away the wake-ups that have come.
 void kxposix_drain_wakefd();
+// How long a host may wait, at most ms (all of it when ms is negative): up
+// to the period at which the base tick wants its next call.
+int kxposix_wait_ms(int ms);
+
+struct pollfd;
+// The serial devices a wait watches as well, up to max of them: those read
+// empty since bytes last arrived.  After the wait (also one that timed out),
+// kxposix_serial_seen marks the ones that woke it as arrived
+// (kxserial_arrived) and the others as known to be empty.
+int kxposix_serial_watch(pollfd *fds, int max);
+void kxposix_serial_seen(const pollfd *fds, int count);

@@ -24,7 +24,7 @@ constexpr int WIN32_MM_LONGEST_MS = 40;
 constexpr int WIN32_TEMP_TRIES = 100;
 
 // Read on the timer's own thread.
-std::atomic<void (*)()> tick_callback{nullptr};
+std::atomic<kxtickfn> tick_callback{nullptr};
 MMRESULT mm_timer = 0;
 bool resolution_raised = false;
 UINT_PTR pump_timer = 0;
@@ -32,16 +32,18 @@ std::string temp_dir;
 std::string data_dir;
 std::string command_line;
 
+// Both timers are periodic: every period counts one, whatever the callback
+// would like.
 void CALLBACK mm_tick(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR)
 {
-    if (void (*cb)() = tick_callback.load())
-        cb();
+    if (kxtickfn cb = tick_callback.load())
+        cb(1);
 }
 
 void CALLBACK pump_tick(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (void (*cb)() = tick_callback.load())
-        cb();
+    if (kxtickfn cb = tick_callback.load())
+        cb(1);
 }
 
 void to_slashes(char *s)
@@ -125,7 +127,7 @@ int kxsys_timer_minperiod()
     return static_cast<int>(caps.wPeriodMin);
 }
 
-bool kxsys_timer_start(int period_ms, void (*callback)())
+bool kxsys_timer_start(int period_ms, kxtickfn callback)
 {
     kxsys_timer_stop();
     if (period_ms <= 0 || !callback)
@@ -161,6 +163,9 @@ void kxsys_timer_stop()
         pump_timer = 0;
     }
 }
+
+// The periodic timers have counted every period already.
+void kxsys_timer_catchup() {}
 
 bool kxsys_syncfile(std::FILE *f)
 {

@@ -181,7 +181,8 @@ void X11::close()
     if (!dpy)
         return;
     for (X11Window &w : windows) {
-        shm_release(w);
+        if (w.shm)
+            shm_forget(w.shm);  // the pixmap keeps its pixels until it goes
         if (!dead)
             XDestroyWindow(dpy, w.xid);
     }
@@ -372,14 +373,17 @@ std::uintptr_t X11::create_window(kxllgui_window *w, int x, int y, int width, in
     if (!style.popup && !style.modal)
         main_window = xid;
     windows.push_back({xid, w, width, height});
+    // The new pixmap holds nothing yet, as a new segment.
+    if (use_shm)
+        shm_adopt(windows.back(), w, false);
     return xid;
 }
 
 void X11::destroy_window(kxllgui_window *w)
 {
     Window xid = static_cast<Window>(w->handle);
-    if (X11Window *xw = find(xid))
-        shm_release(*xw);
+    if (X11Window *xw = find(xid); xw && xw->shm)
+        shm_forget(xw->shm);
     std::erase_if(windows, [xid](const X11Window &x) { return x.xid == xid; });
     std::erase_if(queued, [xid](const kxhostmsg &m) { return m.handle == xid; });
     if (main_window == xid)
@@ -591,6 +595,15 @@ bool X11::dispatch()
 
 bool X11::next_message(kxhostmsg *m)
 {
+    // The wait has just seen the connection quiet and nothing was asked
+    // since: no event can have come but what the next wait will see.
+    bool quiet = quiet_request && quiet_request == NextRequest(dpy) && !XQLength(dpy);
+    quiet_request = 0;
+    if (quiet && queued.empty()) {
+        idle_request = NextRequest(dpy);
+        return false;
+    }
+    idle_request = 0;
     while (queued.empty() && XPending(dpy)) {
         XEvent e;
         XNextEvent(dpy, &e);
@@ -599,8 +612,12 @@ bool X11::next_message(kxhostmsg *m)
         else if (translate(e, m))
             return true;
     }
-    if (queued.empty())
+    if (queued.empty()) {
+        // Nothing waits and everything was sent: a wait that follows with no
+        // request in between need not ask the server again.
+        idle_request = NextRequest(dpy);
         return false;
+    }
     *m = queued.front();
     queued.pop_front();
     return true;
@@ -608,15 +625,29 @@ bool X11::next_message(kxhostmsg *m)
 
 void X11::wait(int ms)
 {
-    XFlush(dpy);
-    if (!queued.empty() || XPending(dpy))
+    if (!queued.empty())
         return;
-    // A due timer ends the wait as well (kxsys_wake), so an idle program
-    // sleeps until its next timer or input.
-    pollfd p[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {kxposix_wakefd(), POLLIN, 0}};
-    int n = p[1].fd >= 0 ? 2 : 1;
-    if (poll(p, n, n == 2 ? ms : std::min(ms, 1)) > 0 && n == 2 && (p[1].revents & POLLIN))
+    // XPending sends what is buffered and reads what has come.
+    bool asked = idle_request && idle_request == NextRequest(dpy) && !XQLength(dpy);
+    if (!asked && XPending(dpy))
+        return;
+    // The wait ends at the next due timer or when a serial device that is
+    // read has bytes, so an idle program sleeps until its next timer or
+    // input.
+    pollfd p[2 + x11_serial_watched] = {{ConnectionNumber(dpy), POLLIN, 0},
+                                       {kxposix_wakefd(), POLLIN, 0}};
+    if (p[1].fd < 0) {
+        poll(p, 1, std::min(ms, 1));  // no base tick: nothing would wake it
+        return;
+    }
+    int serial = kxposix_serial_watch(p + 2, x11_serial_watched);
+    int n = poll(p, 2 + serial, kxposix_wait_ms(ms));
+    if (n < 0)
+        return;
+    quiet_request = p[0].revents ? 0 : NextRequest(dpy);
+    if (p[1].revents & POLLIN)
         kxposix_drain_wakefd();
+    kxposix_serial_seen(p + 2, serial);
 }
 
 namespace {

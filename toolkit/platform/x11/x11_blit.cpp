@@ -1,11 +1,13 @@
-// Showing window pixmaps: through a shared-memory image where the server
-// offers MIT-SHM and can reach our memory, else with XPutImage over the
-// connection.  The server bitmap already holds 0x00RRGGBB words, the layout
-// of the 24-bit TrueColor visual open() insists on.
+// Showing window pixmaps: where the server offers MIT-SHM and can reach our
+// memory, each window pixmap is drawn in a shared-memory segment that the
+// server copies from; else XPutImage sends the pixels over the connection.
+// The server bitmap already holds 0x00RRGGBB words, the layout of the 24-bit
+// TrueColor visual open() insists on.
 #include <bit>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 
+#include "platform/serverbitmap.h"
 #include "platform/x11/x11host.h"
 
 namespace {
@@ -43,66 +45,100 @@ void X11::shm_probe()
     shmctl(info.shmid, IPC_RMID, nullptr);
 }
 
-void X11::shm_release(X11Window &w)
+namespace {
+
+// The bitmap is going: the server lets go of the segment, then we do.
+void x11_segment_release(void *context)
 {
-    if (!w.shm_image)
-        return;
-    XShmDetach(dpy, &w.shm);
-    XDestroyImage(w.shm_image);  // frees only the XImage: data is the segment
-    shmdt(w.shm.shmaddr);
-    w.shm_image = nullptr;
-    w.shm = {};
+    auto *seg = static_cast<X11Segment *>(context);
+    if (seg->host)
+        seg->host->shm_forget(seg);
+    shmdt(seg->info.shmaddr);
+    delete seg;
 }
 
-// One image per window, made again when the pixmap changes size.  The
-// segment is marked for removal at once, so it goes away with the process.
+} // namespace
+
+// The server lets go of the segment and no window shows from it any more;
+// the pixels stay ours until the bitmap goes.
+void X11::shm_forget(X11Segment *seg)
+{
+    if (seg->image) {
+        if (!dead)
+            XShmDetach(dpy, &seg->info);
+        XDestroyImage(seg->image);  // frees only the XImage: data is the segment
+        seg->image = nullptr;
+    }
+    for (X11Window &w : windows)
+        if (w.shm == seg)
+            w.shm = nullptr;
+    seg->host = nullptr;
+}
+
+// Gives the window pixmap a segment of its size as its pixel store (copying
+// what it holds when keep is set).  The segment is marked for removal at
+// once, so it goes away with the process.
+bool X11::shm_adopt(X11Window &xw, kxllgui_window *w, bool keep)
+{
+    const kxpxmap &p = w->pixmap;
+    auto seg = std::make_unique<X11Segment>();
+    XImage *img = XShmCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                  &seg->info, static_cast<unsigned>(p.width),
+                                  static_cast<unsigned>(p.height));
+    if (!img)
+        return false;
+    // The pixmap's rows are width words apart; the image's must be too.
+    if (img->bytes_per_line != p.width * 4 || img->bits_per_pixel != 32) {
+        XDestroyImage(img);
+        return false;
+    }
+    seg->info.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(img->bytes_per_line) * p.height,
+                             IPC_CREAT | 0600);
+    if (seg->info.shmid < 0) {
+        XDestroyImage(img);
+        return false;
+    }
+    seg->info.shmaddr = static_cast<char *>(shmat(seg->info.shmid, nullptr, 0));
+    if (seg->info.shmaddr == reinterpret_cast<char *>(-1)) {
+        shmctl(seg->info.shmid, IPC_RMID, nullptr);
+        XDestroyImage(img);
+        return false;
+    }
+    img->data = seg->info.shmaddr;
+    seg->info.readOnly = True;
+    x11_last_error = 0;
+    XShmAttach(dpy, &seg->info);
+    XSync(dpy, False);
+    shmctl(seg->info.shmid, IPC_RMID, nullptr);
+    if (x11_last_error) {
+        shmdt(seg->info.shmaddr);
+        XDestroyImage(img);
+        return false;
+    }
+    seg->image = img;
+    seg->host = this;
+    auto *store = reinterpret_cast<std::uint32_t *>(seg->info.shmaddr);
+    if (!kxserver_adopt(&w->pixmap, store, keep, x11_segment_release, seg.get())) {
+        shm_forget(seg.get());
+        shmdt(seg->info.shmaddr);
+        return false;
+    }
+    xw.shm = seg.release();
+    return true;
+}
+
+// The pixmap lives in the segment: the server copies straight from it.  A
+// pixmap made again at a new size gets a new segment at its first showing.
 bool X11::shm_show(X11Window &xw, kxllgui_window *w, int x, int y, int width, int height, int sx,
                    int sy)
 {
-    const kxpxmap &p = w->pixmap;
-    if (xw.shm_image && (xw.shm_image->width != p.width || xw.shm_image->height != p.height))
-        shm_release(xw);
-    if (!xw.shm_image) {
-        XImage *img = XShmCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
-                                      &xw.shm, static_cast<unsigned>(p.width),
-                                      static_cast<unsigned>(p.height));
-        if (!img)
-            return false;
-        xw.shm.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(img->bytes_per_line) * p.height,
-                              IPC_CREAT | 0600);
-        if (xw.shm.shmid < 0) {
-            XDestroyImage(img);
-            return false;
-        }
-        xw.shm.shmaddr = static_cast<char *>(shmat(xw.shm.shmid, nullptr, 0));
-        if (xw.shm.shmaddr == reinterpret_cast<char *>(-1)) {
-            shmctl(xw.shm.shmid, IPC_RMID, nullptr);
-            XDestroyImage(img);
-            return false;
-        }
-        img->data = xw.shm.shmaddr;
-        xw.shm.readOnly = True;
-        x11_last_error = 0;
-        XShmAttach(dpy, &xw.shm);
-        XSync(dpy, False);
-        shmctl(xw.shm.shmid, IPC_RMID, nullptr);
-        if (x11_last_error) {
-            shmdt(xw.shm.shmaddr);
-            XDestroyImage(img);
-            xw.shm = {};
-            return false;
-        }
-        xw.shm_image = img;
-    }
-    const std::uint32_t *src = kxserver_pixels(&w->pixmap);
-    XImage *img = xw.shm_image;
-    for (int j = 0; j < height; j++)
-        std::memcpy(img->data + static_cast<std::ptrdiff_t>(sy + j) * img->bytes_per_line + sx * 4,
-                    src + static_cast<std::size_t>(sy + j) * p.width + sx,
-                    static_cast<std::size_t>(width) * 4);
-    XShmPutImage(dpy, xw.xid, gc, img, sx, sy, x, y, static_cast<unsigned>(width),
+    if (!xw.shm && !shm_adopt(xw, w, true))
+        return false;
+    if (kxserver_pixels(&w->pixmap) != reinterpret_cast<std::uint32_t *>(xw.shm->info.shmaddr))
+        return false;
+    XShmPutImage(dpy, xw.xid, gc, xw.shm->image, sx, sy, x, y, static_cast<unsigned>(width),
                  static_cast<unsigned>(height), False);
-    // The segment is written again by the next copy: the server must be done
+    // The toolkit draws into the segment next: the server must be done
     // reading it first.
     XSync(dpy, False);
     return true;
@@ -111,7 +147,8 @@ bool X11::shm_show(X11Window &xw, kxllgui_window *w, int x, int y, int width, in
 #else
 
 void X11::shm_probe() { use_shm = false; }
-void X11::shm_release(X11Window &) {}
+bool X11::shm_adopt(X11Window &, kxllgui_window *, bool) { return false; }
+void X11::shm_forget(X11Segment *) {}
 bool X11::shm_show(X11Window &, kxllgui_window *, int, int, int, int, int, int) { return false; }
 
 #endif

@@ -46,15 +46,28 @@ struct X11Transfer {
     std::int64_t last = 0;  // kxsys_ticks of the latest step
 };
 
+// Serial devices a wait watches at most besides the display.
+constexpr int x11_serial_watched = 8;
+
+struct X11;
+
+// A shared-memory segment that holds a window pixmap's pixels, so that the
+// server reads what the toolkit draws with no copy in between.  The pixmap's
+// bitmap owns it and gives it back when it goes (x11_blit.cpp).
+struct X11Segment {
+    X11 *host = nullptr;  // null once the display is closed
+#ifdef KX_HAVE_XSHM
+    XShmSegmentInfo info{};
+    XImage *image = nullptr;  // null once the server has let go of it
+#endif
+};
+
 struct X11Window {
     Window xid = 0;
     kxllgui_window *owner = nullptr;
     int width = 0, height = 0;
     bool iconic = false;
-#ifdef KX_HAVE_XSHM
-    XImage *shm_image = nullptr;
-    XShmSegmentInfo shm{};
-#endif
+    X11Segment *shm = nullptr;  // the pixmap's segment, if it has one
 };
 
 struct X11 final : kxhost {
@@ -87,6 +100,11 @@ struct X11 final : kxhost {
     Window clip_window = 0;
     std::vector<X11Transfer> transfers;
     bool use_shm = false;
+    // The request number at which the last look found no event, and the one
+    // at which the last wait found the connection quiet; 0 when anything may
+    // have come since.
+    unsigned long idle_request = 0;
+    unsigned long quiet_request = 0;
 
     const char *name() const override { return "x11"; }
     bool open() override;
@@ -121,7 +139,8 @@ struct X11 final : kxhost {
     bool minimised(X11Window *w, kxhostmsg *m);
     // Blit helpers.
     void shm_probe();
-    void shm_release(X11Window &w);
+    bool shm_adopt(X11Window &xw, kxllgui_window *w, bool keep);
+    void shm_forget(X11Segment *seg);
     bool shm_show(X11Window &xw, kxllgui_window *w, int x, int y, int width, int height, int sx,
                   int sy);
     // Selection helpers.
