@@ -3,6 +3,10 @@
 # page, desktop entry and icons below the prefix; `cpack -G DEB` makes a
 # Debian package of the same files.
 include(GNUInstallDirs)
+# Installing and packaging take the build as it is and never build first:
+# the suite packages the build tree while its other tests run the programs,
+# and a rebuild then would replace them under their feet.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 
 install(TARGETS quenlorix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The examples are demonstrations, not commands for the search path.
