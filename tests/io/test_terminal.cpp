@@ -422,6 +422,28 @@ TEST_F(TerminalTest, AChildProcessOutputIsShown)
     EXPECT_EQ(line(0), "vom Kind");
 }
 
+// A terminal that goes while its child runs is told nothing more: its
+// memory may be gone when the child writes and ends.
+TEST_F(TerminalTest, AChildThatOutlivesItsTerminalReachesItNoMore)
+{
+    auto *other = new kxTerminal;
+    kxterm_init(other);
+    kxterm_create(other, "x=10,y=10,lines=4,columns=40");
+#ifdef _WIN32
+    ASSERT_TRUE(kxterm_run(other, "cmd /c \"ping -n 2 127.0.0.1 >nul & echo spaet\""));
+#else
+    ASSERT_TRUE(kxterm_run(other, "sleep 0.3; echo spaet"));
+#endif
+    const int running = kxprocess_running();
+    kxterm_destroy(other);
+    delete other;
+    for (int i = 0; i < 500 && kxprocess_running() == running; i++) {
+        kxprocess_poll();
+        kxsys_sleep(10000);
+    }
+    EXPECT_EQ(kxprocess_running(), running - 1);
+}
+
 } // namespace
 
 // A program killed by a signal, and the POSIX peer that starts it.

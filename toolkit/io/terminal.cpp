@@ -775,6 +775,8 @@ void kxterm_destroy(kxTerminal *t)
     kxrefresh_cancel(t);
     kxpxmap_free(&t->background);
     close_log(t);  // nothing can write to it once the terminal is gone
+    if (t->child >= 0)
+        kxprocess_detach(t->child);  // its output has nowhere to go now
     set_defaults(t, true);
 }
 
@@ -911,9 +913,9 @@ bool kxterm_getline(kxTerminal *t, char *buf, int count)
         int k = kxterm_getkey(t);
         if (k == 0 && !kxapp_running())
             return false;
-        if (k == 10 || k == 13)
+        if (k == KX_KEY_RETURN || k == KX_KEY_CR)
             break;
-        if (k == 8) {
+        if (k == KX_KEY_BACKSPACE) {
             if (n > 0) {
                 n--;
                 if (t->cx > 0)

@@ -246,6 +246,9 @@ int kxprocess_run(kxhandler handler, void *owner, const char *cmdline, bool hidd
 // KX_CHILD_WRITE_WAIT_MS for the child to take it; false when it did not
 // take all of it in that time or has gone.
 bool kxprocess_write(int slot, const char *text);
+// The slot's output and exit reach its handler no more (its owner is going);
+// the child runs on, and its slot is freed when it ends.
+void kxprocess_detach(int slot);
 void kxprocess_poll();
 // Count of slots in use.
 int kxprocess_running();

@@ -87,6 +87,12 @@ bool kxprocess_write(int slot, const char *text)
     return kxchild_write(slot, text, std::strlen(text), KX_CHILD_WRITE_WAIT_MS);
 }
 
+void kxprocess_detach(int slot)
+{
+    if (valid_slot(slot) && children[slot].in_use)
+        children[slot].handler = nullptr, children[slot].owner = nullptr;
+}
+
 void kxprocess_poll()
 {
     if (!children_running)
