@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "core/event.h"
-#include "widgets/msgbox.h"
 #include "core/view.h"
 #include "core/window.h"
 #include "graphics/colours.h"
@@ -19,6 +18,7 @@
 #include "markup/named.h"
 #include "platform/platform.h"
 #include "widgets/combobox.h"
+#include "widgets/msgbox.h"
 
 namespace {
 
@@ -148,7 +148,11 @@ bool qxdialog_run(qxsettings *s, const char *file, int main_close)
             close_dialog(&d);
             return false;
         }
-        qxsettings_write(*s, file);
+        if (!qxsettings_write(*s, file)) {
+            const qxsavefailure f = qxsave_failure(file);
+            kxmsgbox("Die Einstellungen konnten nicht gespeichert werden.\n\nDatei: %s\nGrund: %s",
+                     f.file.c_str(), f.reason.c_str());
+        }
         const bool opened = kxport_open(s->port, s->baud);
         if (!opened)
             kxmsgbox("Fehler beim \xd6""ffnen der Schnittstelle.\n%s: %s",

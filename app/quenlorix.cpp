@@ -4,15 +4,12 @@
 // file, the dialog, the session on the port and the views of received
 // lines have files of their own.
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "base/file.h"
 #include "core/app.h"
 #include "core/event.h"
-#include "base/file.h"
 #include "core/language.h"
-#include "widgets/msgbox.h"
 #include "core/timer.h"
 #include "core/window.h"
 #include "dialog.h"
@@ -22,6 +19,7 @@
 #include "markup/guiscript.h"
 #include "markup/named.h"
 #include "markup/table.h"
+#include "widgets/msgbox.h"
 #include "quenlorix.h"
 #include "session.h"
 #include "settings.h"
@@ -70,12 +68,7 @@ bool save_at_close(kxTable *tab, bool *told)
 {
     if (kxtable_save(tab, TABLE, 0, 0))
         return true;
-    std::error_code ec;
-    std::string file = std::filesystem::absolute(TABLE, ec).string();
-    if (ec)
-        file = TABLE;
-    const char *reason = *kxfile_failure() ? kxfile_failure() : "unbekannter Fehler";
-    std::printf("quenlorix: cannot save %s: %s\n", file.c_str(), reason);
+    const qxsavefailure f = qxsave_failure(TABLE);
     // Once the program is ending (its display is gone) nobody can answer.
     if (*told || !kxapp_running())
         return true;
@@ -84,7 +77,7 @@ bool save_at_close(kxTable *tab, bool *told)
              "Bitte Platz schaffen oder Schreibrechte geben und das Fenster noch einmal "
              "schlie\xdf" "en. Schl\xe4gt das Speichern dann wieder fehl, endet das Programm "
              "ohne zu speichern.",
-             file.c_str(), reason);
+             f.file.c_str(), f.reason.c_str());
     return false;
 }
 

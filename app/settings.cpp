@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "base/file.h"
@@ -116,6 +118,18 @@ qxsettings qxsettings_read(const char *file)
 bool qxsettings_write(const qxsettings &s, const char *file)
 {
     return kxfile_save(qxsettings_format(s).c_str(), file);
+}
+
+qxsavefailure qxsave_failure(const char *file)
+{
+    qxsavefailure f;
+    std::error_code ec;
+    f.file = std::filesystem::absolute(file, ec).string();
+    if (ec)
+        f.file = file;
+    f.reason = *kxfile_failure() ? kxfile_failure() : "unbekannter Fehler";
+    std::printf("quenlorix: cannot save %s: %s\n", f.file.c_str(), f.reason.c_str());
+    return f;
 }
 
 void qxsettings_bind(const qxsettings &s)

@@ -31,6 +31,13 @@ std::string qxsettings_format(const qxsettings &s);
 // Reads the file (the defaults when it cannot be read).
 qxsettings qxsettings_read(const char *file);
 bool qxsettings_write(const qxsettings &s, const char *file);
+// A failed save as the user is told of it: the file's full path and the
+// reason, and the same on standard output.
+struct qxsavefailure {
+    std::string file;
+    std::string reason;
+};
+qxsavefailure qxsave_failure(const char *file);
 // Makes the bound paths the devices of their port numbers (ports without a
 // path keep the host's names).
 void qxsettings_bind(const qxsettings &s);

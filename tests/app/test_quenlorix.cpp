@@ -581,4 +581,52 @@ TEST_F(App, ATableThatCannotBeSavedTwiceEndsTheProgramAtTheSecondClose)
     save_fails_at_close(*this, false);
 }
 
+// The settings cannot be saved when the dialog is confirmed: a box says
+// where and why, and the port opens all the same.
+TEST_F(App, SettingsThatCannotBeSavedAreShownAndThePortOpensAllTheSame)
+{
+    ReadOnlyDir ro;
+    std::string why;
+    if (!ro.possible(home, &why))
+        GTEST_SKIP() << why;
+    ASSERT_TRUE(peer.start(1));
+    std::vector<std::uint32_t> shown;
+    bool made = false;
+    until([&] { return (made = ro.make()), true; });
+    confirm_dialog();
+    // The box, or the main window without one.
+    until([&] {
+        kxllgui_window *box = titled("info");
+        if (made && !box && !titled("Quenlorix"))
+            return false;
+        if (box) {
+            shown = box_screen(box);
+            kxheadless_keydown(box, kxhostkey::enter);
+        }
+        ro.undo();
+        return true;
+    });
+    wait_main();
+    close_main();
+    std::string out = kxtest_stdout([&] { run(); });
+    ro.undo();
+    ASSERT_TRUE(made) << "the directory could not be made read-only";
+    EXPECT_EQ(rc, 0);
+    const std::string file = home + "/quenlorix.cfg";
+    EXPECT_NE(out.find("quenlorix: cannot save " + file + ": " + ro.reason + "\n"),
+              std::string::npos)
+        << out;
+    std::vector<std::uint32_t> expect;
+    kxtest_idle idle([&] {
+        if (kxllgui_window *box = titled("info")) {
+            expect = box_screen(box);
+            kxheadless_keydown(box, kxhostkey::enter);
+        }
+    });
+    kxmsgbox("Die Einstellungen konnten nicht gespeichert werden.\n\nDatei: %s\nGrund: %s",
+             file.c_str(), ro.reason.c_str());
+    ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == expect) << "the box shows another text";
+}
+
 } // namespace
