@@ -161,8 +161,8 @@ void keydown(kxComboBox *c, int key)
             c->draw_list();
         }
         break;
-    case 10:
-    case 13:
+    case KX_KEY_RETURN:
+    case KX_KEY_CR:
         if (c->open)
             choose(c, c->highlighted);
         else

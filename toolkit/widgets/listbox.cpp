@@ -283,7 +283,7 @@ kxarg kxListBox::handler(void *obj, int code, kxarg a0, kxarg a1, kxarg, kxarg, 
             move_selection(l, -1);
         else if (x == KX_KEY_DOWN)
             move_selection(l, 1);
-        else if (x == 10 || x == 13)
+        else if (x == KX_KEY_RETURN || x == KX_KEY_CR)
             kxwidget_emit(l, 0);
         return 0;
     case KX_EV_WHEEL_UP: bar_notice(l, KX_SB_UP, 0); return 0;
