@@ -295,6 +295,42 @@ TEST_F(PortTest, BytesAfterAQuietWaitAreNotHeldBack)
     kxtimer_destroy(&fallback);
 }
 
+// A flood that begins after a quiet spell is a flood from its first bytes:
+// the waits go on watching the port for the rest of it, rather than leave
+// it to the reader's next timer as they would a trickle.
+TEST_F(PortTest, AFloodAfterAQuietSpellWakesTheWaitForItsRest)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    kxsys_waitwake(300);  // nothing comes
+    std::string burst;
+    for (int i = 0; i < 100; i++)
+        burst += "Zeile " + std::to_string(1000 + i) + "\r\n";
+    peer.send(burst);
+    int lines = 0;
+    const std::int64_t until = kxsys_ticks() + 3000;
+    while (lines < 100 && kxsys_ticks() < until) {
+        if (kxport_readline(buf, 256))
+            lines += buf[0] != 0;
+        else
+            kxsys_waitwake(50);
+    }
+    ASSERT_EQ(lines, 100);
+    while (kxport_readline(buf, 256)) {
+    }
+    std::thread device([&] {
+        kxsys_sleep(30 * 1000);
+        peer.send("Zeile 1100\r\n");
+    });
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(1000);
+    device.join();
+    EXPECT_LT(kxsys_ticks() - t0, 500) << "the rest of the flood waited for the timer";
+    EXPECT_TRUE(kxserial_arrived(6));
+    kxtimer_destroy(&fallback);
+}
+
 // A device that hung up reads empty for ever: the waits stop watching it
 // rather than waking at once again and again.
 TEST_F(PortTest, AVanishedPeerDoesNotKeepWakingTheWait)

@@ -28,7 +28,7 @@ struct SerialWatch {
     bool quiet = false;    // the last wait watched it and nothing came
     bool hung = false;     // a wait found it hung up: not watched until bytes come
     int burst = 0;                // bytes read since a read last found none
-    std::int64_t last_empty = 0;  // when a burst last ended
+    std::int64_t last_empty = 0;  // when a burst last ended, or began after quiet
     std::int64_t last_bytes = 0;  // when a read last gave bytes; 0: never
 };
 
@@ -107,11 +107,17 @@ void watch_empty(SerialWatch &w)
     }
 }
 
+// The first bytes after a quiet spell start the burst's clock: counted from
+// an empty read long before, the quiet time would make a flood look like a
+// trickle, and it would wait for the reader's timer.
 void watch_bytes(SerialWatch &w, int n)
 {
+    const std::int64_t now = std::max<std::int64_t>(1, kxsys_ticks());
+    if (w.burst == 0 && (w.last_bytes == 0 || now - w.last_bytes >= SERIAL_QUIET_MS))
+        w.last_empty = now;
     w.hung = false;
     w.burst += n;
-    w.last_bytes = std::max<std::int64_t>(1, kxsys_ticks());
+    w.last_bytes = now;
 }
 
 } // namespace
