@@ -256,7 +256,8 @@ struct Quenlorix : Subject {
     // The terminal is where the main window changes when a line arrives.
     void find_terminal(Xclient &x)
     {
-        Window main = x.find(MAIN);
+        // Another tester of the run may still show its window of that name.
+        Window main = x.find(MAIN, pid);
         Area all = x.whole(main);
         AreaWatch settle;
         settle.start(all);
