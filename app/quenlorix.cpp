@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/id.h"
 #include "core/app.h"
 #include "core/event.h"
 #include "base/file.h"
@@ -139,6 +140,9 @@ int quenlorix_main()
     kxport_settimeout(1);
     kxTimer timer;
     kxtimer_create(&timer, QX_TIMER_MS);
+    // Posted when a batch of lines was cut: not the timer's id, which tells
+    // the session that a frame's time has passed.
+    const int more = kxid_new();
     bool saved = false, told = false;
     while (!saved && kxapp_running()) {
         int id = kxevent_wait();
@@ -151,8 +155,8 @@ int quenlorix_main()
         }
         // More lines waiting: come back at once, after what else is queued.
         if (qxsession_poll(&session))
-            kxevent_post(timer.id);
-        qxsession_draw(&session, &timer);
+            kxevent_post(more);
+        qxsession_draw(&session, &timer, id == timer.id);
     }
     if (!saved)  // ended another way than by its window
         save_at_close(tab, &told);
