@@ -805,10 +805,15 @@ void kxterm_putc(kxTerminal *t, int ch)
 {
     if (!t->created)
         return;
-    kxansi_feed(&t->decoder, ch & 0xFF);
-    int value = 0;
-    for (int code; (code = kxansi_next(&t->decoder, &value)) != KX_ANSI_NONE;)
-        act(t, code, value);
+    // Most bytes are plain characters: they skip the decoder's result ring.
+    if (const int plain = kxansi_plain(&t->decoder, ch); plain >= 0) {
+        act(t, KX_ANSI_CHAR, plain);
+    } else {
+        kxansi_feed(&t->decoder, ch & 0xFF);
+        int value = 0;
+        for (int code; (code = kxansi_next(&t->decoder, &value)) != KX_ANSI_NONE;)
+            act(t, code, value);
+    }
     if (t->puts_depth == 0)
         show_notices(t);
 }
