@@ -331,6 +331,31 @@ TEST_F(PortTest, AFloodAfterAQuietSpellWakesTheWaitForItsRest)
     kxtimer_destroy(&fallback);
 }
 
+// A port closed and opened again (most likely under the same descriptor
+// number) is watched by the waits as before.
+TEST_F(PortTest, APortOpenedAgainStillWakesTheWait)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    kxsys_waitwake(20);
+    kxport_close(7);
+    ASSERT_TRUE(kxport_open(7, 115200));
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    std::thread device([&] {
+        kxsys_sleep(30 * 1000);
+        peer.send("wieder\n");
+    });
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(1000);
+    device.join();
+    EXPECT_LT(kxsys_ticks() - t0, 500) << "the port opened again was not watched";
+    EXPECT_TRUE(kxserial_arrived(6));
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "wieder");
+    kxtimer_destroy(&fallback);
+}
+
 // A device that hung up reads empty for ever: the waits stop watching it
 // rather than waking at once again and again.
 TEST_F(PortTest, AVanishedPeerDoesNotKeepWakingTheWait)

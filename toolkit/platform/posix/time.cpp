@@ -176,7 +176,7 @@ void kxsys_waitwake(int ms)
         return;
     }
     int serial = kxposix_serial_watch(p + 1, WAIT_SERIAL);
-    if (poll(p, 1 + serial, kxposix_wait_ms(ms)) < 0)
+    if (kxposix_poll(p, 1 + serial, kxposix_wait_ms(ms)) < 0)
         return;
     if (p[0].revents & POLLIN)
         kxposix_drain_wakefd();
