@@ -331,6 +331,36 @@ TEST_F(PortTest, AFloodAfterAQuietSpellWakesTheWaitForItsRest)
     kxtimer_destroy(&fallback);
 }
 
+// A trickle gathered between the reader's reads is left to the reader's
+// rhythm: its lines do not wake every wait.
+TEST_F(PortTest, ATrickleReadByTheReadersTimerDoesNotWakeTheWait)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    kxsys_waitwake(100);  // nothing comes
+    bool stop = false;
+    std::thread device([&] {
+        for (int i = 0; i < 100 && !stop; i++) {
+            peer.send("Zeile " + std::to_string(1000 + i) + "\r\n");
+            kxsys_sleep(5 * 1000);
+        }
+    });
+    kxsys_sleep(100 * 1000);  // the reader's timer
+    kxport_readline(buf, 256);  // may be spared: the last wait saw the port quiet
+    int lines = 0;
+    while (kxport_readline(buf, 256))
+        lines += buf[0] != 0;
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(100);
+    std::int64_t waited = kxsys_ticks() - t0;
+    stop = true;
+    device.join();
+    EXPECT_GT(lines, 5);
+    EXPECT_GE(waited, 80) << "a line of the trickle woke the wait";
+    kxtimer_destroy(&fallback);
+}
+
 // A port closed and opened again (most likely under the same descriptor
 // number) is watched by the waits as before.
 TEST_F(PortTest, APortOpenedAgainStillWakesTheWait)
