@@ -146,7 +146,9 @@ int quenlorix_main()
     bool saved = false, told = false;
     while (!saved && kxapp_running()) {
         int id = kxevent_wait();
-        for (int r = 1; r <= ROWS; r++)
+        // The program's own ids, ten a second when idle, are no row's.
+        const bool own = id == timer.id || id == more || id == kxport_arrivalid();
+        for (int r = 1; !own && r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(&session, tab, r);
         if (id == close_id) {
