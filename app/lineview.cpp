@@ -1,19 +1,27 @@
 // The three views of a received line, and the time-stamp prefix.
 #include "lineview.h"
 
-#include <cstdio>
-
 #include "io/terminal.h"
 
 namespace {
 
+// A line of a flood is a few dozen bytes: its views are built by appending,
+// without a formatter or a string per byte.
+constexpr char HEX_DIGITS[] = "0123456789ABCDEF";
+
 bool control(unsigned char b) { return b < 0x20 || (b >= 0x7F && b <= 0x9F); }
 
-std::string token(unsigned char b)
+void append_hex(std::string &to, unsigned char b)
 {
-    char t[8];
-    std::snprintf(t, sizeof t, "<%02X>", b);
-    return t;
+    to += HEX_DIGITS[b >> 4];
+    to += HEX_DIGITS[b & 0xF];
+}
+
+void append_token(std::string &to, unsigned char b)
+{
+    to += '<';
+    append_hex(to, b);
+    to += '>';
 }
 
 // As the tester has always shown it: up to a NUL, cut at CR or LF.
@@ -29,10 +37,11 @@ qxpieces as_text(std::string_view bytes)
 qxpieces as_hex(std::string_view bytes)
 {
     std::string hex;
+    hex.reserve(bytes.size() * 3);
     for (unsigned char b : bytes) {
-        char h[4];
-        std::snprintf(h, sizeof h, hex.empty() ? "%02X" : " %02X", b);
-        hex += h;
+        if (!hex.empty())
+            hex += ' ';
+        append_hex(hex, b);
     }
     return {{hex, QX_RECEIVED_COLOUR}};
 }
@@ -42,27 +51,43 @@ qxpieces as_hex(std::string_view bytes)
 qxpieces as_both(std::string_view bytes)
 {
     qxpieces out;
-    auto add = [&](const std::string &s, int colour) {
+    for (unsigned char b : bytes) {
+        const bool token = control(b);
+        const int colour = token ? KX_TERM_NOTICE : QX_RECEIVED_COLOUR;
         if (out.empty() || out.back().colour != colour)
-            out.push_back({s, colour});
+            out.push_back({std::string(), colour});
+        if (token)
+            append_token(out.back().text, b);
         else
-            out.back().text += s;
-    };
-    for (unsigned char b : bytes)
-        if (control(b))
-            add(token(b), KX_TERM_NOTICE);
-        else
-            add(std::string(1, static_cast<char>(b)), QX_RECEIVED_COLOUR);
+            out.back().text += static_cast<char>(b);
+    }
     return out;
+}
+
+void append_digits(std::string &to, int value, int digits)
+{
+    char d[3];
+    for (int i = digits - 1; i >= 0; i--, value /= 10)
+        d[i] = static_cast<char>('0' + value % 10);
+    to.append(d, static_cast<std::size_t>(digits));
 }
 
 } // namespace
 
 std::string qxline_stamp(int ms)
 {
-    char t[24];
-    std::snprintf(t, sizeof t, "%02d:%02d:%02d.%03d ", ms / 3600000 % 24, ms / 60000 % 60,
-                  ms / 1000 % 60, ms % 1000);
+    if (ms < 0)
+        ms = 0;
+    std::string t;
+    t.reserve(13);
+    append_digits(t, ms / 3600000 % 24, 2);
+    t += ':';
+    append_digits(t, ms / 60000 % 60, 2);
+    t += ':';
+    append_digits(t, ms / 1000 % 60, 2);
+    t += '.';
+    append_digits(t, ms % 1000, 3);
+    t += ' ';
     return t;
 }
 

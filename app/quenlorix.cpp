@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/file.h"
+#include "base/id.h"
 #include "core/app.h"
 #include "core/event.h"
 #include "core/language.h"
@@ -132,10 +133,15 @@ int quenlorix_main()
     kxport_settimeout(1);
     kxTimer timer;
     kxtimer_create(&timer, QX_TIMER_MS);
+    // Posted when a batch of lines was cut: not the timer's id, which tells
+    // the session that a frame's time has passed.
+    const int more = kxid_new();
     bool saved = false, told = false;
     while (!saved && kxapp_running()) {
         int id = kxevent_wait();
-        for (int r = 1; r <= ROWS; r++)
+        // The program's own ids, ten a second when idle, are no row's.
+        const bool own = id == timer.id || id == more || id == kxport_arrivalid();
+        for (int r = 1; !own && r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(&session, tab, r);
         if (id == close_id) {
@@ -144,8 +150,8 @@ int quenlorix_main()
         }
         // More lines waiting: come back at once, after what else is queued.
         if (qxsession_poll(&session))
-            kxevent_post(timer.id);
-        qxsession_draw(&session, &timer);
+            kxevent_post(more);
+        qxsession_draw(&session, &timer, id == timer.id);
     }
     if (!saved)  // ended another way than by its window
         save_at_close(tab, &told);

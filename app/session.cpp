@@ -129,20 +129,21 @@ bool qxsession_poll(qxsession *s)
     return more;
 }
 
-void qxsession_draw(qxsession *s, kxTimer *timer)
+void qxsession_draw(qxsession *s, kxTimer *timer, bool ticked)
 {
-    if (!s->owed)
-        return;
+    s->ticked |= ticked;
     const std::int64_t now = kxsys_ticks();
-    const bool soon = now - s->drawn_at < QX_FRAME_MS;
-    if (soon != s->hurried) {
-        kxtimer_setperiod(soon ? QX_FRAME_MS : QX_TIMER_MS, timer, 0);
-        s->hurried = soon;
+    const bool soon = !s->ticked && now - s->drawn_at < QX_FRAME_MS;
+    const bool hurry = s->owed && soon;
+    if (hurry != s->hurried) {
+        kxtimer_setperiod(hurry ? QX_FRAME_MS : QX_TIMER_MS, timer, 0);
+        s->hurried = hurry;
     }
-    if (soon)
+    if (!s->owed || soon)
         return;
     kxterm_handler(s->term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
     kxrefresh_cancel(s->term);  // drawn: the deferred refresh has nothing left
     s->drawn_at = now;
     s->owed = false;
+    s->ticked = false;
 }

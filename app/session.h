@@ -13,8 +13,9 @@ struct kxTimer;
 
 constexpr int QX_RETRY_MS = 1000;
 constexpr int QX_TIMER_MS = 100;  // the program's timer, which reads the port
-// Received lines are drawn at most this often: a flood costs a few redraws,
-// and its last line shows at most this long after it arrived.
+// Received lines are drawn at once, but in a flood at most once in this
+// time or per tick of the timer: a flood costs a few redraws, and its last
+// line shows by the next tick.
 constexpr int QX_FRAME_MS = 10;
 
 struct qxsession {
@@ -25,6 +26,7 @@ struct qxsession {
     std::int64_t drawn_at = -QX_FRAME_MS;  // when received lines were last drawn
     bool owed = false;     // lines shown since, not drawn yet
     bool hurried = false;  // the timer runs at QX_FRAME_MS for them
+    bool ticked = false;   // the timer fired since they were last drawn
 };
 
 // Starts on the port the dialog opened: says so in the terminal.
@@ -37,5 +39,6 @@ void qxsession_send(qxsession *s, const char *text);
 // more lines may be waiting.
 bool qxsession_poll(qxsession *s);
 // Draws the lines shown since the last drawing, unless that is younger than
-// QX_FRAME_MS: then the timer comes back after QX_FRAME_MS for them.
-void qxsession_draw(qxsession *s, kxTimer *timer);
+// QX_FRAME_MS and the timer has not fired since (ticked: this event is its
+// firing): then the timer runs at QX_FRAME_MS and its next firing draws them.
+void qxsession_draw(qxsession *s, kxTimer *timer, bool ticked);

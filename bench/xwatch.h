@@ -4,6 +4,7 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>
@@ -79,15 +80,33 @@ struct Xclient {
         return s;
     }
 
-    // The top-level window of that name already there, or 0.
-    Window find(const std::string &name)
+    // The process that says it owns the window (_NET_WM_PID), or 0.
+    pid_t pid_of(Window w)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char *data = nullptr;
+        pid_t pid = 0;
+        if (XGetWindowProperty(dpy, w, XInternAtom(dpy, "_NET_WM_PID", False), 0, 1, False,
+                               XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+            data && format == 32 && count == 1)
+            pid = static_cast<pid_t>(*reinterpret_cast<unsigned long *>(data));
+        if (data)
+            XFree(data);
+        return pid;
+    }
+
+    // The top-level window of that name already there, or 0; with a pid, the
+    // one of that process, as several programs may show windows of one name.
+    Window find(const std::string &name, pid_t pid = 0)
     {
         Window root, parent, *children = nullptr;
         unsigned n = 0;
         Window found = 0;
         if (XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) {
             for (unsigned i = 0; i < n && !found; i++)
-                if (name_of(children[i]) == name)
+                if (name_of(children[i]) == name && (pid <= 0 || pid_of(children[i]) == pid))
                     found = children[i];
         }
         if (children)

@@ -102,6 +102,16 @@ TEST_F(Timers, AddingTheSameObjectAndNumberRestartsThatSlot)
     EXPECT_EQ(kxtimer_count(), 0);
 }
 
+TEST_F(Timers, AShorterPeriodFiresOnceAtTheNextTickNotForAllTheTimeCounted)
+{
+    Ticked a;
+    start(&a, 100);
+    run({&a}, 60);
+    kxtimer_setperiod(10, &a, 0);
+    run({&a}, 30);
+    EXPECT_EQ(a.fired_at, (std::vector<int>{70, 80, 90}));
+}
+
 TEST_F(Timers, AHandlerMayRemoveItsOwnTimer)
 {
     Ticked a;

@@ -166,6 +166,22 @@ TEST(FontBuiltins, LoadOrderGivesSlotsZeroToTen)
     EXPECT_EQ(kxfont_slots(), slots);
 }
 
+// A builtin font's header is read at the first question about it; before,
+// it is already found by the name its header gives.
+TEST(FontBuiltins, NamesAreKnownBeforeTheHeadersAreRead)
+{
+    unload_all_fonts();
+    kxfont_loadbuiltins();
+    for (int i = 0; i < KX_BUILTIN_FONTS; i++)
+        EXPECT_EQ(kxfont_findbyname(builtin_rows[i].name), i) << builtin_rows[i].name;
+    for (int i = 0; i < KX_BUILTIN_FONTS; i++) {
+        const kxfont *f = kxfont_get(i);
+        ASSERT_NE(f, nullptr);
+        EXPECT_STREQ(f->name, builtin_rows[i].name);
+        EXPECT_EQ(f->ysize, builtin_rows[i].ysize);
+    }
+}
+
 TEST(FontBuiltins, GlyphOfAIn6x13)
 {
     int font = kxfont_builtin_6x13();

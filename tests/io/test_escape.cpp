@@ -190,3 +190,40 @@ TEST(Escape, RandomBytesKeepTheInvariants)
     }
     EXPECT_GT(lines, 0u);
 }
+
+// Bytes taken by the plain-character shortcut decode as feeding them would.
+TEST(Escape, ThePlainShortcutGivesWhatFeedingGives)
+{
+    std::mt19937 rng(20261209);
+    const char *pieces[] = {"\x1b[", "\x1b[31m", "\x1b(", "\x1b", "\x0e", "\x0f", "lqk", "m"};
+    std::string bytes;
+    for (int i = 0; i < 20000; i++) {
+        if (rng() % 4 == 0)
+            bytes += pieces[rng() % std::size(pieces)];
+        else
+            bytes += static_cast<char>(rng() & 0xFF);
+    }
+    kxAnsiDecoder fed, mixed;
+    kxansi_init(&fed);
+    kxansi_init(&mixed);
+    Results shortcut;
+    int taken = 0;
+    std::string out = kxtest_stdout([&] {
+        for (unsigned char c : bytes) {
+            if (int plain = kxansi_plain(&mixed, c); plain >= 0) {
+                shortcut.push_back({KX_ANSI_CHAR, plain});
+                taken++;
+                continue;
+            }
+            kxansi_feed(&mixed, c);
+            int v = -1;
+            for (int code; (code = kxansi_next(&mixed, &v)) != KX_ANSI_NONE;)
+                shortcut.push_back({code, v});
+        }
+    });
+    Results full;
+    out = kxtest_stdout([&] { full = decode(&fed, bytes); });
+    EXPECT_EQ(shortcut, full);
+    EXPECT_GT(taken, 10000);
+    EXPECT_LT(taken, static_cast<int>(bytes.size()));
+}

@@ -295,6 +295,97 @@ TEST_F(PortTest, BytesAfterAQuietWaitAreNotHeldBack)
     kxtimer_destroy(&fallback);
 }
 
+// A flood that begins after a quiet spell is a flood from its first bytes:
+// the waits go on watching the port for the rest of it, rather than leave
+// it to the reader's next timer as they would a trickle.
+TEST_F(PortTest, AFloodAfterAQuietSpellWakesTheWaitForItsRest)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    kxsys_waitwake(300);  // nothing comes
+    std::string burst;
+    for (int i = 0; i < 100; i++)
+        burst += "Zeile " + std::to_string(1000 + i) + "\r\n";
+    peer.send(burst);
+    int lines = 0;
+    const std::int64_t until = kxsys_ticks() + 3000;
+    while (lines < 100 && kxsys_ticks() < until) {
+        if (kxport_readline(buf, 256))
+            lines += buf[0] != 0;
+        else
+            kxsys_waitwake(50);
+    }
+    ASSERT_EQ(lines, 100);
+    while (kxport_readline(buf, 256)) {
+    }
+    std::thread device([&] {
+        kxsys_sleep(30 * 1000);
+        peer.send("Zeile 1100\r\n");
+    });
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(1000);
+    device.join();
+    EXPECT_LT(kxsys_ticks() - t0, 500) << "the rest of the flood waited for the timer";
+    EXPECT_TRUE(kxserial_arrived(6));
+    kxtimer_destroy(&fallback);
+}
+
+// A trickle gathered between the reader's reads is left to the reader's
+// rhythm: its lines do not wake every wait.
+TEST_F(PortTest, ATrickleReadByTheReadersTimerDoesNotWakeTheWait)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    kxsys_waitwake(100);  // nothing comes
+    bool stop = false;
+    std::thread device([&] {
+        for (int i = 0; i < 100 && !stop; i++) {
+            peer.send("Zeile " + std::to_string(1000 + i) + "\r\n");
+            kxsys_sleep(5 * 1000);
+        }
+    });
+    kxsys_sleep(100 * 1000);  // the reader's timer
+    kxport_readline(buf, 256);  // may be spared: the last wait saw the port quiet
+    int lines = 0;
+    while (kxport_readline(buf, 256))
+        lines += buf[0] != 0;
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(100);
+    std::int64_t waited = kxsys_ticks() - t0;
+    stop = true;
+    device.join();
+    EXPECT_GT(lines, 5);
+    EXPECT_GE(waited, 80) << "a line of the trickle woke the wait";
+    kxtimer_destroy(&fallback);
+}
+
+// A port closed and opened again (most likely under the same descriptor
+// number) is watched by the waits as before.
+TEST_F(PortTest, APortOpenedAgainStillWakesTheWait)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    kxsys_waitwake(20);
+    kxport_close(7);
+    ASSERT_TRUE(kxport_open(7, 115200));
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    std::thread device([&] {
+        kxsys_sleep(30 * 1000);
+        peer.send("wieder\n");
+    });
+    std::int64_t t0 = kxsys_ticks();
+    kxsys_waitwake(1000);
+    device.join();
+    EXPECT_LT(kxsys_ticks() - t0, 500) << "the port opened again was not watched";
+    EXPECT_TRUE(kxserial_arrived(6));
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "wieder");
+    kxtimer_destroy(&fallback);
+}
+
 // A device that hung up reads empty for ever: the waits stop watching it
 // rather than waking at once again and again.
 TEST_F(PortTest, AVanishedPeerDoesNotKeepWakingTheWait)

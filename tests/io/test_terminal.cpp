@@ -11,6 +11,7 @@
 
 #include "core/event.h"
 #include "core/timer.h"
+#include "core/view.h"
 #include "core/window.h"
 #include "graphics/font.h"
 #include "graphics/text.h"
@@ -84,6 +85,24 @@ TEST_F(TerminalTest, TheApplicationsTerminalHasItsSizes)
     EXPECT_EQ(term->columns, 20);
     EXPECT_EQ(term->geom.xs, 20 * 6 + 4);
     EXPECT_FALSE(term->bar.created);
+}
+
+// A plain background is filled in, not kept as a picture; once a drawing
+// command draws on it, the drawing shows behind the characters.
+TEST_F(TerminalTest, ABackgroundIsKeptOnlyOnceSomethingDrawsOnIt)
+{
+    kxterm_create(term, "x=10,y=10,lines=4,columns=20");
+    kxterm_puts(term, "ab\n");
+    EXPECT_EQ(term->background.data, nullptr);
+    EXPECT_EQ(kxterm_handler(term, KX_DRAW_WIDTH, 0, 0, 0, 0, 0, 0, 0, 0), term->geom.xs);
+    EXPECT_EQ(term->background.data, nullptr);
+    EXPECT_EQ(kxpxmap_getpixel(&win->plat.pixmap, 13, 40), 0xFFFFFF);  // row 2, empty
+    kxterm_handler(term, KX_DRAW_FILLRECT, 0, 0, 40, 40, 0x00FF00, 0, 0, 0);
+    kxterm_handler(term, KX_DRAW_REFRESH, 0, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_NE(term->background.data, nullptr);
+    EXPECT_EQ(kxpxmap_getpixel(&win->plat.pixmap, 13, 40), 0x00FF00);
+    EXPECT_EQ(kxpxmap_getpixel(&win->plat.pixmap, 60, 40), 0xFFFFFF);
+    EXPECT_EQ(line(0), "ab");
 }
 
 TEST_F(TerminalTest, WrappingLineFeedsAtTheBottomTabsAndCarriageReturns)

@@ -189,6 +189,9 @@ void kxtimer_setperiod(int period, void *object, int number)
 {
     if (Slot *s = find(object, number)) {
         s->period = period;
+        // Time counted beyond a shorter period makes one firing at the next
+        // tick, not one for every new period it would cover.
+        s->elapsed = std::min(s->elapsed, std::max(0, period - KX_TICK_MS));
         replan();
     }
 }

@@ -192,7 +192,7 @@ void read_rows(kxfont &f, const char *const *rows)
     }
 }
 
-int load_text(const char *const *lines, const char *id, bool later);
+int load_text(const char *const *lines, const char *id);
 
 int register_font(const kxfont &f)
 {
@@ -300,33 +300,65 @@ FontRequest parse_font_request(const char *text)
 
 struct Builtin {
     const char *id;
+    const char *name;  // as its "name=" line says
     const char *const *lines;
 };
 
 // In the load order of kxfont_loadbuiltins: a running program has them in
 // slots 0..10.
 const Builtin builtins[KX_BUILTIN_FONTS] = {
-    {ID_6X13, kxfontdata_fixed6x13},
-    {"builtin 6x13 bold", kxfontdata_fixed6x13b},
-    {"builtin 12x24", kxfontdata_fixed12x24},
-    {"builtin 5x7", kxfontdata_fixed5x7},
-    {"builtin 8x8", kxfontdata_fixed8x8},
-    {"builtin 6x8", kxfontdata_fixed6x8},
-    {"builtin 8x16", kxfontdata_fixed8x16},
-    {"builtin 8x16 bold", kxfontdata_fixed8x16b},
-    {"builtin 9x15", kxfontdata_fixed9x15},
-    {"builtin 9x15 bold", kxfontdata_fixed9x15b},
-    {ID_VAR13, kxfontdata_var13},
+    {ID_6X13, "6x13", kxfontdata_fixed6x13},
+    {"builtin 6x13 bold", "6x13b", kxfontdata_fixed6x13b},
+    {"builtin 12x24", "12x24", kxfontdata_fixed12x24},
+    {"builtin 5x7", "5x7", kxfontdata_fixed5x7},
+    {"builtin 8x8", "8x8", kxfontdata_fixed8x8},
+    {"builtin 6x8", "6x8", kxfontdata_fixed6x8},
+    {"builtin 8x16", "8x16", kxfontdata_fixed8x16},
+    {"builtin 8x16 bold", "8x16b", kxfontdata_fixed8x16b},
+    {"builtin 9x15", "9x15", kxfontdata_fixed9x15},
+    {"builtin 9x15 bold", "9x15b", kxfontdata_fixed9x15b},
+    {ID_VAR13, "var13", kxfontdata_var13},
 };
 
-// The rows of a builtin font are the program's own data and stay valid, so
-// they are read only when the font is first drawn.
-int load_builtin(int i) { return load_text(builtins[i].lines, builtins[i].id, true); }
+// A builtin font's text is the program's own data and stays valid, so it is
+// read only when the font is first asked about (its header) and first drawn
+// (its rows): the tables of the fonts a program never uses stay untouched
+// on the disk, some 130 KB of them for Quenlorix.
+int load_builtin(int i)
+{
+    const Builtin &b = builtins[i];
+    if (int slot = kxfont_findbyid(b.id); slot >= 0)
+        return fonts[slot].handle;
+    kxfont f;
+    copy_text(f.id, b.id);
+    copy_text(f.name, b.name);
+    f.handle = kxid_new();
+    f.header = b.lines;
+    register_font(f);
+    return f.handle;
+}
+
+// Reads a font's header if that was put off.
+kxfont &with_header(int slot)
+{
+    kxfont &f = fonts[slot];
+    if (const char *const *p = f.header) {
+        f.header = nullptr;
+        HeaderState h;
+        for (; *p && !is_line(*p, "data:"); p++)
+            read_header_line(f, h, *p);
+        if (*p)
+            p++;
+        layout_glyphs(f, h);
+        f.rows = p;
+    }
+    return f;
+}
 
 // Reads a font's glyph rows if that was put off.
 kxfont *with_glyphs(int slot)
 {
-    kxfont &f = fonts[slot];
+    kxfont &f = with_header(slot);
     if (f.rows) {
         read_rows(f, f.rows);
         f.rows = nullptr;
@@ -338,12 +370,12 @@ kxfont *with_glyphs(int slot)
 
 int kxfont_loadfromtext(const char *const *lines, const char *id)
 {
-    return load_text(lines, id, false);
+    return load_text(lines, id);
 }
 
 namespace {
 
-int load_text(const char *const *lines, const char *id, bool later)
+int load_text(const char *const *lines, const char *id)
 {
     kxfont f;
     copy_text(f.id, id ? id : "");
@@ -361,10 +393,7 @@ int load_text(const char *const *lines, const char *id, bool later)
     if (*p)
         p++;
     layout_glyphs(f, h);
-    if (later)
-        f.rows = p;
-    else
-        read_rows(f, p);
+    read_rows(f, p);
     register_font(f);
     return f.handle;
 }
@@ -448,7 +477,7 @@ void kxfont_unload(int font)
 const kxfont *kxfont_get(int font)
 {
     int slot = kxfont_resolve(font);
-    return slot < 0 ? nullptr : &fonts[slot];
+    return slot < 0 ? nullptr : &with_header(slot);
 }
 
 int kxfont_slots() { return static_cast<int>(fonts.size()); }

@@ -27,8 +27,10 @@ struct kxfont {
     int handle = 0;
     int kind = 0;  // 1 monospace, 2 proportional, 0 neither
     std::uint8_t *data = nullptr;  // glyph bitmaps, one byte (0 or 1) per pixel
-    // A builtin font's glyph rows, still to be read into data: that happens
-    // at the font's first glyph, so fonts never drawn with cost nothing.
+    // A builtin font's text whose header is still to be read (at the first
+    // question about the font), and its glyph rows, still to be read into
+    // data (at its first glyph): fonts never used cost nothing.
+    const char *const *header = nullptr;
     const char *const *rows = nullptr;
     std::array<int, KX_FONT_GLYPHS> offsets{};
     int count = 0;

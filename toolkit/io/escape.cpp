@@ -274,6 +274,14 @@ void kxansi_feed(kxAnsiDecoder *d, int byte)
     }
 }
 
+int kxansi_plain(const kxAnsiDecoder *d, int byte)
+{
+    const int c = byte & 0xFF;
+    if (d->in_escape || d->count > 0 || c == SO || c == SI || c == ESC)
+        return -1;
+    return d->shifted ? shift_out(c) : c;
+}
+
 int kxansi_next(kxAnsiDecoder *d, int *value)
 {
     if (d->count <= 0)

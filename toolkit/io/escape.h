@@ -66,6 +66,10 @@ void kxansi_init(kxAnsiDecoder *d);
 void kxansi_feed(kxAnsiDecoder *d, int byte);
 // The next result code and its value, or KX_ANSI_NONE when none waits.
 int kxansi_next(kxAnsiDecoder *d, int *value);
+// A byte that is a character by itself in the ground state, with no result
+// waiting: the KX_ANSI_CHAR value that feeding it would give, and the byte
+// counts as decoded.  Otherwise -1, and the byte is to be fed.
+int kxansi_plain(const kxAnsiDecoder *d, int byte);
 // Reports the count of unrecognised sequences not reported yet, once a
 // second has passed since the last report line.  Called now and then by the
 // owner, so that the count of a burst is not held back until the next one.

@@ -1,5 +1,6 @@
 #include "io/terminal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -184,9 +185,23 @@ void close_log(kxTerminal *t)
 
 // ---- drawing
 
+// The background is plain bgcolor until a drawing command draws on it: only
+// then does the terminal keep a picture of it (some 360 KB for a wide one).
+kxpxmap *drawn_background(kxTerminal *t)
+{
+    kxpxmap *p = &t->background;
+    if (!p->data && kxpxmap_allocate(p))
+        kxpxmap_clear(p, t->bgcolor);
+    return p;
+}
+
 void copy_background(kxTerminal *t, int x, int y, int w, int h)
 {
     kxpxmap *dst = t->parent_pixmap;
+    if (!t->background.data) {
+        kxpxmap_fillrect(dst, x, y, w, h, t->bgcolor);
+        return;
+    }
     int sx = x - t->geom.x, sy = y - t->geom.y;
     if (!kxpxmap_copyrect(dst, &t->background, x, y, sx, sy, w, h))
         kxpxmap_merge4(dst, &t->background, x, y, sx, sy, w, h, 0);
@@ -480,10 +495,20 @@ void layout(kxTerminal *t, const kxtermattr &ta)
         t->columns = 1;
 }
 
+// The drawing commands that neither change nor read the background's pixels.
+constexpr int background_untouched[] = {
+    KX_DRAW_REFRESH,    KX_DRAW_WIDTH,     KX_DRAW_HEIGHT,     KX_DRAW_POINTER_X,
+    KX_DRAW_POINTER_Y,  KX_DRAW_SETFONT,   KX_DRAW_LOADFONT,   KX_DRAW_FINDFONT,
+    KX_DRAW_TEXTWIDTH,  KX_DRAW_FONTHEIGHT, KX_DRAW_CHARWIDTH,
+};
+
 kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
                    kxarg a5, kxarg a6)
 {
     kxpxmap *p = &t->background;
+    if (std::find(std::begin(background_untouched), std::end(background_untouched), code) ==
+        std::end(background_untouched))
+        p = drawn_background(t);
     if (kxdraw_execute(p, t->font, p->width, code, a0, a1, a2, a3, a4, a5, a6)) {
         if (t->drawing)
             kxrefresh_schedule(kxterm_handler, t);
@@ -746,8 +771,6 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     t->background.width = g.xs > 0 ? g.xs : 1;
     t->background.height = g.ys > 0 ? g.ys : 1;
     t->background.format = KX_PXFMT_TRUECOLOR;
-    kxpxmap_allocate(&t->background);
-    kxpxmap_clear(&t->background, t->bgcolor);
     if (t->scrollback > 0) {
         t->bar.create(bar_notice, t, t->parent_handler, t->parent, t->parent_pixmap, g.x, g.y,
                       g.xs, g.ys, true, false, 0);
@@ -784,10 +807,15 @@ void kxterm_putc(kxTerminal *t, int ch)
 {
     if (!t->created)
         return;
-    kxansi_feed(&t->decoder, ch & 0xFF);
-    int value = 0;
-    for (int code; (code = kxansi_next(&t->decoder, &value)) != KX_ANSI_NONE;)
-        act(t, code, value);
+    // Most bytes are plain characters: they skip the decoder's result ring.
+    if (const int plain = kxansi_plain(&t->decoder, ch); plain >= 0) {
+        act(t, KX_ANSI_CHAR, plain);
+    } else {
+        kxansi_feed(&t->decoder, ch & 0xFF);
+        int value = 0;
+        for (int code; (code = kxansi_next(&t->decoder, &value)) != KX_ANSI_NONE;)
+            act(t, code, value);
+    }
     if (t->puts_depth == 0)
         show_notices(t);
 }

@@ -27,8 +27,9 @@ struct SerialWatch {
     bool arrived = false;  // a wait saw bytes come (kxserial_arrived)
     bool quiet = false;    // the last wait watched it and nothing came
     bool hung = false;     // a wait found it hung up: not watched until bytes come
+    bool woken = false;    // a wait watching it was woken by bytes not read yet
     int burst = 0;                // bytes read since a read last found none
-    std::int64_t last_empty = 0;  // when a burst last ended
+    std::int64_t last_empty = 0;  // when a burst last ended, or began after quiet
     std::int64_t last_bytes = 0;  // when a read last gave bytes; 0: never
 };
 
@@ -107,11 +108,19 @@ void watch_empty(SerialWatch &w)
     }
 }
 
-void watch_bytes(SerialWatch &w, int n)
+// Bytes that woke a watching wait after a quiet spell start the burst's
+// clock: they came just now, and counted from an empty read long before,
+// the quiet time would make a flood look like a trickle that waits for the
+// reader's timer.  Bytes a wait did not watch for may have gathered since
+// the last empty read.
+void watch_bytes(SerialWatch &w, int n, bool woken)
 {
+    const std::int64_t now = std::max<std::int64_t>(1, kxsys_ticks());
+    if (woken && w.burst == 0 && (w.last_bytes == 0 || now - w.last_bytes >= SERIAL_QUIET_MS))
+        w.last_empty = now;
     w.hung = false;
     w.burst += n;
-    w.last_bytes = std::max<std::int64_t>(1, kxsys_ticks());
+    w.last_bytes = now;
 }
 
 } // namespace
@@ -189,8 +198,10 @@ int kxserial_getc(int slot)
             return -1;
         }
         s.head = s.tail = 0;
+        const bool woken = s.watch.woken;
         int n = kxserialhost_read(s.handle, s.ahead, SERIAL_READAHEAD, &s.status);
         s.watch.arrived = false;
+        s.watch.woken = false;
         if (n < 0) {
             // Gone: nothing more can come, and the next open must find it anew.
             close_handle(s);
@@ -202,7 +213,7 @@ int kxserial_getc(int slot)
             watch_empty(s.watch);
             return -1;
         }
-        watch_bytes(s.watch, n);
+        watch_bytes(s.watch, n, woken);
     }
     return s.ahead[s.head++];
 }
@@ -284,7 +295,7 @@ void kxserial_seen(kxserialhandle handle, kxserialwake wake)
         if (!w.quiet) {
             w.watched = false;
             w.hung = wake == kxserialwake::hung;
-            w.arrived = wake == kxserialwake::bytes;
+            w.arrived = w.woken = wake == kxserialwake::bytes;
         }
     }
 }

@@ -402,6 +402,7 @@ bool kxserialhost_write(kxserialhandle h, unsigned char byte, kxserialstatus *st
 void kxserialhost_close(kxserialhandle h)
 {
     int fd = static_cast<int>(h);
+    kxposix_poll_forget(fd);
     flock(fd, LOCK_UN);
     close(fd);
 }

@@ -96,15 +96,22 @@ void kxsys_datetime(char *buf, std::size_t size)
         buf[0] = 0;
 }
 
+// Every received line asks for its time: the local time of a second is
+// worked out once (a time zone changes only at a whole second).
 int kxsys_daytime_ms()
 {
+    thread_local std::time_t second = -1;
+    thread_local int second_ms = 0;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    std::tm local{};
-    if (!localtime_r(&now.tv_sec, &local))
-        return 0;
-    return ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 +
-           static_cast<int>(now.tv_nsec / 1000000);
+    if (now.tv_sec != second) {
+        std::tm local{};
+        if (!localtime_r(&now.tv_sec, &local))
+            return 0;
+        second = now.tv_sec;
+        second_ms = ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000;
+    }
+    return second_ms + static_cast<int>(now.tv_nsec / 1000000);
 }
 
 int kxsys_timer_minperiod() { return 1; }
@@ -169,7 +176,7 @@ void kxsys_waitwake(int ms)
         return;
     }
     int serial = kxposix_serial_watch(p + 1, WAIT_SERIAL);
-    if (poll(p, 1 + serial, kxposix_wait_ms(ms)) < 0)
+    if (kxposix_poll(p, 1 + serial, kxposix_wait_ms(ms)) < 0)
         return;
     if (p[0].revents & POLLIN)
         kxposix_drain_wakefd();

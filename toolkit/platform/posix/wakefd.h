@@ -24,3 +24,9 @@ struct pollfd;
 // (kxserial_arrived) and the others as known to be empty.
 int kxposix_serial_watch(pollfd *fds, int max);
 void kxposix_serial_seen(const pollfd *fds, int count);
+
+// poll() for the hosts' waits, with the descriptors kept registered from
+// one wait to the next.  Only POLLIN is asked for.
+int kxposix_poll(pollfd *fds, int n, int ms);
+// Before a descriptor that a wait may have watched is closed.
+void kxposix_poll_forget(int fd);

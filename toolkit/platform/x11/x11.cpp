@@ -199,6 +199,7 @@ void X11::close()
     }
     // A dead display is still closed: that frees its memory without a word
     // to the server.
+    kxposix_poll_forget(ConnectionNumber(dpy));
     XCloseDisplay(dpy);
     dpy = nullptr;
 }
@@ -641,7 +642,7 @@ void X11::wait(int ms)
         return;
     }
     int serial = kxposix_serial_watch(p + 2, x11_serial_watched);
-    int n = poll(p, 2 + serial, kxposix_wait_ms(ms));
+    int n = kxposix_poll(p, 2 + serial, kxposix_wait_ms(ms));
     if (n < 0)
         return;
     quiet_request = p[0].revents ? 0 : NextRequest(dpy);
