@@ -409,8 +409,8 @@ void kxserialhost_close(kxserialhandle h)
 
 int kxposix_serial_watch(pollfd *fds, int max)
 {
-    kxserialhandle handles[KX_SERIAL_SLOTS];
-    int n = kxserial_watched(handles, std::min(max, KX_SERIAL_SLOTS));
+    kxserialhandle handles[KX_WAIT_SERIAL];
+    int n = kxserial_watched(handles, std::min(max, KX_WAIT_SERIAL));
     for (int k = 0; k < n; k++)
         fds[k] = {static_cast<int>(handles[k]), POLLIN, 0};
     return n;

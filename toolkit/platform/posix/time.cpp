@@ -36,8 +36,6 @@ struct TickClock {
 };
 
 TickClock tick;
-// Serial devices a wait watches at most besides the wake-up.
-constexpr int WAIT_SERIAL = 8;
 // Written by kxsys_wake, watched by the hosts' waits.
 int wake_pipe[2] = {-1, -1};
 // Set while this thread calls back: it is awake and needs no wake-up.
@@ -170,12 +168,12 @@ void kxposix_wake_now()
 
 void kxsys_waitwake(int ms)
 {
-    pollfd p[1 + WAIT_SERIAL] = {{wake_pipe[0], POLLIN, 0}};
+    pollfd p[1 + KX_WAIT_SERIAL] = {{wake_pipe[0], POLLIN, 0}};
     if (p[0].fd < 0) {
         kxsys_sleep(std::min(ms, 1) * 1000L);  // no base tick: nothing would wake it
         return;
     }
-    int serial = kxposix_serial_watch(p + 1, WAIT_SERIAL);
+    int serial = kxposix_serial_watch(p + 1, KX_WAIT_SERIAL);
     if (kxposix_poll(p, 1 + serial, kxposix_wait_ms(ms)) < 0)
         return;
     if (p[0].revents & POLLIN)

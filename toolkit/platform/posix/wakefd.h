@@ -18,6 +18,8 @@ void kxposix_drain_wakefd();
 int kxposix_wait_ms(int ms);
 
 struct pollfd;
+// Serial devices a wait watches at most besides its own descriptors.
+constexpr int KX_WAIT_SERIAL = 8;
 // The serial devices a wait watches as well, up to max of them: those read
 // empty since bytes last arrived.  After the wait (also one that timed out),
 // kxposix_serial_seen marks the ones that woke it as arrived

@@ -635,13 +635,13 @@ void X11::wait(int ms)
     // The wait ends at the next due timer or when a serial device that is
     // read has bytes, so an idle program sleeps until its next timer or
     // input.
-    pollfd p[2 + x11_serial_watched] = {{ConnectionNumber(dpy), POLLIN, 0},
+    pollfd p[2 + KX_WAIT_SERIAL] = {{ConnectionNumber(dpy), POLLIN, 0},
                                        {kxposix_wakefd(), POLLIN, 0}};
     if (p[1].fd < 0) {
         poll(p, 1, std::min(ms, 1));  // no base tick: nothing would wake it
         return;
     }
-    int serial = kxposix_serial_watch(p + 2, x11_serial_watched);
+    int serial = kxposix_serial_watch(p + 2, KX_WAIT_SERIAL);
     int n = kxposix_poll(p, 2 + serial, kxposix_wait_ms(ms));
     if (n < 0)
         return;

@@ -46,9 +46,6 @@ struct X11Transfer {
     std::int64_t last = 0;  // kxsys_ticks of the latest step
 };
 
-// Serial devices a wait watches at most besides the display.
-constexpr int x11_serial_watched = 8;
-
 struct X11;
 
 // A shared-memory segment that holds a window pixmap's pixels, so that the
