@@ -142,8 +142,11 @@ void type_key(kxComboBox *c, int key)
     c->draw();
 }
 
-void keydown(kxComboBox *c, int key)
+// Nonzero for a key the open list took: a choice by Enter or a close by
+// Escape belongs to the list, not to the window (and so not to a dialog).
+int keydown(kxComboBox *c, int key)
 {
+    const bool open = c->open;
     switch (key) {
     case KX_KEY_UP:
         if (!c->open) {
@@ -172,8 +175,9 @@ void keydown(kxComboBox *c, int key)
         if (c->open)
             c->close_popup();
         break;
-    default: type_key(c, key); break;
+    default: type_key(c, key); return 0;
     }
+    return open ? 1 : 0;
 }
 
 int focus_in(kxComboBox *c)
@@ -404,7 +408,7 @@ kxarg kxComboBox::handler(void *obj, int code, kxarg a0, kxarg a1, kxarg, kxarg,
     case KX_EV_LUP:
     case KX_EV_LEAVE: release(c); return 0;
     case KX_EV_ENTER: c->hover = 1; return 0;
-    case KX_EV_KEYDOWN: keydown(c, x); return 0;
+    case KX_EV_KEYDOWN: return keydown(c, x);
     case KX_EV_WHEEL_UP: set_and_emit(c, c->selected - 1); return 0;
     case KX_EV_WHEEL_DOWN: set_and_emit(c, c->selected + 1); return 0;
     case KX_EV_FOCUS_IN: return focus_in(c);
