@@ -227,6 +227,16 @@ TEST_F(ComboBoxTest, AnEditableBoxTakesTypedTextAndAValueOutsideItsList)
     EXPECT_STREQ(buf, "9600");
 }
 
+TEST_F(ComboBoxTest, ADigitsOnlyFieldTakesNoOtherCharacters)
+{
+    c.create("x=10,y=20,xs=100,entries=9600|19200,edit,digitsonly");
+    key(kxhostkey::tab);
+    type("384075x -1.5");
+    EXPECT_EQ(shown(), "38407515");
+    type("\b");
+    EXPECT_EQ(shown(), "3840751");
+}
+
 TEST_F(ComboBoxTest, TooManyOrTooLongEntriesAreCut)
 {
     std::string list;

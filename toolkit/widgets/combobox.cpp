@@ -125,7 +125,8 @@ void release(kxComboBox *c)
 void type_key(kxComboBox *c, int key)
 {
     const bool printable = (key >= 32 && key < 127) || (key >= 160 && key <= 255);
-    if (!c->editable || c->open || (key != KEY_BACKSPACE && !printable))
+    const bool allowed = c->digitsonly ? key >= '0' && key <= '9' : printable;
+    if (!c->editable || c->open || (key != KEY_BACKSPACE && !allowed))
         return;
     std::size_t n = c->typing ? std::strlen(c->typed) : 0;
     if (key == KEY_BACKSPACE) {
@@ -259,6 +260,7 @@ void kxComboBox::create(const char *fmt, ...)
     selected = count > 0 ? std::clamp(start, 0, count - 1) : 0;
     nobutton = kxcfgstr_contains(t.text, "nobutton");
     kxcfgstr_flag(t.tok, t.start, "edit", &editable);
+    kxcfgstr_flag(t.tok, t.start, "digitsonly", &digitsonly);
     kxcfgstr_alignright(t.tok, t.start, &right);
     int fh = kxfont_height(font), widest = 0;
     for (int i = 0; i < count; i++)
@@ -280,7 +282,7 @@ void kxComboBox::destroy()
     created = 0;
     count = selected = 0;
     focused = hover = 0;
-    held = nobutton = right = editable = typing = false;
+    held = nobutton = right = editable = digitsonly = typing = false;
     typed[0] = 0;
     highlighted = -1;
 }
