@@ -27,7 +27,7 @@ constexpr const char *usage_text =
     "\n"
     "Files, in the working directory:\n"
     "  quenlorix.cfg  port, baud rate, view (show=text|hex|both), timestamps=1\n"
-    "                 and comN=PATH bindings; written when the dialog is confirmed\n"
+    "                 and comN=PATH bindings; written once the port opened\n"
     "  quenlorix.dbf  the table's strings and comments, written at exit\n"
     "  quenlorix.log  all traffic, begun anew at each start; the one before is\n"
     "                 kept as quenlorix.log.1\n"

@@ -48,8 +48,9 @@ std::string main_markup()
         "-,-,-\n";
     for (int r = 0; r < ROWS; r++)
         m += "#edit,#edit,senden#button\n";
+    // The terminal keeps clear of the table's shadow and its last row.
     m += "</table>"
-         "<terminal=term,lines=10,scrollback=500,xs=680,logfile=quenlorix.log>"
+         "<yinc=8><terminal=term,lines=10,scrollback=500,xs=680,logfile=quenlorix.log>"
          "<y=560><x=565><rightborder=0><font=5x7>Quenlorix mit kx9d";
     return m;
 }
@@ -130,6 +131,7 @@ int quenlorix_main()
 
     qxsession session;
     qxsession_start(&session, term, settings);
+    kxtable_focus(tab, 0, 1);  // typing goes to row 1's string at once
     kxport_settimeout(1);
     kxTimer timer;
     kxtimer_create(&timer, QX_TIMER_MS);
