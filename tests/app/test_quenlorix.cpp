@@ -28,6 +28,7 @@
 #include "kx9d.h"
 #include "markup/dbf.h"
 #include "widgets/msgbox.h"
+#include "cmdline.h"
 #include "dialog.h"
 #include "quenlorix.h"
 #include "support.h"
@@ -451,6 +452,7 @@ TEST_F(App, BothViewShowsControlBytesAsTokens)
 // The program's directory turns read-only under it.  Root passes every
 // permission, so there a read-only bind mount of the directory takes its
 // place, in a mount namespace of this test process's own (gone with it).
+// The reason is the German program's own words, not the system's English.
 struct ReadOnlyDir {
     std::string dir, reason;
     int original = -1;
@@ -461,10 +463,10 @@ struct ReadOnlyDir {
     {
         dir = d;
         if (geteuid() != 0) {
-            reason = "Permission denied";
+            reason = "keine Berechtigung";
             return true;
         }
-        reason = "Read-only file system";
+        reason = "Dateisystem ist schreibgesch\xfctzt";
         if (unshare(CLONE_NEWNS) != 0 ||
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
             *why = std::string("root without a mount namespace of its own: ") + strerror(errno);
@@ -626,6 +628,38 @@ TEST_F(App, SettingsThatCannotBeSavedAreShownAndThePortOpensAllTheSame)
     kxmsgbox("Die Einstellungen konnten nicht gespeichert werden.\n\nDatei: %s\nGrund: %s",
              file.c_str(), ro.reason.c_str());
     ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == expect) << "the box shows another text";
+}
+
+// -C with a directory that cannot be made: the box names the reason, as
+// standard output does, in the program's German.
+TEST(QuenlorixStart, AnUnusableDirectoryNamesItsReasonInTheBox)
+{
+    kxtest_headless();
+    kxtest_tempdir top;
+    ASSERT_EQ(chdir(top.path.c_str()), 0);
+    ASSERT_TRUE(kxfile_save("im Weg", "file"));
+    std::vector<std::uint32_t> shown, expect;
+    auto answer = [](std::vector<std::uint32_t> *screen) {
+        if (kxllgui_window *box = titled("info")) {
+            *screen = box_screen(box);
+            kxheadless_keydown(box, kxhostkey::enter);
+        }
+    };
+    std::string out;
+    {
+        kxtest_idle idle([&] { answer(&shown); });
+        char a0[] = "quenlorix", a1[] = "-C", a2[] = "file/sub";
+        char *argv[] = {a0, a1, a2, nullptr};
+        out = kxtest_stdout([&] { EXPECT_EQ(quenlorix_start(3, argv), 1); });
+    }
+    EXPECT_EQ(out, "quenlorix: cannot work in \"file/sub\": ist kein Verzeichnis\n");
+
+    ASSERT_TRUE(kxapp_init());
+    kxtest_idle idle([&] { answer(&expect); });
+    kxmsgbox("Das Arbeitsverzeichnis \"file/sub\" kann nicht benutzt werden.\n\n"
+             "Grund: ist kein Verzeichnis");
+    ASSERT_FALSE(shown.empty()) << "no box";
     EXPECT_TRUE(shown == expect) << "the box shows another text";
 }
 
