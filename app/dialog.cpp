@@ -143,6 +143,10 @@ bool qxdialog_run(qxsettings *s, const char *file, int main_close)
 {
     Dialog d;
     for (;;) {
+        // An end from outside closes a message box and the windows' closes
+        // go with it: the dialog does not come back.
+        if (kxapp_ending())
+            return false;
         open_dialog(&d, *s);
         if (ask(&d, s, main_close) == Answer::cancel) {
             close_dialog(&d);
@@ -158,7 +162,7 @@ bool qxdialog_run(qxsettings *s, const char *file, int main_close)
             kxmsgbox("Fehler beim \xd6""ffnen der Schnittstelle.\n%s: %s",
                      kxport_device(s->port).c_str(), kxport_problem(s->port).c_str());
         close_dialog(&d);
-        if (opened)
+        if (opened && !kxapp_ending())
             return true;
     }
 }

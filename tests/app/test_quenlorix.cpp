@@ -66,6 +66,7 @@ using Step = std::function<bool()>;
 
 struct App : testing::Test {
     kxtest_serialpeer peer;
+    kxtest_tempdir xdg;  // the per-user directory, for rescued tables
     std::string home;
     std::vector<Step> steps;
     std::size_t next = 0;
@@ -74,6 +75,7 @@ struct App : testing::Test {
     void SetUp() override
     {
         kxtest_headless();
+        setenv("XDG_DATA_HOME", xdg.path.c_str(), 1);
         home = peer.dir.path;
         ASSERT_EQ(chdir(home.c_str()), 0);
         ASSERT_TRUE(kxapp_init());
@@ -571,6 +573,32 @@ void save_fails_at_close(App &t, bool fixed)
     kxmsgbox("%s", text.c_str());
     ASSERT_FALSE(shown.empty());
     EXPECT_TRUE(shown == expect) << "the box shows another text";
+}
+
+// A table file cut short loads the rows it has and is saved over as
+// before: it is not taken for a damaged one.
+TEST_F(App, ATableCutShortLoadsTheRowsItHasAndIsNotKeptAside)
+{
+    ASSERT_TRUE(kxdbf_savetable("quenlorix.dbf", 0, 0, 3, 15, [](int c, int r) {
+        return c == 0 && r > 0 ? "AT+" + std::to_string(r) : std::string();
+    }));
+    std::string bytes = slurp(home + "/quenlorix.dbf");
+    bytes.resize(129 + 5 * 304 + 50);  // rows 0 to 4, and row 5 inside its string
+    ASSERT_TRUE(kxfile_write(bytes.data(), "quenlorix.dbf", bytes.size()));
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    close_main();
+    const std::string out = kxtest_stdout([&] { run(); });
+    EXPECT_EQ(out.find("quenlorix: cannot read"), std::string::npos) << out;
+    EXPECT_NE(access((home + "/quenlorix.dbf.defekt").c_str(), F_OK), 0);
+    auto db = std::make_unique<kxXBase>();
+    ASSERT_TRUE(kxdbf_open(db.get(), (home + "/quenlorix.dbf").c_str()));
+    char text[200];
+    for (int r = 1; r <= 6; r++) {
+        ASSERT_TRUE(kxdbf_read(db.get(), text, sizeof text, r, 0));
+        EXPECT_EQ(text, r <= 5 ? "AT+" + std::to_string(r) : std::string()) << r;
+    }
 }
 
 TEST_F(App, ATableThatCannotBeSavedIsShownAndTheNextCloseSavesItOnceThereIsRoom)
