@@ -2,8 +2,9 @@
 //
 // A file of that name that cannot be read (damaged, of another kind, not
 // readable) is said at start, on standard output and in the terminal, and a
-// plain file is kept as "quenlorix.dbf.defekt" before the first save writes
-// over it.  A file cut short loads the rows it has and is saved over.
+// plain file is kept as "quenlorix.dbf.defekt" ("-2", "-3", ... appended
+// when that name is taken) before the first save writes over it.  A file
+// cut short loads the rows it has and is saved over.
 //
 // A table that cannot be saved where it belongs while nobody can answer any
 // more (the program is ending from outside) is written to the per-user
