@@ -14,6 +14,7 @@
 #include "core/view.h"
 #include "core/window.h"
 #include "graphics/font.h"
+#include "graphics/image.h"
 #include "graphics/text.h"
 #include "io/terminal.h"
 #include "kx9d.h"
@@ -320,6 +321,60 @@ TEST_F(TerminalTest, ACreatedAgainTerminalStartsFromTheDefaults)
     kxterm_create(term, "x=10,y=10,lines=3,columns=10,wordbreak");
     kxterm_puts(term, "neu ");
     EXPECT_EQ(line(0), "neu");
+}
+
+// Every drawing command acts on the terminal's background as it acts on a
+// view's content, with the same answer; an update shows a rectangle of it.
+TEST_F(TerminalTest, DrawingCommandsActOnTheBackgroundAsOnAViewsContent)
+{
+    kxterm_create(term, "x=10,y=10,xs=200,ys=100");
+    auto *view = new kxView;
+    kxview_init(view);
+    kxview_create(view, "x=300,y=10,xs=200,ys=100");
+    ASSERT_EQ(view->content->width, 200);
+    ASSERT_EQ(view->content->height, 100);
+    const std::string picture = kxtest_output_dir() + "/terminal_draw_in.ppm";
+    {
+        Px in(KX_PXFMT_TRUECOLOR, 8, 6);
+        kxpxmap_clear(&in.p, 0x00AA00);
+        ASSERT_TRUE(kxpxmap_savetofile_ppm(&in.p, picture.c_str()));
+    }
+    const char *xpm[] = {"2 2 2 1", "a c #FF0000", "b c #0000FF", "ab", "ba"};
+    int palette[256] = {0x112233, 0x445566};
+    auto both = [&](int code, kxarg a0 = 0, kxarg a1 = 0, kxarg a2 = 0, kxarg a3 = 0,
+                    kxarg a4 = 0, kxarg a5 = 0) {
+        kxarg answer = kxterm_handler(term, code, a0, a1, a2, a3, a4, a5, 0, 0);
+        EXPECT_EQ(answer, kxview_draw(view, code, a0, a1, a2, a3, a4, a5, 0, 0)) << code;
+        return answer;
+    };
+    both(KX_DRAW_SETFONT, kxfont_builtin_6x13());
+    both(KX_DRAW_CLEAR, 0xFFFFFF);
+    both(KX_DRAW_MOVETO, 20, 5);
+    both(KX_DRAW_LINETO, 60, 30, 0xFF0000);
+    EXPECT_GT(both(KX_DRAW_WRAPPED, 5, 40, 60, 50, 0, kxptr("ein Text, der umbricht")), 13);
+    EXPECT_NE(both(KX_DRAW_PICTURE, 120, 5, kxptr(picture.c_str())), 0);
+    EXPECT_NE(both(KX_DRAW_XPM, 150, 40, kxptr(xpm), kxptr("")), 0);
+    EXPECT_NE(both(KX_DRAW_XPMPALETTE, 160, 40, kxptr(xpm), kxptr(palette)), 0);
+    both(KX_DRAW_OPTION, 0x00FF00);
+    EXPECT_EQ(term->background.palette[KX_TRANSPARENT_INDEX], 0x00FF00);
+    int differ = 0;
+    for (int y = 0; y < 100; y++)
+        for (int x = 0; x < 200; x++)
+            differ += kxpxmap_getpixel(&term->background, x, y) !=
+                      kxpxmap_getpixel(view->content, x, y);
+    EXPECT_EQ(differ, 0);
+    const std::string saved = kxtest_output_dir() + "/terminal_draw_t.ppm";
+    const std::string view_saved = kxtest_output_dir() + "/terminal_draw_v.ppm";
+    EXPECT_NE(kxterm_handler(term, KX_DRAW_SAVE, kxptr(saved.c_str()), 0, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_NE(kxview_draw(view, KX_DRAW_SAVE, kxptr(view_saved.c_str()), 0, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_EQ(slurp(saved), slurp(view_saved));
+
+    // The line's first pixel reaches the window with the update.
+    EXPECT_EQ(kxpxmap_getpixel(&win->plat.pixmap, 10 + 20, 10 + 5), 0xFFFFFF);
+    kxterm_handler(term, KX_DRAW_UPDATE, 0, 0, 100, 50, 0, 0, 0, 0);
+    EXPECT_EQ(kxpxmap_getpixel(&win->plat.pixmap, 10 + 20, 10 + 5), 0xFF0000);
+    kxview_destroy(view);
+    delete view;
 }
 
 TEST_F(TerminalTest, ScrollBackFollowsTheCursorAndTheWheelScrolls)

@@ -497,10 +497,34 @@ void layout(kxTerminal *t, const kxtermattr &ta)
 
 // The drawing commands that neither change nor read the background's pixels.
 constexpr int background_untouched[] = {
-    KX_DRAW_REFRESH,    KX_DRAW_WIDTH,     KX_DRAW_HEIGHT,     KX_DRAW_POINTER_X,
-    KX_DRAW_POINTER_Y,  KX_DRAW_SETFONT,   KX_DRAW_LOADFONT,   KX_DRAW_FINDFONT,
-    KX_DRAW_TEXTWIDTH,  KX_DRAW_FONTHEIGHT, KX_DRAW_CHARWIDTH,
+    KX_DRAW_REFRESH,    KX_DRAW_WIDTH,      KX_DRAW_HEIGHT,    KX_DRAW_POINTER_X,
+    KX_DRAW_POINTER_Y,  KX_DRAW_SETFONT,    KX_DRAW_LOADFONT,  KX_DRAW_FINDFONT,
+    KX_DRAW_TEXTWIDTH,  KX_DRAW_FONTHEIGHT, KX_DRAW_CHARWIDTH, KX_DRAW_MOVETO,
+    KX_DRAW_OPTION,     KX_DRAW_UPDATE,
 };
+
+// Brings a rectangle of the widget (in its own coordinates) up to date on
+// the screen, as a view's update copies a rectangle of its content: the
+// background there, the characters over it, and a copy towards the screen.
+void update_area(kxTerminal *t, int x, int y, int w, int h)
+{
+    const kxgeometry &g = t->geom;
+    const int x0 = clamp(x, 0, g.xs), y0 = clamp(y, 0, g.ys);
+    const int x1 = clamp(x + std::max(w, 0), x0, g.xs), y1 = clamp(y + std::max(h, 0), y0, g.ys);
+    if (!can_draw(t) || x1 == x0 || y1 == y0)
+        return;
+    log_flush(t);
+    copy_background(t, g.x + x0, g.y + y0, x1 - x0, y1 - y0);
+    const int first_col = std::max((x0 - 2) / t->charw, 0), last_col = (x1 - 3) / t->charw;
+    const int first_line = t->top + std::max((y0 - 2) / t->lineh, 0);
+    const int last_line = t->top + (y1 - 3) / t->lineh;
+    for (int l = first_line; l <= last_line && l < t->lines; l++)
+        for (int c = first_col; c <= last_col && c < t->columns; c++)
+            draw_cell(t, c, l, false, false);
+    if (t->bar.created)
+        t->bar.draw();  // it lies over the widget's right edge
+    kxwidget_request(t, KX_REQ_UPDATE, g.x + x0, g.y + y0, x1 - x0, y1 - y0);
+}
 
 kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
                    kxarg a5, kxarg a6)
@@ -509,12 +533,13 @@ kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
     if (std::find(std::begin(background_untouched), std::end(background_untouched), code) ==
         std::end(background_untouched))
         p = drawn_background(t);
-    if (kxdraw_execute(p, t->font, p->width, code, a0, a1, a2, a3, a4, a5, a6)) {
-        if (t->drawing)
-            kxrefresh_schedule(kxterm_handler, t);
-        return 0;
-    }
     kxarg answer = 0;
+    const kxdrawn done = kxdraw_execute(p, t->font, p->width, code, a0, a1, a2, a3, a4, a5, a6,
+                                        &answer);
+    if (done == kxdrawn::changed && t->drawing)
+        kxrefresh_schedule(kxterm_handler, t);
+    if (done != kxdrawn::none)
+        return answer;
     bool choose = false;
     int chosen = 0;
     if (kxdraw_fontcommand(t->font, code, a0, &answer, &choose, &chosen)) {
@@ -524,9 +549,10 @@ kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
     }
     switch (code) {
     case KX_DRAW_REFRESH: redraw(t); return 0;
-    case KX_DRAW_GETPIXEL:
-        return kxpxmap_getpixel(p, static_cast<int>(a0), static_cast<int>(a1));
-    case KX_DRAW_PIXMAP: return kxptr(p);
+    case KX_DRAW_UPDATE:
+        update_area(t, static_cast<int>(a0), static_cast<int>(a1), static_cast<int>(a2),
+                    static_cast<int>(a3));
+        return 0;
     case KX_DRAW_WIDTH: return p->width;
     case KX_DRAW_HEIGHT: return p->height;
     case KX_DRAW_POINTER_X: return t->pointer_x;
