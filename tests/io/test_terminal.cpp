@@ -323,6 +323,39 @@ TEST_F(TerminalTest, ACreatedAgainTerminalStartsFromTheDefaults)
     EXPECT_EQ(line(0), "neu");
 }
 
+TEST_F(TerminalTest, ACursorPlacedBeforeASmallerCreationStaysInsideTheGrid)
+{
+    kxterm_gotoxy(term, 79, 24);
+    kxterm_create(term, "x=10,y=10,columns=10,lines=3");
+    kxterm_puts(term, "X");
+    EXPECT_EQ(line(2), "         X");
+}
+
+// Sizes an attribute string asks for (a page read from a file reaches them)
+// are cut to what a terminal holds, with a diagnostic.
+TEST_F(TerminalTest, SizesBeyondWhatATerminalHoldsAreCutWithADiagnostic)
+{
+    for (const char *huge : {"100000000", "2147483647"}) {
+        std::string out = kxtest_stdout([&] {
+            kxterm_create(term, "x=10,y=10,lines=5,columns=20,scrollback=%s", huge);
+        });
+        EXPECT_EQ(out, std::string("kxterm_create: scrollback=") + huge + " cut to 100000\n");
+        EXPECT_EQ(term->lines, KX_TERM_SCROLLBACK_MAX);
+    }
+    std::string out = kxtest_stdout(
+        [&] { kxterm_create(term, "x=10,y=10,lines=300000000,columns=300000000"); });
+    EXPECT_EQ(out, "kxterm_create: columns=300000000 cut to 2000\n"
+                   "kxterm_create: lines=300000000 cut to 1000\n");
+    EXPECT_LE(term->geom.ys, 400);  // and then to the window
+    kxterm_puts(term, "passt");
+    EXPECT_EQ(line(0), "passt");
+    out = kxtest_stdout(
+        [&] { kxterm_create(term, "x=10,y=10,lines=-2147483648,columns=-2147483648"); });
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(term->lines, 1);
+    EXPECT_EQ(term->columns, 1);
+}
+
 // Every drawing command acts on the terminal's background as it acts on a
 // view's content, with the same answer; an update shows a rectangle of it.
 TEST_F(TerminalTest, DrawingCommandsActOnTheBackgroundAsOnAViewsContent)

@@ -472,6 +472,17 @@ void bar_notice(void *owner, int code, int value)
     kxterm_handler(owner, code, value, 0, 0, 0, 0, 0, 0, 0);
 }
 
+// A size asked for in the attribute string (perhaps read from a file), held
+// to what the terminal can hold.
+int asked_size(const char *key, int value, int max)
+{
+    if (value > max) {
+        std::printf("kxterm_create: %s%d cut to %d\n", key, value, max);
+        return max;
+    }
+    return value < 0 ? 0 : value;
+}
+
 void layout(kxTerminal *t, const kxtermattr &ta)
 {
     t->charw = kxtext_width(t->font, "w");
@@ -480,19 +491,25 @@ void layout(kxTerminal *t, const kxtermattr &ta)
         t->charw = 1;
     if (t->lineh <= 0)
         t->lineh = 1;
-    kxcfgstr_defaultsize(&t->geom, ta.columns * t->charw + 4, ta.lines * t->lineh + 4);
+    const int columns = asked_size("columns=", ta.columns, KX_TERM_COLUMNS_MAX);
+    const int lines = asked_size("lines=", ta.lines, KX_TERM_LINES_MAX);
+    kxcfgstr_defaultsize(&t->geom, columns * t->charw + 4, lines * t->lineh + 4);
     kxcfgstr_resolve(&t->geom);
     t->visible = (t->geom.ys - 4) / t->lineh;
-    if (t->visible < 1)
-        t->visible = 1;
     t->lines = t->scrollback > 0 ? t->scrollback : t->visible;
-    if (t->lines < t->visible)
-        t->lines = t->visible;
     t->columns = (t->geom.xs - 4) / t->charw;
     if (t->scrollback > 0)
         t->columns -= guimetrics("scrollbarwidth") / t->charw + 1;
-    if (t->columns < 1)
-        t->columns = 1;
+    // A larger widget than the grid shows its background beyond it.
+    t->visible = clamp(t->visible, 1, KX_TERM_LINES_MAX);
+    t->columns = clamp(t->columns, 1, KX_TERM_COLUMNS_MAX);
+    t->lines = clamp(t->lines, t->visible, KX_TERM_SCROLLBACK_MAX);
+    if (static_cast<long long>(t->lines) * t->columns > KX_TERM_CELLS_MAX) {
+        int fit = static_cast<int>(KX_TERM_CELLS_MAX / t->columns);
+        std::printf("kxterm_create: scrollback=%d cut to %d for %d columns\n", t->lines, fit,
+                    t->columns);
+        t->lines = std::max(fit, t->visible);
+    }
 }
 
 // The drawing commands that neither change nor read the background's pixels.
@@ -781,7 +798,7 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     if (t->font < 0)
         t->font = kxfont_builtin_6x13();
     t->deftext = t->textcolor;
-    t->scrollback = ta.scrollback;
+    t->scrollback = asked_size("scrollback=", ta.scrollback, KX_TERM_SCROLLBACK_MAX);
     t->wordbreak = ta.wordbreak;
     t->cursor = ta.cursor;
     t->directdraw = ta.directdraw;
@@ -793,6 +810,9 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     kxwidget_register(t, kxterm_handler,
                       KX_REG_MOUSE | KX_REG_FOCUSABLE | KX_REG_HOVER | KX_REG_SCROLLS);
     t->cells.assign(static_cast<std::size_t>(t->lines) * t->columns, kxTermCell{});
+    // A cursor placed before the creation stays inside this grid.
+    t->cx = clamp(t->cx, 0, t->columns - 1);
+    t->cy = clamp(t->cy, 0, t->lines - 1);
     kxpxmap_init(&t->background);
     t->background.width = g.xs > 0 ? g.xs : 1;
     t->background.height = g.ys > 0 ? g.ys : 1;

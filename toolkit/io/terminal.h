@@ -25,6 +25,12 @@ constexpr int KX_TERM_KEYS = 32;
 constexpr int KX_TERM_WORD = 1000;
 constexpr int KX_TERM_LOGNAME = 1001;
 constexpr std::size_t KX_TERM_LOGBUF = 65536;  // a batch of received lines at least
+// Sizes an attribute string may ask for; more is cut with a diagnostic.
+constexpr int KX_TERM_SCROLLBACK_MAX = 100000;
+constexpr int KX_TERM_LINES_MAX = 1000;
+constexpr int KX_TERM_COLUMNS_MAX = 2000;
+// Cells of the scroll-back at most (64 MB): a wide terminal keeps fewer lines.
+constexpr int KX_TERM_CELLS_MAX = 1 << 24;
 constexpr int KX_TERM_COLOURS = 16;
 constexpr int KX_TERM_BLINK_MS = 250;
 constexpr int KX_TERM_NOPOSITION = -999999;
