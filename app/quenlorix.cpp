@@ -49,7 +49,7 @@ std::string main_markup()
     for (int r = 0; r < ROWS; r++)
         m += "#edit,#edit,senden#button\n";
     m += "</table>"
-         "<terminal=term,lines=10,scrollback=500,xs=680,logfile=quenlorix.log>"
+         "<terminal=term,lines=10,scrollback=500,xs=680,logfile=quenlorix.log,logdeferred>"
          "<y=560><x=565><rightborder=0><font=5x7>Quenlorix mit kx9d";
     return m;
 }
@@ -128,6 +128,8 @@ int quenlorix_main()
         return 0;
     }
 
+    // Only a session that really starts keeps the earlier logs and begins its own.
+    kxterm_startlog(term);
     qxsession session;
     qxsession_start(&session, term, settings);
     kxport_settimeout(1);

@@ -281,7 +281,83 @@ TEST_F(TerminalTest, TheLogOfThePreviousSessionIsKeptAsDotOne)
     kxterm_puts(term, "neu\n");
     EXPECT_EQ(slurp(log + ".1"), "abgest\xfcrzt\n");
     kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
-    EXPECT_EQ(logged(log + ".1"), "neu\n");  // one generation only
+    EXPECT_EQ(logged(log + ".1"), "neu\n");  // the latest is .1
+}
+
+// Removes a log and every kept or numbered file beside it.
+void remove_logs(const std::string &log)
+{
+    std::remove(log.c_str());
+    for (int n = 1; n <= KX_TERM_LOGS_KEPT + 1; n++)
+        std::remove((log + "." + std::to_string(n)).c_str());
+}
+
+TEST_F(TerminalTest, TheLogsOfTheFivePreviousSessionsAreKept)
+{
+    const std::string log = kxtest_output_dir() + "/terminal_five.log";
+    remove_logs(log);
+    for (int session = 1; session <= 7; session++) {
+        kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
+        kxterm_printf(term, "Sitzung %d\n", session);
+        kxterm_destroy(term);
+    }
+    EXPECT_EQ(logged(log), "Sitzung 7\n");
+    for (int n = 1; n <= 5; n++)
+        EXPECT_EQ(logged(log + "." + std::to_string(n)), "Sitzung " + std::to_string(7 - n) + "\n");
+    EXPECT_FALSE(std::filesystem::exists(log + ".6"));
+}
+
+// A log that another terminal writes (for the lock, another program) is
+// neither moved nor emptied: the second terminal logs to a name of its own
+// and says so, on standard output, in its pane and so in its log.
+TEST_F(TerminalTest, ALogInUseIsLeftAloneAndTheSecondTerminalLogsToANameOfItsOwn)
+{
+    const std::string log = kxtest_output_dir() + "/terminal_held.log";
+    const std::string second = kxtest_output_dir() + "/terminal_held-2.log";
+    remove_logs(log);
+    remove_logs(second);
+    kxterm_create(term, "x=10,y=10,lines=4,columns=110,logfile=%s", log.c_str());
+    kxterm_puts(term, "erste\n");
+    auto *other = new kxTerminal;
+    kxterm_init(other);
+    std::string out = kxtest_stdout([&] {
+        kxterm_create(other, "x=10,y=100,lines=6,columns=110,logfile=%s", log.c_str());
+        kxterm_puts(other, "zweite\n");
+    });
+    kxterm_puts(term, "weiter\n");
+    EXPECT_EQ(out, "kxterm_log: " + log + " is in use by another program: logging to " + second +
+                       "\n");
+    EXPECT_EQ(logged(log), "erste\nweiter\n");
+    EXPECT_FALSE(std::filesystem::exists(log + ".1"));
+    EXPECT_EQ(other->logname, second);
+    EXPECT_EQ(kxterm_cell(other, 0, 0).fg, KX_TERM_NOTICE);
+    EXPECT_EQ(logged(second), "The log " + log +
+                                  " is being written by another program: this session is "
+                                  "logged in " + second + ".\nzweite\n");
+    kxterm_destroy(other);
+    delete other;
+}
+
+// With "logdeferred" a terminal made and dropped again, as in a start that
+// is cancelled in its dialog, leaves the last session's log alone; the
+// session's start keeps it and begins a new one.
+TEST_F(TerminalTest, ADeferredLogLeavesTheLastLogAloneUntilTheSessionStarts)
+{
+    const std::string log = kxtest_output_dir() + "/terminal_deferred.log";
+    remove_logs(log);
+    std::ofstream(log, std::ios::binary) << "letzte Sitzung\n";
+    for (int start = 0; start < 2; start++) {
+        kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s,logdeferred", log.c_str());
+        kxterm_destroy(term);
+    }
+    EXPECT_EQ(slurp(log), "letzte Sitzung\n");
+    EXPECT_FALSE(std::filesystem::exists(log + ".1"));
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s,logdeferred", log.c_str());
+    EXPECT_FALSE(term->logging);
+    EXPECT_TRUE(kxterm_startlog(term));
+    kxterm_puts(term, "neu\n");
+    EXPECT_EQ(slurp(log + ".1"), "letzte Sitzung\n");
+    EXPECT_EQ(logged(log), "neu\n");
 }
 
 TEST_F(TerminalTest, WhatTheScreenShowsIsAlreadyInTheLog)

@@ -55,13 +55,21 @@ bool line_visible(const kxTerminal *t, int l) { return l - t->top >= 0 && l - t-
 // ---- the log file
 
 struct LogTexts {
-    const char *cannot_write, *cannot_keep;
+    const char *cannot_write, *cannot_keep, *in_use, *all_in_use;
 };
 constexpr LogTexts log_texts[] = {
     {"The log file %s cannot be written (%s): logging has stopped.",
-     "The previous log %s could not be kept as %s.1 (%s)."},
+     "The previous log %s could not be kept as %s (%s): this session is added to its end.",
+     "The log %s is being written by another program: this session is logged in %s.",
+     "The log %s and the names after it are all being written by other programs: this "
+     "session is not logged."},
     {"Die Protokolldatei %s kann nicht geschrieben werden (%s), die Aufzeichnung ist beendet.",
-     "Das vorige Protokoll %s konnte nicht als %s.1 aufbewahrt werden (%s)."},
+     "Das vorige Protokoll %s konnte nicht als %s aufbewahrt werden (%s), diese Sitzung wird "
+     "angeh\xe4ngt.",
+     "Das Protokoll %s wird von einem anderen Programm geschrieben, diese Sitzung wird in %s "
+     "protokolliert.",
+     "Das Protokoll %s und die Namen danach werden alle von anderen Programmen geschrieben, "
+     "diese Sitzung wird nicht protokolliert."},
 };
 
 const LogTexts &log_text() { return log_texts[kxlanguage_get() == KX_LANG_GERMAN ? 1 : 0]; }
@@ -122,56 +130,119 @@ void log_char(kxTerminal *t, int ch)
         log_flush(t);
 }
 
-// The previous session's record, perhaps of one that ended badly, survives
-// one restart.  Only a plain file moves: a device or a link stays in place.
-void keep_previous_log(kxTerminal *t)
+// "<name>.<n>", a kept log.
+std::string kept_name(const std::string &name, int n) { return name + "." + std::to_string(n); }
+
+// The n-th name of a log that others hold: "quenlorix.log" gives
+// "quenlorix-2.log", "log" gives "log-2".
+std::string numbered_name(const std::string &name, int n)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path name = t->logname;
-    if (!fs::is_regular_file(fs::symlink_status(name, ec)))
-        return;
-    fs::path kept = name;
-    kept += ".1";
-    fs::rename(name, kept, ec);  // replaces an older .1 on every host
-    if (!ec)
-        return;
-    std::string reason = ec.message();
-    std::printf("kxterm_log: cannot keep %s as %s.1: %s\n", t->logname, t->logname,
-                reason.c_str());
-    add_notice(t, log_text().cannot_keep, t->logname, t->logname, reason.c_str());
+    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot <= base)
+        dot = name.size();
+    return name.substr(0, dot) + "-" + std::to_string(n) + name.substr(dot);
 }
 
-// A date line replaces any earlier content; the stream then appends.
+bool plain_file(const std::string &name)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::symlink_status(name, ec));
+}
+
+// The logs of the sessions before survive: name.4 becomes name.5 (the
+// oldest goes), and so on, and name becomes name.1.  Only plain files move:
+// a device or a link stays in place.  Nothing older is replaced once a move
+// failed; false then (after a notice), and the session is added to name.
+bool keep_previous_logs(kxTerminal *t)
+{
+    namespace fs = std::filesystem;
+    const std::string name = t->logname;
+    for (int n = KX_TERM_LOGS_KEPT; n >= 1; n--) {
+        const std::string from = n == 1 ? name : kept_name(name, n - 1);
+        const std::string to = kept_name(name, n);
+        std::error_code ec;
+        if (n > 1 && !plain_file(from))
+            continue;  // that generation is missing
+        fs::rename(from, to, ec);  // replaces the older file on every host
+        if (!ec)
+            continue;
+        const std::string reason = ec.message();
+        std::printf("kxterm_log: cannot keep %s as %s: %s\n", from.c_str(), to.c_str(),
+                    reason.c_str());
+        add_notice(t, log_text().cannot_keep, from.c_str(), to.c_str(), reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Opens t->logname locked (null, with held set, when another holds it).  A
+// log that an earlier session left is kept and a new one begun; a link's
+// file, which does not move, is begun anew.
+std::FILE *take_log(kxTerminal *t, bool *held)
+{
+    namespace fs = std::filesystem;
+    std::FILE *f = kxsys_openlocked(t->logname, held);
+    std::error_code ec;
+    if (!f || fs::file_size(t->logname, ec) == 0 || ec)
+        return f;
+    if (!plain_file(t->logname)) {
+        fs::resize_file(t->logname, 0, ec);
+        return f;
+    }
+    if (!keep_previous_logs(t))
+        return f;
+    std::fclose(f);  // it is name.1 now
+    return kxsys_openlocked(t->logname, held);
+}
+
+// The date line, then the stream appends through logbuf.
+void begin_log(kxTerminal *t, std::FILE *f)
+{
+    std::setvbuf(f, nullptr, _IONBF, 0);  // logbuf is the buffer
+    t->log = f;
+    char when[64];
+    kxsys_datetime(when, sizeof when);
+    if (std::fprintf(f, "%s\n", when) < 0) {
+        log_failed(t, "write", errno);
+        return;
+    }
+    t->logbuf.reserve(KX_TERM_LOGBUF);
+    t->logging = true;
+}
+
+// The log named in the attribute string, or when another program holds it
+// the first of the numbered names that is free.
 void open_log(kxTerminal *t)
 {
     t->logging = false;
-    keep_previous_log(t);
-    std::FILE *f = std::fopen(t->logname, "wb");
-    if (!f) {
-        log_failed(t, "open", errno);
+    const std::string asked = t->logname;
+    for (int n = 1; n <= KX_TERM_LOGNAMES; n++) {
+        const std::string name = n == 1 ? asked : numbered_name(asked, n);
+        if (name.size() >= sizeof t->logname)
+            break;
+        std::snprintf(t->logname, sizeof t->logname, "%s", name.c_str());
+        bool held = false;
+        std::FILE *f = take_log(t, &held);
+        if (!f && held)
+            continue;
+        if (!f) {
+            log_failed(t, "open", errno);
+            return;
+        }
+        if (n > 1) {
+            std::printf("kxterm_log: %s is in use by another program: logging to %s\n",
+                        asked.c_str(), t->logname);
+            add_notice(t, log_text().in_use, asked.c_str(), t->logname);
+        }
+        begin_log(t, f);
         return;
     }
-    char when[64];
-    kxsys_datetime(when, sizeof when);
-    bool ok = std::fprintf(f, "%s\n", when) > 0 && std::fflush(f) == 0;
-    int err = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        log_failed(t, "write", err);
-        return;
-    }
-    t->log = std::fopen(t->logname, "a+b");
-    if (!t->log) {
-        log_failed(t, "open", errno);
-        return;
-    }
-    std::setvbuf(t->log, nullptr, _IONBF, 0);  // logbuf is the buffer
-    t->logbuf.reserve(KX_TERM_LOGBUF);
-    t->logging = true;
+    std::snprintf(t->logname, sizeof t->logname, "%s", asked.c_str());
+    std::printf("kxterm_log: %s and the names after it are in use by other programs: not "
+                "logging\n", t->logname);
+    add_notice(t, log_text().all_in_use, t->logname);
 }
 
 void close_log(kxTerminal *t)
@@ -824,7 +895,8 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
         t->bar.set_vpos(0);
     }
     redraw(t);
-    if (t->logname[0])
+    t->logdeferred = ta.logdeferred && t->logname[0];
+    if (t->logname[0] && !t->logdeferred)
         open_log(t);
     kxtimer_add(kxterm_handler, t, KX_TERM_BLINK_MS, 0);
     if (!ta.nostandardview)
@@ -847,6 +919,16 @@ void kxterm_destroy(kxTerminal *t)
     if (t->child >= 0)
         kxprocess_detach(t->child);  // its output has nowhere to go now
     set_defaults(t, true);
+}
+
+bool kxterm_startlog(kxTerminal *t)
+{
+    if (t->created && t->logdeferred) {
+        t->logdeferred = false;
+        open_log(t);
+        show_notices(t);
+    }
+    return t->logging;
 }
 
 void kxterm_putc(kxTerminal *t, int ch)
