@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <thread>
 
 #include "core/event.h"
@@ -78,6 +79,25 @@ TEST_F(PortTest, PartialLineIsCarriedToTheNextCall)
     ASSERT_TRUE(wait_line());
     EXPECT_STREQ(buf, "");
     EXPECT_FALSE(kxport_readline(buf, 256));
+}
+
+// A call that finds no complete line leaves an empty string, not the
+// partial line unterminated.
+TEST_F(PortTest, NoCompleteLineLeavesTheBufferEmpty)
+{
+    std::memset(buf, 'x', sizeof buf - 1);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    EXPECT_STREQ(buf, "");  // nothing has come
+    ASSERT_TRUE(peer.send("AB"));
+    std::int64_t end = kxtest_ms() + 200;
+    while (kxtest_ms() < end) {
+        std::memset(buf, 'x', sizeof buf - 1);
+        ASSERT_FALSE(kxport_readline(buf, 256));
+        ASSERT_STREQ(buf, "");  // the part that came is kept, not handed out
+    }
+    ASSERT_TRUE(peer.send("C\n"));
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "ABC");
 }
 
 TEST_F(PortTest, LineEndsCrLfAndBoth)

@@ -81,6 +81,7 @@ int read_line(int port, char *buf, int count, bool with_end, int *stamp)
                 break;  // the device has gone: what it sent is all there is
             if (length > 0)
                 keep_carry(buf, length, when);
+            buf[0] = 0;  // no line: the caller finds none, not a part of one
             return -1;
         }
         if (length == 0)

@@ -22,8 +22,9 @@ bool kxport_puts(int port, const char *text);
 // Reads what has arrived into buf (count + 1 characters, and at least
 // KX_LINE_MAX + 1).  True with a complete line (its CR or LF removed, a
 // line longer than count comes in pieces of count); false when no line is
-// complete yet, the partial line being kept for the next call.  When the
-// port's device has gone, the partial line it left is complete.
+// complete yet, buf then being "" and the partial line kept for the next
+// call.  When the port's device has gone, the partial line it left is
+// complete.
 bool kxport_gets(int port, char *buf, int count);
 // The same with every byte kept: the line's length, its end included (LF,
 // CR, or CR LF when both have arrived), NULs as they came; -1 when no line
