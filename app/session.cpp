@@ -72,17 +72,17 @@ bool show_received(qxsession *s)
     return n >= BATCH;
 }
 
-// Once a second, the same port by the same lookup.
+// Once a second, the device that was lost: the same binding or link.
 void reopen(qxsession *s)
 {
     const std::int64_t now = kxsys_ticks();
     if (now < s->next_try)
         return;
     s->next_try = now + QX_RETRY_MS;
-    if (!kxport_open(s->settings.port, s->settings.baud))
+    if (!kxport_reopen(s->settings.port))
         return;
     s->lost = false;
-    notice(s, "COM" + std::to_string(s->settings.port) + " wieder verbunden");
+    notice(s, kxport_device(s->settings.port) + " wieder verbunden");
 }
 
 } // namespace

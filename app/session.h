@@ -1,7 +1,8 @@
 // The session on the open port: rows sent, received lines shown, and the
 // device's loss and return.  A lost device is looked for again once a
-// second, under the same port number and by the same lookup, so that a
-// by-id link finds an adapter that came back under another name.
+// second under the same binding or link, so that a by-id link finds an
+// adapter that came back under another name, and never by a later step of
+// the lookup, which could answer with another device.
 #pragma once
 
 #include <cstdint>

@@ -36,6 +36,10 @@ void kxport_close(int port);
 
 // The current port.
 bool kxport_open(int port, int baud);
+// Opens the device the port lost again (kxserial_reopen: the same binding
+// or link, never another step of the lookup) and makes it the current
+// port; a failure prints as kxport_open's does.
+bool kxport_reopen(int port);
 bool kxport_write(const char *text);
 bool kxport_readline(char *buf, int count);
 int kxport_readbytes(char *buf, int count, int *stamp);

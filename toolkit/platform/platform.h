@@ -200,6 +200,11 @@ struct kxserialdevice {
 bool kxserial_openname(const char *name, int slot, int baud);
 // Opens "COM<slot+1>".
 bool kxserial_open(int slot, int baud);
+// Opens again, at the same rate, the name the slot's last good open took:
+// the same binding, link or path, its links followed anew (so a by-id link
+// finds its adapter under a new name), never another step of the lookup,
+// which could answer with another device.  False when the slot never opened.
+bool kxserial_reopen(int slot);
 bool kxserial_configure(int slot);
 bool kxserial_settimeouts(int slot);
 // The next received byte 0..255, or -1 at once when none has arrived (or the

@@ -39,6 +39,7 @@ struct SerialSlot {
     int head = 0, tail = 0;  // bytes ahead[head..tail) are read but not yet handed out
     kxserialstatus status;
     char bound[KX_SERIAL_PATH] = {};
+    char opened[KX_SERIAL_PATH] = {};  // the name the last good open took
     SerialWatch watch;
 };
 
@@ -88,6 +89,29 @@ void close_handle(SerialSlot &s)
     list_open(static_cast<int>(&s - slots), false);
 }
 
+// Opens the device at path into the slot, whose status it fills.
+bool open_path(int slot, const char *path, int baud)
+{
+    SerialSlot &s = slots[slot];
+    close_handle(s);  // a reopen replaces the slot's device
+    s.head = s.tail = 0;
+    s.status = kxserialstatus{};
+    s.status.baud = baud;
+    kxserialdevice dev = kxserialhost_identify(path);
+    copy(s.status.path, sizeof s.status.path, dev.path[0] ? dev.path : path);
+    s.handle = kxserialhost_open(path, &s.status);
+    if (s.handle == KX_SERIAL_NOHANDLE)
+        return false;
+    // A driver that refuses the line settings or the rate would leave the
+    // port at some other speed: better to fail the open.
+    list_open(slot, true);
+    if (!kxserial_configure(slot) || !kxserial_settimeouts(slot)) {
+        close_handle(s);
+        return false;
+    }
+    return true;
+}
+
 // The device was read empty: whether the waits watch it for its next bytes.
 // A burst decides when it ends; an empty read after an empty read changes a
 // watch only once the device has been quiet long enough.
@@ -129,25 +153,11 @@ bool kxserial_openname(const char *name, int slot, int baud)
 {
     if (!valid_slot(slot) || !name)
         return false;
-    SerialSlot &s = slots[slot];
-    close_handle(s);  // a reopen replaces the slot's device
-    s.head = s.tail = 0;
-    s.status = kxserialstatus{};
-    s.status.baud = baud;
     char path[KX_SERIAL_PATH];
     resolve(slot, name, path, sizeof path);
-    kxserialdevice dev = kxserialhost_identify(path);
-    copy(s.status.path, sizeof s.status.path, dev.path[0] ? dev.path : path);
-    s.handle = kxserialhost_open(path, &s.status);
-    if (s.handle == KX_SERIAL_NOHANDLE)
+    if (!open_path(slot, path, baud))
         return false;
-    // A driver that refuses the line settings or the rate would leave the
-    // port at some other speed: better to fail the open.
-    list_open(slot, true);
-    if (!kxserial_configure(slot) || !kxserial_settimeouts(slot)) {
-        close_handle(s);
-        return false;
-    }
+    copy(slots[slot].opened, sizeof slots[slot].opened, path);
     return true;
 }
 
@@ -156,6 +166,15 @@ bool kxserial_open(int slot, int baud)
     char name[SERIAL_NAME_SIZE];
     std::snprintf(name, sizeof name, "COM%d", slot + 1);
     return kxserial_openname(name, slot, baud);
+}
+
+bool kxserial_reopen(int slot)
+{
+    if (!valid_slot(slot) || !slots[slot].opened[0])
+        return false;
+    char path[KX_SERIAL_PATH];
+    copy(path, sizeof path, slots[slot].opened);
+    return open_path(slot, path, slots[slot].status.baud);
 }
 
 bool kxserial_configure(int slot)
