@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -448,6 +449,51 @@ TEST_F(App, AReconnectTakesOnlyTheLostLinkNeverALaterStepOfTheLookup)
     EXPECT_EQ(l[3], "nicht gesendet: existiert nicht");
     EXPECT_EQ(l[4], back);
     EXPECT_EQ(l[5], "ATI");
+}
+
+// A steady trickle, then 30 lines just after the program drew the last of
+// it, and the device's end gone 30 ms after them, before the program's next
+// timer: the bytes were read as they came, so all 30 are shown and logged.
+TEST_F(App, LinesThatArriveJustBeforeTheDeviceVanishesAreKept)
+{
+    ASSERT_TRUE(peer.start(1));
+    std::thread device;
+    confirm_dialog();
+    wait_main();
+    steps.push_back([&] {
+        device = std::thread([&] {
+            const std::string log = home + "/quenlorix.log";
+            std::error_code ec;
+            auto size = std::filesystem::file_size(log, ec);
+            // Lines every 5 ms, until the program has drawn some of them.
+            for (int i = 0; i < 1000; i++) {
+                peer.send("vorher " + std::to_string(i) + "\r\n");
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                if (i >= 20 && std::filesystem::file_size(log, ec) != size)
+                    break;
+                size = std::filesystem::file_size(log, ec);
+            }
+            for (int i = 1; i <= 30; i++) {
+                peer.send("Zeile " + std::to_string(i) + "\r\n");
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            peer.stop();
+        });
+        return true;
+    });
+    until([&] { return traffic().find("unterbrochen") != std::string::npos; });
+    close_main();
+    run();
+    device.join();
+    const std::string t = traffic();
+    std::size_t at = t.find("\nZeile 1\n");
+    ASSERT_NE(at, std::string::npos) << t;
+    std::string want;
+    for (int i = 1; i <= 30; i++)
+        want += "Zeile " + std::to_string(i) + "\n";
+    EXPECT_EQ(t.substr(at + 1, want.size()), want) << t;
+    EXPECT_EQ(t.find("Verbindung zu COM1", at), at + 1 + want.size()) << t;
 }
 
 TEST_F(App, AShiftOrAnUnfinishedSequenceEndsWithItsLine)
