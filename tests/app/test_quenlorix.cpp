@@ -496,6 +496,7 @@ TEST_F(App, LinesThatArriveJustBeforeTheDeviceVanishesAreKept)
     EXPECT_EQ(t.find("Verbindung zu COM1", at), at + 1 + want.size()) << t;
 }
 
+// The bytes of a sequence left unfinished are the line's text.
 TEST_F(App, AShiftOrAnUnfinishedSequenceEndsWithItsLine)
 {
     ASSERT_TRUE(peer.start(1));
@@ -505,7 +506,22 @@ TEST_F(App, AShiftOrAnUnfinishedSequenceEndsWithItsLine)
     until([&] { return traffic().find("low") != std::string::npos; });
     close_main();
     run();
-    EXPECT_EQ(traffic(), opened + "#bc\nSTATUS OK: temperature low\n");
+    EXPECT_EQ(traffic(), opened + "#bc\x1b[\nSTATUS OK: temperature low\n");
+}
+
+// Every byte of a received line reaches the log: a NUL is no end of it, nor
+// is a sequence that the line end leaves unfinished.
+TEST_F(App, BytesAfterANulOrInAnUnfinishedSequenceAreLogged)
+{
+    using namespace std::string_literals;
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    until([&] { return peer.send("A\0BCD\r\n\0G\r\nWert \x1b[12;3 = 45.6\r\nEnde\r\n"s); });
+    until([&] { return traffic().find("Ende") != std::string::npos; });
+    close_main();
+    run();
+    EXPECT_EQ(traffic(), opened + "A\0BCD\n\0G\nWert \x1b[12;3 = 45.6\nEnde\n"s);
 }
 
 // Time-stamped lines: "hh:mm:ss.mmm " and the rest.
