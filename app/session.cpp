@@ -115,16 +115,21 @@ void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings)
 void qxsession_send(qxsession *s, const char *text)
 {
     const std::string when = stamp(s, kxsys_daytime_ms());
-    if (kxport_write(text) && kxport_write("\n")) {
-        kxterm_setcolor(s->term, QX_SENT_COLOUR);
-        kxterm_puts(s->term, when.c_str());
-        kxterm_puts(s->term, text);
-        kxterm_puts(s->term, "\n");
+    const bool left = s->write(text);
+    const bool ended = left && s->write("\n");
+    if (!ended && (!left || !*text)) {
+        // Not in the sent colour: the record must not say it left.
+        kxterm_notice(s->term, (when + text).c_str());
+        notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
         return;
     }
-    // Not in the sent colour: the record must not say it left.
-    kxterm_notice(s->term, (when + text).c_str());
-    notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
+    kxterm_setcolor(s->term, QX_SENT_COLOUR);
+    kxterm_puts(s->term, when.c_str());
+    kxterm_puts(s->term, text);
+    kxterm_puts(s->term, "\n");
+    // The text reached the device; only its line end did not.
+    if (!ended)
+        notice(s, "Zeilenende nicht gesendet: " + kxport_problem(s->settings.port));
 }
 
 bool qxsession_poll(qxsession *s)

@@ -1,7 +1,8 @@
 // The session on the port: when it draws the received lines it has shown,
-// and how it shows them.
+// how it shows them and how it tells a row that did not fully leave.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "io/port.h"
 #include "kx9d.h"
 #include "platform/platform.h"
+#include "lineview.h"
 #include "session.h"
 #include "../serialpeer.h"
 #include "support.h"
@@ -126,4 +128,35 @@ TEST(Session, ANulOrAnUnfinishedSequenceKeepsTheRestOfItsLine)
     EXPECT_EQ(logged.substr(logged.find('\n') + 1),
               "A\0BCD\n\0G\nWert \x1b[12;3 = 45.6\n"s);
     kxport_close(9);
+}
+
+// A row whose text left but whose line feed did not is shown as sent, with
+// a notice that its line end was not; an empty row that sent nothing is not
+// sent.
+TEST(Session, ARowWhoseLineFeedFailedIsShownAsSentWithoutItsLineEnd)
+{
+    kxtest_headless();
+    ASSERT_TRUE(kxapp_init());
+    kxtest_tempdir dir;
+    Pane pane(dir.file("session.log"));
+    qxsession s;
+    qxsettings settings;
+    settings.port = 233;  // never opened: its problem is "not open"
+    qxsession_start(&s, pane.term.get(), settings);
+    static std::string written;
+    written.clear();
+    s.write = [](const char *text) {
+        if (std::strcmp(text, "\n") == 0)
+            return false;
+        written += text;
+        return true;
+    };
+    qxsession_send(&s, "AT");
+    qxsession_send(&s, "");
+    EXPECT_EQ(written, "AT");
+    const std::string logged = pane.logged();
+    EXPECT_EQ(logged.substr(logged.find('\n') + 1),
+              "AT\nZeilenende nicht gesendet: not open\n\nnicht gesendet: not open\n");
+    EXPECT_EQ(kxterm_cell(pane.term.get(), 0, 1).fg, QX_SENT_COLOUR);
+    EXPECT_EQ(kxterm_cell(pane.term.get(), 0, 2).fg, KX_TERM_NOTICE);
 }
