@@ -8,6 +8,7 @@
 #include "core/timer.h"
 #include "core/view.h"
 #include "io/escape.h"
+#include "io/notation.h"
 #include "io/port.h"
 #include "io/terminal.h"
 #include "lineview.h"
@@ -87,6 +88,25 @@ bool show_received(qxsession *s)
     return n >= BATCH;
 }
 
+// A sent row in the sent colour: as typed in the text view, else the bytes
+// that left, control bytes of the both view in the notice colour.
+void show_sent(qxsession *s, const std::string &when, const char *text, const std::string &left)
+{
+    kxTerminal *t = s->term;
+    kxterm_setcolor(t, QX_SENT_COLOUR);
+    kxterm_puts(t, when.c_str());
+    if (s->settings.show == qxshow::text) {
+        kxterm_puts(t, text);
+    } else {
+        for (const qxpiece &p : qxline_received(left, s->settings.show)) {
+            kxterm_setcolor(t, p.colour == QX_RECEIVED_COLOUR ? QX_SENT_COLOUR : p.colour);
+            kxterm_puts(t, p.text.c_str());
+        }
+        kxterm_setcolor(t, QX_SENT_COLOUR);
+    }
+    kxterm_puts(t, "\n");
+}
+
 // Once a second, the device that was lost: the same binding or link.
 void reopen(qxsession *s)
 {
@@ -112,21 +132,37 @@ void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings)
                   settings.baud);
 }
 
+bool qxsession_write_bytes(const std::string &bytes)
+{
+    for (unsigned char b : bytes)
+        if (!kxport_putc(kxport_current(), b))
+            return false;
+    return true;
+}
+
 void qxsession_send(qxsession *s, const char *text)
 {
     const std::string when = stamp(s, kxsys_daytime_ms());
-    const bool left = s->write(text);
-    const bool ended = left && s->write("\n");
-    if (!ended && (!left || !*text)) {
+    std::string bytes = text;
+    if (s->settings.escapes) {
+        const kxnotation_result r = kxnotation_parse(text);
+        if (!r.ok) {
+            kxterm_notice(s->term, (when + text).c_str());
+            notice(s, "nicht gesendet: " + r.error);
+            return;
+        }
+        bytes = r.bytes;
+    }
+    const char *end = qxlineend_bytes(s->settings.lineend);
+    const bool left = s->settings.escapes ? s->write_bytes(bytes) : s->write(text);
+    const bool ended = left && (!*end || s->write(end));
+    if (!ended && (!left || bytes.empty())) {
         // Not in the sent colour: the record must not say it left.
         kxterm_notice(s->term, (when + text).c_str());
         notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
         return;
     }
-    kxterm_setcolor(s->term, QX_SENT_COLOUR);
-    kxterm_puts(s->term, when.c_str());
-    kxterm_puts(s->term, text);
-    kxterm_puts(s->term, "\n");
+    show_sent(s, when, text, ended ? bytes + end : bytes);
     // The text reached the device; only its line end did not.
     if (!ended)
         notice(s, "Zeilenende nicht gesendet: " + kxport_problem(s->settings.port));

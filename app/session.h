@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "io/port.h"
 #include "settings.h"
@@ -20,6 +21,9 @@ constexpr int QX_TIMER_MS = 100;  // the program's timer, which reads the port
 // line shows by the next tick.
 constexpr int QX_FRAME_MS = 10;
 
+// Writes bytes to the current port; false at the first that did not leave.
+bool qxsession_write_bytes(const std::string &bytes);
+
 struct qxsession {
     kxTerminal *term = nullptr;
     qxsettings settings;
@@ -30,13 +34,17 @@ struct qxsession {
     bool hurried = false;  // the timer runs at QX_FRAME_MS for them
     bool ticked = false;   // the timer fired since they were last drawn
     bool (*write)(const char *text) = kxport_write;  // to the port (a test's own)
+    // The bytes of a row in the notation, NULs included.
+    bool (*write_bytes)(const std::string &bytes) = qxsession_write_bytes;
 };
 
 // Starts on the port the dialog opened: says so in the terminal.
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
-// Sends a row and its line feed; a row that cannot be sent is shown with a
-// notice that says why, and one whose line feed alone failed as sent, with
-// a notice that its line end was not.
+// Sends a row (read in the notation when the settings say so) and the line
+// end chosen; a row that cannot be read or sent is shown with a notice that
+// says why, and one whose line end alone failed as sent, with a notice that
+// its line end was not.  The text view shows the row as typed, the hex and
+// both views the bytes that left.
 void qxsession_send(qxsession *s, const char *text);
 // Shows every complete line that has arrived, tells a loss and tries to
 // reopen a lost port when its time has come; true when a batch was cut and

@@ -19,6 +19,8 @@ namespace {
 constexpr std::size_t SETTINGS_FILE_MAX = 65536;
 
 constexpr const char *show_names[] = {"text", "hex", "both"};
+constexpr const char *lineend_names[] = {"lf", "cr", "crlf", "none"};
+constexpr const char *lineend_bytes[] = {"\n", "\r", "\r\n", ""};
 
 // The decimal number after the first "key=" anywhere in text, when it lies
 // in min..max; else def.
@@ -62,9 +64,37 @@ void read_binding(std::string_view line, qxsettings *s)
         s->bound[static_cast<std::size_t>(n)] = path;
 }
 
+// How rows are sent: "escapes=1", "lineend=cr".
+bool read_sending(std::string_view line, qxsettings *s)
+{
+    std::string v;
+    if (line_value(line, "escapes=", &v)) {
+        s->escapes = v == "1";
+        return true;
+    }
+    if (!line_value(line, "lineend=", &v))
+        return false;
+    for (std::size_t i = 0; i < std::size(lineend_names); i++)
+        if (v == lineend_names[i])
+            s->lineend = static_cast<qxlineend>(i);
+    return true;
+}
+
+std::string format_sending(const qxsettings &s)
+{
+    std::string text;
+    if (s.escapes)
+        text += "escapes=1\n";
+    if (s.lineend != qxlineend::lf)
+        text += std::string("lineend=") + qxlineend_name(s.lineend) + "\n";
+    return text;
+}
+
 void read_line(std::string_view line, qxsettings *s)
 {
     std::string v;
+    if (read_sending(line, s))
+        return;
     if (line_value(line, "show=", &v)) {
         for (std::size_t i = 0; i < std::size(show_names); i++)
             if (v == show_names[i])
@@ -101,6 +131,7 @@ std::string qxsettings_format(const qxsettings &s)
         text += std::string("show=") + qxshow_name(s.show) + "\n";
     if (s.timestamps)
         text += "timestamps=1\n";
+    text += format_sending(s);
     for (int n = 1; n <= QX_PORT_MAX; n++)
         if (!s.bound[static_cast<std::size_t>(n)].empty())
             text += "com" + std::to_string(n) + "=" + s.bound[static_cast<std::size_t>(n)] + "\n";
@@ -148,3 +179,7 @@ void qxsettings_bind(const qxsettings &s)
 }
 
 const char *qxshow_name(qxshow show) { return show_names[static_cast<std::size_t>(show)]; }
+
+const char *qxlineend_name(qxlineend end) { return lineend_names[static_cast<std::size_t>(end)]; }
+
+const char *qxlineend_bytes(qxlineend end) { return lineend_bytes[static_cast<std::size_t>(end)]; }

@@ -1,7 +1,8 @@
 // The settings file "quenlorix.cfg": port and baud rate on the one line the
 // tester has always written ("port=%d   baud=%d"), and after it, each on a
 // line of its own and only when not at its default, the view of received
-// lines ("show=hex"), time stamps ("timestamps=1") and paths bound to port
+// lines ("show=hex"), time stamps ("timestamps=1"), how rows are sent
+// ("escapes=1", "lineend=cr") and paths bound to port
 // numbers ("com3=/dev/serial/by-id/...").  A reader that knows only the
 // first line finds its two keys as before.
 #pragma once
@@ -14,12 +15,16 @@ constexpr int QX_BAUD_DEFAULT = 9600;
 
 // How received lines are shown and logged.
 enum class qxshow { text, hex, both };
+// What follows each row sent: LF as the tester always sent, CR, CR LF or nothing.
+enum class qxlineend { lf, cr, crlf, none };
 
 struct qxsettings {
     int port = 1;
     int baud = QX_BAUD_DEFAULT;
     qxshow show = qxshow::text;
     bool timestamps = false;
+    bool escapes = false;  // rows are read in the notation (io/notation.h)
+    qxlineend lineend = qxlineend::lf;
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
 };
 
@@ -44,3 +49,6 @@ void qxsettings_bind(const qxsettings &s);
 
 // The names of the views, as the file and the dialog have them.
 const char *qxshow_name(qxshow show);
+// "lf", "cr", "crlf", "none" as the file has them, and the bytes of each.
+const char *qxlineend_name(qxlineend end);
+const char *qxlineend_bytes(qxlineend end);

@@ -160,3 +160,100 @@ TEST(Session, ARowWhoseLineFeedFailedIsShownAsSentWithoutItsLineEnd)
     EXPECT_EQ(kxterm_cell(pane.term.get(), 0, 1).fg, QX_SENT_COLOUR);
     EXPECT_EQ(kxterm_cell(pane.term.get(), 0, 2).fg, KX_TERM_NOTICE);
 }
+
+namespace {
+
+// A session on COM<port> bound to a socat pty, its peer reading what left.
+struct Sending {
+    kxtest_serialpeer peer;
+    std::unique_ptr<Pane> pane;
+    qxsession s;
+
+    bool start(int port, const qxsettings &given)
+    {
+        kxtest_headless();
+        if (!kxapp_init() || !peer.start(port))
+            return false;
+        kxport_reset();
+        if (!kxport_open(port, 9600))
+            return false;
+        pane = std::make_unique<Pane>(peer.dir.file("session.log"));
+        qxsettings settings = given;
+        settings.port = port;
+        qxsession_start(&s, pane->term.get(), settings);
+        return true;
+    }
+    // What reached the device end for the row.
+    std::string sent(const char *row, std::size_t n)
+    {
+        qxsession_send(&s, row);
+        return peer.receive(n);
+    }
+};
+
+} // namespace
+
+// With the notation off, a row leaves byte for byte as the tester always
+// sent it: backslashes and all, then the chosen line end.
+TEST(Session, RowsWithoutTheNotationLeaveAsTyped)
+{
+    Sending t;
+    ASSERT_TRUE(t.start(10, qxsettings{}));
+    for (const char *row : {"AT+CSQ", "\\r\\x41\\h(01)\\c(SUM8)", "", "a\tb \xe4\xf6", "\\"})
+        EXPECT_EQ(t.sent(row, std::strlen(row) + 1), row + "\n"s) << row;
+    struct {
+        qxlineend end;
+        std::string bytes;
+    } const ends[] = {{qxlineend::cr, "AT\r"}, {qxlineend::crlf, "AT\r\n"},
+                      {qxlineend::none, "AT"}};
+    for (const auto &e : ends) {
+        t.s.settings.lineend = e.end;
+        EXPECT_EQ(t.sent("AT", e.bytes.size()), e.bytes);
+    }
+    EXPECT_EQ(t.peer.receive(1, 100), "");
+    kxport_close(10);
+}
+
+// With the notation on: every escape, hex runs and checksums leave as their
+// bytes; a Modbus request gets its CRC low byte first.
+TEST(Session, RowsInTheNotationLeaveAsTheirBytes)
+{
+    qxsettings settings;
+    settings.escapes = true;
+    settings.lineend = qxlineend::none;
+    Sending t;
+    ASSERT_TRUE(t.start(11, settings));
+    EXPECT_EQ(t.sent("\\r\\n\\t\\e\\0\\\\\\x7F\\xff", 8), "\r\n\t\x1b\0\\\x7f\xff"s);
+    EXPECT_EQ(t.sent("\\h(01 03 00 00 00 0A)\\c(CRC-16/MODBUS)", 8),
+              "\x01\x03\x00\x00\x00\x0A\xC5\xCD"s);
+    EXPECT_EQ(t.sent("123456789\\c(crc-32)", 13), "123456789\x26\x39\xF4\xCB"s);
+    t.s.settings.lineend = qxlineend::crlf;
+    EXPECT_EQ(t.sent("AT\\x00", 5), "AT\0\r\n"s);
+    kxport_close(11);
+}
+
+// An unreadable row sends nothing and says why in the notice colour; the
+// hex view shows the bytes that left, the text view the row as typed.
+TEST(Session, AnUnreadableRowIsNotSentAndHexShowsTheBytesThatLeft)
+{
+    qxsettings settings;
+    settings.escapes = true;
+    settings.show = qxshow::hex;
+    Sending t;
+    ASSERT_TRUE(t.start(12, settings));
+    for (const char *row : {"\\x4", "A\\q", "\\h(01 0", "\\c(CRC-99)"}) {
+        qxsession_send(&t.s, row);
+        EXPECT_EQ(t.peer.receive(1, 100), "") << row;
+        EXPECT_EQ(t.pane->line(t.pane->term->cy - 1).substr(0, 16), "nicht gesendet: ");
+        EXPECT_EQ(kxterm_cell(t.pane->term.get(), 0, t.pane->term->cy - 1).fg, KX_TERM_NOTICE);
+    }
+    EXPECT_EQ(t.sent("\\h(01 02)A", 4), "\x01\x02" "A\n");
+    EXPECT_EQ(kxterm_cell(t.pane->term.get(), 0, t.pane->term->cy - 1).fg, QX_SENT_COLOUR);
+    t.s.settings.show = qxshow::text;
+    EXPECT_EQ(t.sent("\\x41", 2), "A\n");
+    const std::string logged = t.pane->logged();
+    EXPECT_NE(logged.find("\\q\nnicht gesendet: "), std::string::npos);
+    const std::string tail = "\n01 02 41 0A\n\\x41\n";
+    EXPECT_EQ(logged.substr(logged.size() - std::min(logged.size(), tail.size())), tail);
+    kxport_close(12);
+}

@@ -94,6 +94,26 @@ TEST(Settings, TheNewKeysAreLinesAfterTheOldOneAndOnlyWhenSet)
     EXPECT_EQ(qxsettings_format(back), "port=1   baud=9600\ncom7=/d\n");
 }
 
+// How rows are sent: written only when not the default, read back, and a
+// value that does not fit keeps the default.
+TEST(Settings, TheNotationAndTheLineEndAreWrittenOnlyWhenSet)
+{
+    qxsettings s;
+    s.escapes = true;
+    s.lineend = qxlineend::crlf;
+    const std::string text = qxsettings_format(s);
+    EXPECT_EQ(text, "port=1   baud=9600\nescapes=1\nlineend=crlf\n");
+    const qxsettings back = qxsettings_parse(text.c_str());
+    EXPECT_TRUE(back.escapes);
+    EXPECT_EQ(back.lineend, qxlineend::crlf);
+    for (qxlineend e : {qxlineend::cr, qxlineend::none})
+        EXPECT_EQ(qxsettings_parse((std::string("lineend=") + qxlineend_name(e) + "\r\n").c_str()).lineend,
+                  e);
+    const qxsettings bad = qxsettings_parse("escapes=yes\nlineend=CR\n");
+    EXPECT_FALSE(bad.escapes);
+    EXPECT_EQ(bad.lineend, qxlineend::lf);
+}
+
 TEST(LineView, TextHexAndBothOfTheSameLines)
 {
     using V = qxshow;
