@@ -169,7 +169,7 @@ bool kxserial_configure(int slot)
         fail(&s.status, kxserialfault::rate, rate);
         return false;
     }
-    return kxserialhost_configure(s.handle, s.status.baud, &s.status);
+    return kxserial_configureline(slot, s.status.baud, &s.status);
 }
 
 bool kxserial_settimeouts(int slot)
@@ -299,3 +299,10 @@ void kxserial_seen(kxserialhandle handle, kxserialwake wake)
         }
     }
 }
+
+kxserialhandle kxserial_handle(int slot)
+{
+    return valid_slot(slot) ? slots[slot].handle : KX_SERIAL_NOHANDLE;
+}
+
+kxserialstatus *kxserial_hoststatus(int slot) { return valid_slot(slot) ? &slots[slot].status : nullptr; }
