@@ -65,6 +65,8 @@ struct kxwinstyle {
 bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x, int y, int width,
                       int height, const char *title, const kxwinstyle &style);
 void kxplatwin_destroy(kxllgui_window *w);
+// Gives the window another title.
+void kxplatwin_settitle(kxllgui_window *w, const char *title);
 // Copies a rectangle of the window pixmap to the screen; xs 0 (ys 0) means
 // the whole width (height).  Nothing while hidden, nor while held unless
 // forced.
