@@ -32,7 +32,8 @@ constexpr const char *dialog_markup =
     "Die Schnittstelle ist immer mit 8 Datenbits, einem Start- und einen Stopp-Bit sowie "
     "ohne Parit\xe4t konfiguriert.<br><br><br>"
     "COM-Port: <x=200><updowncontrol=udPort,xs=80,min=1,max=255><br><save=yDevice><br><br>"
-    "Baudrate:<x=200><combobox=cbBaud,xs=80,edit,entries=300|1200|2400|9600|19200|57600|115200>"
+    "Baudrate:<x=200>"
+    "<combobox=cbBaud,xs=80,edit,digitsonly,entries=300|1200|2400|9600|19200|57600|115200>"
     "<br><br>"
     "Anzeige:<x=200><combobox=cbShow,xs=80,entries=Text|Hex|beides><br><br>"
     "<x=200><checkbox=chStamps,Zeitstempel><br><br><br>"
@@ -44,9 +45,10 @@ struct Dialog {
     std::unique_ptr<kxWindow> win = std::make_unique<kxWindow>();
     std::unique_ptr<kxGUIScript> script = std::make_unique<kxGUIScript>();
     int shown_port = -1;  // the port whose device the line shows
+    char rate[KX_COMBO_ENTRY] = {};  // the rate as given, for the refusal
 };
 
-enum class Answer { ok, cancel };
+enum class Answer { ok, cancel, badrate };
 
 // Draws what the port number opens now into the dialog's content; a text
 // too wide for the dialog's font (a by-id name is long) in a small one.
@@ -78,6 +80,8 @@ void open_dialog(Dialog *d, const qxsettings &s)
     kxgui_setint(d->script.get(), "cbShow", static_cast<int>(s.show));
     kxgui_setint(d->script.get(), "chStamps", s.timestamps);
     show_device(d, s.port);
+    // Typing goes to the port number at once.
+    kxgui_focus(d->script.get(), "udPort");
 }
 
 void close_dialog(Dialog *d)
@@ -86,41 +90,49 @@ void close_dialog(Dialog *d)
     kxwindow_free(d->win.get());
 }
 
-// The typed or chosen rate; 0 (which no driver takes) when it is no number.
-int read_baud(kxGUIScript *script)
+// The typed or chosen rate; 0 when it is no number from 1 up.
+int read_baud(const char *text)
 {
-    char text[KX_COMBO_ENTRY] = {};
-    kxgui_gettext(script, "cbBaud", text, sizeof text);
     errno = 0;
     char *end = nullptr;
     long v = std::strtol(text, &end, 10);
     return errno || end == text || *end || v < 1 || v > INT_MAX ? 0 : static_cast<int>(v);
 }
 
-void read_values(kxGUIScript *script, qxsettings *s)
+// False when the rate is no number a port could take: the settings keep
+// their rate then, and d->rate holds the text given.
+bool read_values(Dialog *d, qxsettings *s)
 {
+    kxGUIScript *script = d->script.get();
     // As the field itself limits a typed number when it loses the focus.
     s->port = std::clamp(kxgui_getint(script, "udPort"), 1, QX_PORT_MAX);
-    s->baud = read_baud(script);
+    kxgui_gettext(script, "cbBaud", d->rate, sizeof d->rate);
+    const int baud = read_baud(d->rate);
+    if (baud)
+        s->baud = baud;
     const int show = kxgui_getint(script, "cbShow");
     s->show = show >= 0 && show <= static_cast<int>(qxshow::both) ? static_cast<qxshow>(show)
                                                                  : qxshow::text;
     s->timestamps = kxgui_getint(script, "chStamps") != 0;
+    return baud != 0;
 }
 
-// Waits for OK (or Return) or "Abbrechen"; the device line follows the
-// port number meanwhile.  A close of the main window (as an end of the
-// session from outside gives) cancels.
+// Waits for OK (or Return) or "Abbrechen" (or Escape); the device line
+// follows the port number meanwhile.  Return on a focused button, or in the
+// open list of rates, is that widget's and never reaches this loop.  A
+// close of the main window (as an end of the session from outside gives)
+// cancels.
 Answer ask(Dialog *d, qxsettings *s, int main_close)
 {
     while (kxapp_running()) {
         int id = kxevent_wait();
-        if (kxgui_fired(d->script.get(), id, "btCancel") || id == main_close)
+        if (kxgui_fired(d->script.get(), id, "btCancel") || id == KX_KEY_ESCAPE ||
+            id == main_close)
             return Answer::cancel;
         if (kxgui_fired(d->script.get(), id, "btOK") || id == KX_KEY_RETURN) {
-            read_values(d->script.get(), s);
+            const bool rate = read_values(d, s);
             kxwindow_close(d->win.get());
-            return Answer::ok;
+            return rate ? Answer::ok : Answer::badrate;
         }
         const int port = kxgui_getint(d->script.get(), "udPort");
         if (port != d->shown_port)
@@ -143,22 +155,32 @@ bool qxdialog_run(qxsettings *s, const char *file, int main_close)
 {
     Dialog d;
     for (;;) {
+        // An end from outside closes a message box and the windows' closes
+        // go with it: the dialog does not come back.
+        if (kxapp_ending())
+            return false;
         open_dialog(&d, *s);
-        if (ask(&d, s, main_close) == Answer::cancel) {
+        const Answer a = ask(&d, s, main_close);
+        if (a == Answer::cancel) {
             close_dialog(&d);
             return false;
         }
-        if (!qxsettings_write(*s, file)) {
+        // The file is written only once the port opened at the rate, so
+        // that a rate no port takes is never saved.
+        bool opened = false;
+        if (a == Answer::badrate)
+            kxmsgbox("Die Baudrate \"%s\" ist ung\xfcltig.\nBitte eine ganze Zahl ab 1 angeben.",
+                     d.rate);
+        else if (!(opened = kxport_open(s->port, s->baud)))
+            kxmsgbox("Fehler beim \xd6""ffnen der Schnittstelle.\n%s: %s",
+                     kxport_device(s->port).c_str(), kxport_problem(s->port).c_str());
+        else if (!qxsettings_write(*s, file)) {
             const qxsavefailure f = qxsave_failure(file);
             kxmsgbox("Die Einstellungen konnten nicht gespeichert werden.\n\nDatei: %s\nGrund: %s",
                      f.file.c_str(), f.reason.c_str());
         }
-        const bool opened = kxport_open(s->port, s->baud);
-        if (!opened)
-            kxmsgbox("Fehler beim \xd6""ffnen der Schnittstelle.\n%s: %s",
-                     kxport_device(s->port).c_str(), kxport_problem(s->port).c_str());
         close_dialog(&d);
-        if (opened)
+        if (opened && !kxapp_ending())
             return true;
     }
 }

@@ -10,7 +10,8 @@
 // The dialog's line under the port number: "/dev/ttyUSB0 = <by-id name>",
 // the path alone, or "kein Gerät".
 std::string qxdialog_device(int port);
-// Runs the dialog until the port opens, writing the settings file before
-// each attempt; false when the user cancels, the main window's close id
-// main_close arrives, or the program ends.
+// Runs the dialog until the port opens, and then writes the settings file
+// (a rate no port took is never saved); false when the user cancels (also
+// with Escape), the main window's close id main_close arrives, or the
+// program ends.
 bool qxdialog_run(qxsettings *s, const char *file, int main_close);

@@ -28,6 +28,7 @@
 #include "kx9d.h"
 #include "markup/dbf.h"
 #include "widgets/msgbox.h"
+#include "cmdline.h"
 #include "dialog.h"
 #include "quenlorix.h"
 #include "support.h"
@@ -65,14 +66,17 @@ using Step = std::function<bool()>;
 
 struct App : testing::Test {
     kxtest_serialpeer peer;
+    kxtest_tempdir xdg;  // the per-user directory, for rescued tables
     std::string home;
     std::vector<Step> steps;
     std::size_t next = 0;
     int rc = -1;
+    bool rescued = false;  // a step found the program off its course and ended it
 
     void SetUp() override
     {
         kxtest_headless();
+        setenv("XDG_DATA_HOME", xdg.path.c_str(), 1);
         home = peer.dir.path;
         ASSERT_EQ(chdir(home.c_str()), 0);
         ASSERT_TRUE(kxapp_init());
@@ -80,6 +84,10 @@ struct App : testing::Test {
     void run()
     {
         kxtest_idle idle([this] {
+            if (rescued) {
+                end_anyhow();
+                return;
+            }
             if (next < steps.size() && steps[next]()) {
                 if (getenv("KX_TEST_TRACE"))
                     std::fprintf(stderr, "step %zu done\n", next);
@@ -88,7 +96,49 @@ struct App : testing::Test {
         });
         rc = quenlorix_main();
     }
+    // Ends the program from wherever it is: a box is confirmed, the dialog
+    // cancelled, the main window closed.
+    static void end_anyhow()
+    {
+        if (kxllgui_window *box = titled("info"))
+            kxheadless_keydown(box, kxhostkey::enter);
+        else if (kxllgui_window *d = titled("Schnittstelle konfigurieren"))
+            kxheadless_click(d, 1, 225, 267);  // "Abbrechen"
+        else if (kxllgui_window *m = titled("Quenlorix"))
+            kxheadless_close(m);
+    }
+    static void press(kxllgui_window *w, kxhostkey k)
+    {
+        kxheadless_keydown(w, k);
+        kxheadless_keyup(w, k);
+    }
+    static void shift_tab(kxllgui_window *w)
+    {
+        kxheadless_keydown(w, kxhostkey::shift);
+        press(w, kxhostkey::tab);
+        kxheadless_keyup(w, kxhostkey::shift);
+    }
     // Steps.
+    // The user's keys and clicks in the dialog, when it is there (again).
+    void in_dialog(std::function<void(kxllgui_window *)> act)
+    {
+        steps.push_back([act] {
+            kxllgui_window *d = titled("Schnittstelle konfigurieren");
+            if (!d || titled("info"))
+                return false;
+            act(d);
+            return true;
+        });
+    }
+    // The end the test expects is the program's own: had it gone past the
+    // dialog, it is ended from there and the test sees rescued.
+    void expect_end()
+    {
+        steps.push_back([this] {
+            rescued = true;
+            return true;
+        });
+    }
     void confirm_dialog()
     {
         steps.push_back([] {
@@ -147,6 +197,9 @@ struct App : testing::Test {
 };
 
 const std::string opened = "Serielle Schnittstelle 1 ge\xf6" "ffnet, Baudrate=9600\n";
+
+// The rate field of the dialog.
+constexpr int RATE_X = 230, RATE_Y = 137;
 
 TEST_F(App, WithoutSettingsTheDialogUsesPortOneAndReturnSendsAndReceives)
 {
@@ -232,6 +285,129 @@ TEST_F(App, APortThatCannotOpenShowsTheBoxAndTheDialogAgain)
               "kxport_open: COM200 (/dev/ttyS199): existiert nicht\n");
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(traffic(), "Serielle Schnittstelle 200 ge\xf6""ffnet, Baudrate=9600\n");
+}
+
+// The dialog starts in the port field; Shift+Tab from there goes back round
+// to "Abbrechen", and Return on that focused button cancels.
+TEST_F(App, ShiftTabFromThePortFieldReachesAbbrechenWhereReturnCancels)
+{
+    ASSERT_TRUE(peer.start(1));
+    in_dialog([](kxllgui_window *d) {
+        shift_tab(d);
+        press(d, kxhostkey::enter);
+    });
+    expect_end();
+    run();
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(rc, 0);
+    EXPECT_FALSE(kxfile_size("quenlorix.cfg") >= 0) << "the dialog was confirmed";
+}
+
+TEST_F(App, EscapeCancelsTheDialog)
+{
+    ASSERT_TRUE(peer.start(1));
+    in_dialog([](kxllgui_window *d) { press(d, kxhostkey::escape); });
+    expect_end();
+    run();
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(kxfile_size("quenlorix.cfg"), -1);
+}
+
+// Return and Escape in the open list of rates are the list's: Escape
+// closes it, Return picks a rate.  Return in the closed field confirms.
+TEST_F(App, ReturnAndEscapeInTheOpenRateListOnlyPickAndClose)
+{
+    ASSERT_TRUE(peer.start(1));
+    in_dialog([](kxllgui_window *d) {
+        kxheadless_click(d, 1, RATE_X, RATE_Y);  // opens the list
+        press(d, kxhostkey::escape);
+        kxheadless_click(d, 1, RATE_X, RATE_Y);
+        press(d, kxhostkey::down);
+        press(d, kxhostkey::enter);  // the first rate, 300
+        press(d, kxhostkey::down);   // closed: the next one, 1200
+        press(d, kxhostkey::enter);
+    });
+    wait_main();
+    close_main();
+    run();
+    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=1200\n");
+}
+
+// Letters do not reach the rate; a rate no port takes is refused with a
+// box and not saved, and the dialog comes again.
+TEST_F(App, TheRateTakesOnlyDigitsAndARefusedRateIsNeverSaved)
+{
+    ASSERT_TRUE(kxfile_save("port=1   baud=9600\n", "quenlorix.cfg"));
+    ASSERT_TRUE(peer.start(1));
+    std::string saved_at_box;
+    in_dialog([](kxllgui_window *d) {
+        press(d, kxhostkey::tab);
+        kxheadless_type(d, "0");
+        press(d, kxhostkey::enter);
+    });
+    steps.push_back([&] {
+        kxllgui_window *box = titled("info");
+        if (!box)
+            return rescued = !titled("Schnittstelle konfigurieren"), false;
+        saved_at_box = slurp(home + "/quenlorix.cfg");
+        kxheadless_keydown(box, kxhostkey::enter);
+        return true;
+    });
+    in_dialog([](kxllgui_window *d) {
+        press(d, kxhostkey::tab);
+        kxheadless_type(d, "384075x");
+        press(d, kxhostkey::enter);
+    });
+    steps.push_back([this] {
+        if (titled("info"))
+            rescued = true;
+        return titled("Quenlorix") && !titled("Schnittstelle konfigurieren");
+    });
+    close_main();
+    run();
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(saved_at_box, "port=1   baud=9600\n");
+    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=384075\n");
+}
+
+// Row 14 looks as row 13 does, its "senden" button whole: the terminal
+// pane below the table leaves it alone.
+TEST_F(App, TheLastRowIsDrawnWholeAboveTheTerminal)
+{
+    ASSERT_TRUE(peer.start(1));
+    std::vector<int> rows[2];
+    confirm_dialog();
+    wait_main();
+    steps.push_back([&] {
+        kxllgui_window *m = titled("Quenlorix");
+        for (int i = 0; i < 2; i++)
+            for (int y = row_y(13 + i) - 10; y < row_y(13 + i) + 8; y++)
+                for (int x = 0; x < m->pixmap.width; x++)
+                    rows[i].push_back(kxheadless_screen_pixel(m, x, y));
+        return true;
+    });
+    close_main();
+    run();
+    ASSERT_FALSE(rows[0].empty());
+    EXPECT_TRUE(rows[0] == rows[1]) << "row 14 differs from row 13";
+}
+
+// Typing goes to row 1's string without a click first.
+TEST_F(App, TheMainWindowStartsInRowOnesString)
+{
+    ASSERT_TRUE(peer.start(1));
+    std::string got;
+    confirm_dialog();
+    wait_main();
+    type("ATZ");
+    click(660, row_y(1));
+    until([&] {
+        got += peer.receive(1, 1);
+        return got.find('\n') != std::string::npos;
+    });
+    close_main();
+    run();
+    EXPECT_EQ(got, "ATZ\n");
 }
 
 TEST_F(App, ClosingSavesTheTableWithItsEdits)
@@ -451,6 +627,7 @@ TEST_F(App, BothViewShowsControlBytesAsTokens)
 // The program's directory turns read-only under it.  Root passes every
 // permission, so there a read-only bind mount of the directory takes its
 // place, in a mount namespace of this test process's own (gone with it).
+// The reason is the German program's own words, not the system's English.
 struct ReadOnlyDir {
     std::string dir, reason;
     int original = -1;
@@ -461,10 +638,10 @@ struct ReadOnlyDir {
     {
         dir = d;
         if (geteuid() != 0) {
-            reason = "Permission denied";
+            reason = "keine Berechtigung";
             return true;
         }
-        reason = "Read-only file system";
+        reason = "Dateisystem ist schreibgesch\xfctzt";
         if (unshare(CLONE_NEWNS) != 0 ||
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
             *why = std::string("root without a mount namespace of its own: ") + strerror(errno);
@@ -571,6 +748,32 @@ void save_fails_at_close(App &t, bool fixed)
     EXPECT_TRUE(shown == expect) << "the box shows another text";
 }
 
+// A table file cut short loads the rows it has and is saved over as
+// before: it is not taken for a damaged one.
+TEST_F(App, ATableCutShortLoadsTheRowsItHasAndIsNotKeptAside)
+{
+    ASSERT_TRUE(kxdbf_savetable("quenlorix.dbf", 0, 0, 3, 15, [](int c, int r) {
+        return c == 0 && r > 0 ? "AT+" + std::to_string(r) : std::string();
+    }));
+    std::string bytes = slurp(home + "/quenlorix.dbf");
+    bytes.resize(129 + 5 * 304 + 50);  // rows 0 to 4, and row 5 inside its string
+    ASSERT_TRUE(kxfile_write(bytes.data(), "quenlorix.dbf", bytes.size()));
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    close_main();
+    const std::string out = kxtest_stdout([&] { run(); });
+    EXPECT_EQ(out.find("quenlorix: cannot read"), std::string::npos) << out;
+    EXPECT_NE(access((home + "/quenlorix.dbf.defekt").c_str(), F_OK), 0);
+    auto db = std::make_unique<kxXBase>();
+    ASSERT_TRUE(kxdbf_open(db.get(), (home + "/quenlorix.dbf").c_str()));
+    char text[200];
+    for (int r = 1; r <= 6; r++) {
+        ASSERT_TRUE(kxdbf_read(db.get(), text, sizeof text, r, 0));
+        EXPECT_EQ(text, r <= 5 ? "AT+" + std::to_string(r) : std::string()) << r;
+    }
+}
+
 TEST_F(App, ATableThatCannotBeSavedIsShownAndTheNextCloseSavesItOnceThereIsRoom)
 {
     save_fails_at_close(*this, true);
@@ -626,6 +829,38 @@ TEST_F(App, SettingsThatCannotBeSavedAreShownAndThePortOpensAllTheSame)
     kxmsgbox("Die Einstellungen konnten nicht gespeichert werden.\n\nDatei: %s\nGrund: %s",
              file.c_str(), ro.reason.c_str());
     ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == expect) << "the box shows another text";
+}
+
+// -C with a directory that cannot be made: the box names the reason, as
+// standard output does, in the program's German.
+TEST(QuenlorixStart, AnUnusableDirectoryNamesItsReasonInTheBox)
+{
+    kxtest_headless();
+    kxtest_tempdir top;
+    ASSERT_EQ(chdir(top.path.c_str()), 0);
+    ASSERT_TRUE(kxfile_save("im Weg", "file"));
+    std::vector<std::uint32_t> shown, expect;
+    auto answer = [](std::vector<std::uint32_t> *screen) {
+        if (kxllgui_window *box = titled("info")) {
+            *screen = box_screen(box);
+            kxheadless_keydown(box, kxhostkey::enter);
+        }
+    };
+    std::string out;
+    {
+        kxtest_idle idle([&] { answer(&shown); });
+        char a0[] = "quenlorix", a1[] = "-C", a2[] = "file/sub";
+        char *argv[] = {a0, a1, a2, nullptr};
+        out = kxtest_stdout([&] { EXPECT_EQ(quenlorix_start(3, argv), 1); });
+    }
+    EXPECT_EQ(out, "quenlorix: cannot work in \"file/sub\": ist kein Verzeichnis\n");
+
+    ASSERT_TRUE(kxapp_init());
+    kxtest_idle idle([&] { answer(&expect); });
+    kxmsgbox("Das Arbeitsverzeichnis \"file/sub\" kann nicht benutzt werden.\n\n"
+             "Grund: ist kein Verzeichnis");
+    ASSERT_FALSE(shown.empty()) << "no box";
     EXPECT_TRUE(shown == expect) << "the box shows another text";
 }
 

@@ -13,6 +13,7 @@ struct Child {
     std::vector<std::string> *log;
     bool accept_focus = true;
     bool keep_focus = false;
+    bool takes_keys = false;  // answers key presses as its own commands
 };
 
 kxarg child_handler(void *obj, int code, kxarg a, kxarg b, kxarg, kxarg, kxarg, kxarg, kxarg,
@@ -29,6 +30,8 @@ kxarg child_handler(void *obj, int code, kxarg a, kxarg b, kxarg, kxarg, kxarg, 
         return c->accept_focus;
     if (code == KX_EV_KEEP_FOCUS)
         return c->keep_focus;
+    if (code == KX_EV_KEYDOWN)
+        return c->takes_keys;
     return 0;
 }
 
@@ -136,6 +139,39 @@ TEST_F(Container, TabWalksFocusableEntriesCyclically)
     kids[0].keep_focus = true;
     kxcontainer_focus_next(&c, &self);
     EXPECT_EQ(c.focus, 0);
+}
+
+TEST_F(Container, ShiftTabWalksBackwardsFromTheLastEntry)
+{
+    add("a", 0, 0, 10, 10, all);
+    add("bar", 0, 0, 10, 10, KX_REG_MOUSE);  // not focusable
+    add("c", 0, 0, 10, 10, all);
+    add("d", 0, 0, 10, 10, all);
+    auto shift_tab = [&] { kxcontainer_key(&c, &self, KX_EV_KEYDOWN, KX_KEY_TAB, true, true); };
+    shift_tab();  // no focus entry: the last one
+    EXPECT_EQ(c.focus, 3);
+    shift_tab();
+    EXPECT_EQ(c.focus, 2);
+    shift_tab();  // past the bar
+    EXPECT_EQ(c.focus, 0);
+    shift_tab();  // wraps before the start
+    EXPECT_EQ(c.focus, 3);
+    kxcontainer_key(&c, &self, KX_EV_KEYDOWN, KX_KEY_TAB, true);  // Tab alone goes on
+    EXPECT_EQ(c.focus, 0);
+}
+
+TEST_F(Container, AKeyTheFocusEntryTakesIsLeftToIt)
+{
+    add("a", 0, 0, 10, 10, all);
+    add("b", 0, 0, 10, 10, all);
+    kxcontainer_focus(&c, &self, 0);
+    kids[0].takes_keys = true;
+    EXPECT_EQ(kxcontainer_key(&c, &self, KX_EV_KEYDOWN, KX_KEY_ESCAPE, true), kxkeyaction::taken);
+    EXPECT_EQ(kxcontainer_key(&c, &self, KX_EV_KEYDOWN, KX_KEY_TAB, true), kxkeyaction::taken);
+    EXPECT_EQ(c.focus, 0);
+    kids[0].takes_keys = false;
+    EXPECT_EQ(kxcontainer_key(&c, &self, KX_EV_KEYDOWN, KX_KEY_TAB, true), kxkeyaction::none);
+    EXPECT_EQ(c.focus, 1);
 }
 
 TEST_F(Container, EntriesThatWantTabKeepIt)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/app.h"
+#include "core/button.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "core/window.h"
@@ -106,6 +107,25 @@ TEST_F(WindowTest, KeysArePostedAsKeyIdsAndReleasesWithTheReleaseBit)
     std::vector<int> ids = drain();
     EXPECT_EQ(ids, (std::vector<int>{KX_KEY_F1, KX_KEY_F1 + KX_KEYUP_BIT, KX_KEY_RETURN, 0xE4}));
     EXPECT_EQ(KX_KEY_F1 + KX_KEYUP_BIT, 817);
+}
+
+TEST_F(WindowTest, ReturnOnAFocusedButtonIsTheButtonsAndNoWindowKey)
+{
+    kxwindow_create(win, "t,xs=200,ys=100");
+    kxButton ok;
+    ok.create("OK,x=10,y=10,xs=80");
+    drain();
+    kxheadless_keydown(host(), kxhostkey::enter);  // nothing focused: the window's
+    EXPECT_EQ(drain(), std::vector<int>{KX_KEY_RETURN});
+    kxheadless_keydown(host(), kxhostkey::tab);
+    kxheadless_keyup(host(), kxhostkey::tab);
+    drain();
+    ASSERT_TRUE(ok.focused);
+    kxheadless_keydown(host(), kxhostkey::enter);
+    EXPECT_FALSE(has(drain(), KX_KEY_RETURN));
+    kxheadless_keyup(host(), kxhostkey::enter);
+    EXPECT_TRUE(has(drain(), ok.ids[KX_ID_MAIN]));  // the button reports at the release
+    kxsend(kxButton::handler, &ok, KX_EV_CLOSE);
 }
 
 TEST_F(WindowTest, KeysNamedInAnyCaseAreWindowKeys)

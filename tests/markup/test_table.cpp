@@ -160,6 +160,40 @@ TEST_F(TableTest, TypedTextComesBackFromTheLineInput)
     EXPECT_FALSE(kxtable_getcell(&t, out, 0, -1));
 }
 
+TEST_F(TableTest, ShiftTabGoesBackThroughTheCells)
+{
+    build(app_source());
+    click(colx(1) + 50, TY + 3 * 20 + 10);  // row 3's comment
+    kxheadless_keydown(host(), kxhostkey::shift);
+    kxheadless_keydown(host(), kxhostkey::tab);
+    kxheadless_keyup(host(), kxhostkey::tab);
+    kxheadless_keyup(host(), kxhostkey::shift);
+    kxheadless_type(host(), "B");
+    kxsys_pump_all();
+    EXPECT_EQ(cell(0, 3), "B");
+    EXPECT_EQ(cell(1, 3), "");
+}
+
+// An edit cell takes what its file keeps and no more, typed or pasted, so
+// that what it shows comes back from the file.
+TEST_F(TableTest, ACellTakesNoMoreCharactersThanItsFileKeeps)
+{
+    build(app_source());
+    click(TX + 50, TY + 2 * 20 + 10);
+    kxheadless_type(host(), std::string(90, 'a').c_str());
+    kxclip_puttext(std::string(30, 'b').c_str());
+    kxheadless_type(host(), "\x16");  // Ctrl+V
+    kxheadless_type(host(), "c");
+    kxsys_pump_all();
+    const std::string shown = cell(0, 2);
+    EXPECT_EQ(shown, std::string(90, 'a') + std::string(10, 'b'));
+    std::string path = kxtest_output_dir() + "/table_celllimit.dbf";
+    ASSERT_TRUE(kxtable_save(&t, path.c_str(), 0, 0));
+    kxtable_setcell(&t, 0, 2, "changed");
+    ASSERT_TRUE(kxtable_load(&t, path.c_str(), 0, 0));
+    EXPECT_EQ(cell(0, 2), shown);
+}
+
 TEST_F(TableTest, SaveThenLoadRestoresEveryCellAndTheWidgets)
 {
     build(app_source());

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/reason.h"
 #include "core/language.h"
 #include "io/port.h"
 #include "io/portline.h"
@@ -312,7 +313,7 @@ TEST_F(SerialLine, TheLinesAtOpenAreRaisedTogetherAndDroppedTogether)
     FakeLines::fail_with = EIO;
     EXPECT_FALSE(kxport_open(5, 9600));
     EXPECT_EQ(kxport_problem(5), std::string("Einstellungen vom Treiber abgelehnt (") +
-                                     std::strerror(EIO) + ")");
+                                     kxreason_text(EIO) + ")");
 }
 
 TEST_F(SerialLine, SwitchesPulsesAndBreakReachTheLineCallsInOrder)
@@ -347,5 +348,5 @@ TEST_F(SerialLine, SwitchesPulsesAndBreakReachTheLineCallsInOrder)
     FakeLines::fail_with = EIO;
     EXPECT_EQ(kxport_pulse(5, kxcontrol::dtr, 5), kxlinecall::failed);
     EXPECT_EQ(FakeLines::calls.size(), 1u);
-    EXPECT_EQ(kxport_problem(5), std::string(std::strerror(EIO)));
+    EXPECT_EQ(kxport_problem(5), std::string(kxreason_text(EIO)));
 }

@@ -154,6 +154,33 @@ TEST_F(ComboBoxTest, EnterInTheOpenListReportsTheChoiceAsAClickDoes)
     EXPECT_EQ(shown(), "9600");
 }
 
+TEST_F(ComboBoxTest, EnterAndEscapeInTheOpenListAreTheListsNotTheWindows)
+{
+    c.create("x=10,y=20,xs=100,entries=300|1200|2400,start=1");
+    auto keys = [] {  // the key codes posted, the queue emptied
+        std::vector<int> k;
+        while (int id = kxevent_poll())
+            if (id < KX_FIRST_EVENT_ID)
+                k.push_back(id);
+        return k;
+    };
+    key(kxhostkey::tab);
+    keys();
+    key(kxhostkey::enter);  // closed: opens the list, and Return is the window's
+    ASSERT_TRUE(c.open);
+    EXPECT_EQ(keys(), (std::vector<int>{KX_KEY_RETURN, KX_KEY_RETURN + KX_KEYUP_BIT}));
+    key(kxhostkey::down);
+    key(kxhostkey::enter);  // picks, and nothing else
+    EXPECT_FALSE(c.open);
+    EXPECT_EQ(shown(), "2400");
+    EXPECT_EQ(keys(), (std::vector<int>{KX_KEY_DOWN + KX_KEYUP_BIT, KX_KEY_RETURN + KX_KEYUP_BIT}));
+    c.open_popup(0);
+    key(kxhostkey::escape);  // closes the list and keeps the focus
+    EXPECT_FALSE(c.open);
+    EXPECT_TRUE(c.focused);
+    EXPECT_EQ(keys(), std::vector<int>{KX_KEY_ESCAPE + KX_KEYUP_BIT});
+}
+
 TEST_F(ComboBoxTest, ThePopupIsAsWideAsTheWidestEntry)
 {
     const char *wide = "eine sehr lange Auswahl mit Leerzeichen";
@@ -198,6 +225,16 @@ TEST_F(ComboBoxTest, AnEditableBoxTakesTypedTextAndAValueOutsideItsList)
     char buf[KX_COMBO_ENTRY];
     fixed.selected_text(buf, sizeof buf);
     EXPECT_STREQ(buf, "9600");
+}
+
+TEST_F(ComboBoxTest, ADigitsOnlyFieldTakesNoOtherCharacters)
+{
+    c.create("x=10,y=20,xs=100,entries=9600|19200,edit,digitsonly");
+    key(kxhostkey::tab);
+    type("384075x -1.5");
+    EXPECT_EQ(shown(), "38407515");
+    type("\b");
+    EXPECT_EQ(shown(), "3840751");
 }
 
 TEST_F(ComboBoxTest, TooManyOrTooLongEntriesAreCut)

@@ -42,7 +42,9 @@ TEST_F(LineInputTest, TypedLatin1CharactersAreStoredAsTheirBytes)
     EXPECT_NE(area(14, 60, 10, b.geom.ys), area(14, 100, 10, c.geom.ys));
 }
 
-TEST_F(LineInputTest, MaxLengthStopsTypingButNotPasting)
+// What the field shows is all it holds: a paste stops at the maximum
+// length as typing does.
+TEST_F(LineInputTest, MaxLengthStopsTypingAndPasting)
 {
     a.create("x=10,y=10,xs=200,maxlen=5");
     click(50, 15);
@@ -53,13 +55,28 @@ TEST_F(LineInputTest, MaxLengthStopsTypingButNotPasting)
     EXPECT_EQ(posted(a.ids[KX_ID_CHANGE]), 1);
     kxclip_puttext("XYZ");
     kxtest_event(a, KX_EV_PASTE);
-    EXPECT_STREQ(a.get_text(), "abcdeXYZ");
-    EXPECT_EQ(posted(a.ids[KX_ID_CHANGE]), 0);  // paste reports nothing
+    EXPECT_STREQ(a.get_text(), "abcde");
+    type("\b\b");
+    kxtest_event(a, KX_EV_PASTE);
+    EXPECT_STREQ(a.get_text(), "abcXY");
+    EXPECT_EQ(posted(a.ids[KX_ID_CHANGE]), 2);  // the Backspaces; paste reports nothing
+}
+
+TEST_F(LineInputTest, APasteLeavesTheCursorAfterThePastedText)
+{
+    a.create("x=10,y=10,xs=200,default=ad");
+    click(50, 15);
+    key(kxhostkey::home);
+    key(kxhostkey::right);
+    kxclip_puttext("bc");
+    type("\x16");  // Ctrl+V
+    type("X");
+    EXPECT_STREQ(a.get_text(), "abcXd");
 }
 
 TEST_F(LineInputTest, APasteLongerThanTheFieldIsCutAtItsCapacity)
 {
-    a.create("x=10,y=10,xs=200,default=abc");
+    a.create("x=10,y=10,xs=200,default=abc,maxlen=5000");
     click(50, 15);
     key(kxhostkey::end);
     std::string big(3000, 'q');

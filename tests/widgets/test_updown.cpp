@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "graphics/font.h"
 #include "graphics/text.h"
@@ -75,6 +76,22 @@ TEST_F(UpDownTest, DigitsAndDecimals)
     EXPECT_STREQ(d.get_text(), "0042");
     // Default width: the maximum's text plus font height plus 8.
     EXPECT_EQ(d.geom.xs, kxtext_width(d.font, "100000") + kxfont_height(d.font) + 8);
+}
+
+TEST_F(UpDownTest, StepsAndDecimalsBeyondUseAreLimitedAndSaidSo)
+{
+    // INT_MIN / -1 overflows; 2147483647 decimals overflow the digit count.
+    std::string said = kxtest_stdout([&] {
+        u.create("x=10,y=10,step=-1,min=-2147483648,max=-2147483648,start=5");
+        kxUpDownControl d;
+        d.create("x=10,y=60,decimal=2147483647,start=5");
+        EXPECT_STREQ(d.get_text(), "0.0000000005");
+    });
+    EXPECT_EQ(said, "kxUpDownControl: step=-1 out of range, 1 used\n"
+                    "kxUpDownControl: decimal=2147483647 out of range, 10 used\n");
+    EXPECT_STREQ(u.get_text(), "-2147483648");
+    u.step(-1, true);
+    EXPECT_STREQ(u.get_text(), "-2147483648");
 }
 
 TEST_F(UpDownTest, HoldingAnArrowRepeatsAfterAPause)

@@ -183,6 +183,21 @@ void press(kxButton *b)
         b->draw();
 }
 
+// Return and Space press the focused button, which reports at their
+// release; they are the button's own keys (1), not the window's.
+int key_press(kxButton *b, int key)
+{
+    if (key != KX_KEY_RETURN && key != KX_KEY_CR && key != KX_KEY_SPACE)
+        return 0;
+    if (!b->pressed) {
+        b->pressed = true;
+        b->draw();
+        if (b->keeppressed)
+            emit(b);
+    }
+    return 1;
+}
+
 int focus_in(kxButton *b)
 {
     if (b->nofocus)
@@ -282,14 +297,7 @@ kxarg kxButton::handler(void *obj, int code, kxarg a0, kxarg a1, kxarg, kxarg, k
         if (b->hyperlink && !b->grey)
             kxsys_cursor("hand");
         return 0;
-    case KX_EV_KEYDOWN:
-        if ((a0 == KX_KEY_RETURN || a0 == KX_KEY_CR || a0 == KX_KEY_SPACE) && !b->pressed) {
-            b->pressed = true;
-            b->draw();
-            if (b->keeppressed)
-                emit(b);
-        }
-        return 0;
+    case KX_EV_KEYDOWN: return key_press(b, static_cast<int>(a0));
     case KX_EV_KEYUP:
         if (b->pressed && !b->keeppressed) {
             b->pressed = false;

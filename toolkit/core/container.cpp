@@ -113,7 +113,11 @@ int kxcontainer_focus(kxcontainer *c, kxwidget *self, int index)
     return static_cast<int>(granted);
 }
 
-void kxcontainer_focus_next(kxcontainer *c, kxwidget *self)
+namespace {
+
+// One step of Tab (dir 1) or Shift+Tab (dir -1).  Without a focus entry the
+// walk starts before the first entry, or after the last one going back.
+void focus_step(kxcontainer *c, kxwidget *self, int dir)
 {
     if (c->nofocus || self->nofocus || !self->enabled)
         return;
@@ -128,9 +132,9 @@ void kxcontainer_focus_next(kxcontainer *c, kxwidget *self)
     }
     if (c->focus >= 0 && kxcontainer_send(c, c->focus, KX_EV_KEEP_FOCUS))
         return;
-    int start = c->focus;
+    int start = c->focus >= 0 ? c->focus : dir > 0 ? -1 : n;
     for (int k = 1; k <= n; k++) {
-        int i = ((start + k) % n + n) % n;
+        int i = ((start + dir * k) % n + n) % n;
         if (i == start)
             return;
         if (i >= size(c))  // a handler may have changed the table
@@ -144,6 +148,10 @@ void kxcontainer_focus_next(kxcontainer *c, kxwidget *self)
     }
 }
 
+} // namespace
+
+void kxcontainer_focus_next(kxcontainer *c, kxwidget *self) { focus_step(c, self, 1); }
+
 void kxcontainer_drop_focus(kxcontainer *c)
 {
     int old = c->focus;
@@ -151,16 +159,19 @@ void kxcontainer_drop_focus(kxcontainer *c)
     kxcontainer_send(c, old, KX_EV_FOCUS_OUT);
 }
 
-kxkeyaction kxcontainer_key(kxcontainer *c, kxwidget *self, int code, int key, bool keyscroll)
+kxkeyaction kxcontainer_key(kxcontainer *c, kxwidget *self, int code, int key, bool keyscroll,
+                            bool shift)
 {
     kxkeyaction action = kxkeyaction::none;
     bool down = code == KX_EV_KEYDOWN;
-    if (valid(c, c->focus))
-        kxcontainer_send(c, c->focus, code, key);
-    else if (down && keyscroll && key == KX_KEY_UP)
+    if (valid(c, c->focus)) {
+        if (kxcontainer_send(c, c->focus, code, key) && down)
+            return kxkeyaction::taken;
+    } else if (down && keyscroll && key == KX_KEY_UP) {
         action = kxkeyaction::scroll_up;
-    else if (down && keyscroll && key == KX_KEY_DOWN)
+    } else if (down && keyscroll && key == KX_KEY_DOWN) {
         action = kxkeyaction::scroll_down;
+    }
     if (!down)
         return action;
     if (key == KX_KEY_ESCAPE) {
@@ -168,7 +179,7 @@ kxkeyaction kxcontainer_key(kxcontainer *c, kxwidget *self, int code, int key, b
             kxcontainer_drop_focus(c);
     } else if (key == KX_KEY_TAB) {
         if (!valid(c, c->focus) || !c->entries[c->focus].wants_tab)
-            kxcontainer_focus_next(c, self);
+            focus_step(c, self, shift ? -1 : 1);
     }
     return action;
 }

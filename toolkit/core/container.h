@@ -25,8 +25,10 @@ struct kxcontainer {
     bool nofocus = false;  // a no-focus container keeps no focusable entries
 };
 
-// What a key leaves for the container itself to do.
-enum class kxkeyaction { none, scroll_up, scroll_down };
+// What a key leaves for the container itself to do.  taken: the focus entry
+// used the key as a command of its own (its KX_EV_KEYDOWN answered nonzero,
+// as a button does for Return), so nothing else is done with it.
+enum class kxkeyaction { none, scroll_up, scroll_down, taken };
 
 void kxcontainer_init(kxcontainer *c, bool nofocus);
 // First free entry, else a new one at the end; the entry's index.
@@ -46,8 +48,10 @@ void kxcontainer_focus_next(kxcontainer *c, kxwidget *self);
 // Drops the focus entry (it gets KX_EV_FOCUS_OUT).
 void kxcontainer_drop_focus(kxcontainer *c);
 // Key routing: KX_EV_KEYDOWN / KX_EV_KEYUP with key; keyscroll says whether
-// cursor up/down scroll a container without focus entry.
-kxkeyaction kxcontainer_key(kxcontainer *c, kxwidget *self, int code, int key, bool keyscroll);
+// cursor up/down scroll a container without focus entry, shift whether Shift
+// is held (Shift+Tab moves the focus backwards).
+kxkeyaction kxcontainer_key(kxcontainer *c, kxwidget *self, int code, int key, bool keyscroll,
+                            bool shift = false);
 // Mouse buttons and wheel at content coordinates.  True when an entry got it.
 bool kxcontainer_mouse(kxcontainer *c, int code, int x, int y);
 // Pointer motion: every entry under the point, and the hover entry.

@@ -9,6 +9,7 @@
 #include "core/target.h"
 #include "graphics/colours.h"
 #include "graphics/draw.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -262,13 +263,17 @@ void motion(kxView *v, int x, int y)
     emit_mouse(v, KX_EV_MOTION, cx, cy);
 }
 
-void key(kxView *v, int code, int k)
+// Nonzero when the focus entry took the key as a command of its own.
+kxarg key(kxView *v, int code, int k)
 {
-    switch (kxcontainer_key(&v->c, v, code, k, !v->nokeyscroll)) {
+    const bool shift = (kxsys_modifiers() & KX_MOD_SHIFT) != 0;
+    switch (kxcontainer_key(&v->c, v, code, k, !v->nokeyscroll, shift)) {
     case kxkeyaction::scroll_up: kxview_scroll(v, 0, -(v->pys / 20)); break;
     case kxkeyaction::scroll_down: kxview_scroll(v, 0, v->pys / 20); break;
+    case kxkeyaction::taken: return 1;
     case kxkeyaction::none: break;
     }
+    return 0;
 }
 
 void to_all(kxView *v, int code)
@@ -540,7 +545,7 @@ kxarg kxview_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3
     case KX_EV_WHEEL_DOWN: wheel(v, code, x, y); return 0;
     case KX_EV_MOTION: motion(v, x, y); return 0;
     case KX_EV_KEYDOWN:
-    case KX_EV_KEYUP: key(v, code, x); return 0;
+    case KX_EV_KEYUP: return key(v, code, x);
     case KX_EV_FOCUS_IN:
         if (v->nofocus || v->focused)
             return 0;

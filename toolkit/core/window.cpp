@@ -476,9 +476,17 @@ kxarg kxwindow_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
     auto *w = static_cast<kxWindow *>(obj);
     if (!w)
         return 0;
-    if (code == KX_EV_KEYDOWN)
-        kxwindow_emit(w, static_cast<int>(a0), KX_EV_KEYDOWN, a0);
-    else if (code == KX_EV_KEYUP)
+    // A key press the focused widget took as a command of its own (Return
+    // on a button, a choice in an open list) is no key of the window's: the
+    // application then does not see it, so that Return on "Abbrechen" does
+    // not also act as a dialog's OK.
+    if (code == KX_EV_KEYDOWN) {
+        kxarg taken = handle(w, code, a0, a1, a2, a3, a4, a5, a6, a7);
+        if (!taken)
+            kxwindow_emit(w, static_cast<int>(a0), KX_EV_KEYDOWN, a0);
+        return taken;
+    }
+    if (code == KX_EV_KEYUP)
         kxwindow_emit(w, static_cast<int>(a0) + KX_KEYUP_BIT, KX_EV_KEYUP, a0);
     else if (code == KX_EV_LDOWN)
         left_held = true;

@@ -187,3 +187,13 @@ bool kxgui_setint(kxGUIScript *s, const char *name, int value)
         return true;
     });
 }
+
+bool kxgui_focus(kxGUIScript *s, const char *name)
+{
+    return each(s, name, [&](kxguielement &e) {
+        kxwidget *w = kxgui_header(e.type, e.widget);
+        if (!w || !w->created)
+            return false;
+        return w->focused || kxwidget_askfocus(w);
+    });
+}

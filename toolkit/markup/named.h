@@ -19,3 +19,7 @@ int kxgui_getint(kxGUIScript *s, const char *name);
 bool kxgui_gettext(kxGUIScript *s, const char *name, char *out, std::size_t cap);
 bool kxgui_settext(kxGUIScript *s, const char *name, const char *text);
 bool kxgui_setint(kxGUIScript *s, const char *name, int value);
+// Gives the keyboard focus to the widget, as a click would (a line input
+// then holds its whole text selected); false when no element with a widget
+// has the name or its container refuses.
+bool kxgui_focus(kxGUIScript *s, const char *name);

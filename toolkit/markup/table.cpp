@@ -70,9 +70,13 @@ void kxtable_destroy(kxTable *t)
     t->laidout = false;
 }
 
+// Cut to cap - 1 bytes on purpose (a widget's text may be longer than a
+// cell's), so a plain copy rather than a format the compiler warns about.
 static void copy_text(char *dst, std::size_t cap, const char *src)
 {
-    std::snprintf(dst, cap, "%s", src ? src : "");
+    const std::size_t n = src ? strnlen(src, cap - 1) : 0;
+    std::memcpy(dst, src ? src : "", n);
+    dst[n] = 0;
 }
 
 void kxtable_setcell(kxTable *t, int column, int row, const char *fmt, ...)
@@ -122,7 +126,8 @@ bool kxtable_getcell(kxTable *t, char *out, int column, int row, std::size_t cap
     return true;
 }
 
-static const kxwidget *cell_widget(const kxtablecell &c)
+// The widgets belong to the cells but are no part of their value.
+static kxwidget *cell_widget(const kxtablecell &c)
 {
     switch (c.type) {
     case KX_CELL_BOOL: return c.checkbox.get();
@@ -131,6 +136,13 @@ static const kxwidget *cell_widget(const kxtablecell &c)
     case KX_CELL_BUTTON: return c.button.get();
     default: return nullptr;
     }
+}
+
+bool kxtable_focus(kxTable *t, int column, int row)
+{
+    const kxtablecell *c = kxtable_cell(t, column, row);
+    kxwidget *w = c ? cell_widget(*c) : nullptr;
+    return w && w->created && (w->focused || kxwidget_askfocus(w));
 }
 
 int kxtable_rowevent(const kxTable *t, int id, int row)

@@ -101,6 +101,9 @@ void kxtable_setcell(kxTable *t, int column, int row, const char *fmt, ...)
 // capacity - 1 characters).  False, and "", for a cell that does not exist.
 bool kxtable_getcell(kxTable *t, char *out, int column, int row,
                      std::size_t capacity = KX_TABLE_TEXT + 1);
+// Gives the keyboard focus to the cell's widget, as a click would; false for
+// a cell without one or when its container refuses.
+bool kxtable_focus(kxTable *t, int column, int row);
 // The column of the first widget cell of the row whose widget has this main
 // event id; 0 when none has (a match in column 0 looks the same).
 int kxtable_rowevent(const kxTable *t, int id, int row);

@@ -125,7 +125,8 @@ void release(kxComboBox *c)
 void type_key(kxComboBox *c, int key)
 {
     const bool printable = (key >= 32 && key < 127) || (key >= 160 && key <= 255);
-    if (!c->editable || c->open || (key != KEY_BACKSPACE && !printable))
+    const bool allowed = c->digitsonly ? key >= '0' && key <= '9' : printable;
+    if (!c->editable || c->open || (key != KEY_BACKSPACE && !allowed))
         return;
     std::size_t n = c->typing ? std::strlen(c->typed) : 0;
     if (key == KEY_BACKSPACE) {
@@ -142,8 +143,11 @@ void type_key(kxComboBox *c, int key)
     c->draw();
 }
 
-void keydown(kxComboBox *c, int key)
+// Nonzero for a key the open list took: a choice by Enter or a close by
+// Escape belongs to the list, not to the window (and so not to a dialog).
+int keydown(kxComboBox *c, int key)
 {
+    const bool open = c->open;
     switch (key) {
     case KX_KEY_UP:
         if (!c->open) {
@@ -172,8 +176,9 @@ void keydown(kxComboBox *c, int key)
         if (c->open)
             c->close_popup();
         break;
-    default: type_key(c, key); break;
+    default: type_key(c, key); return 0;
     }
+    return open ? 1 : 0;
 }
 
 int focus_in(kxComboBox *c)
@@ -255,6 +260,7 @@ void kxComboBox::create(const char *fmt, ...)
     selected = count > 0 ? std::clamp(start, 0, count - 1) : 0;
     nobutton = kxcfgstr_contains(t.text, "nobutton");
     kxcfgstr_flag(t.tok, t.start, "edit", &editable);
+    kxcfgstr_flag(t.tok, t.start, "digitsonly", &digitsonly);
     kxcfgstr_alignright(t.tok, t.start, &right);
     int fh = kxfont_height(font), widest = 0;
     for (int i = 0; i < count; i++)
@@ -276,7 +282,7 @@ void kxComboBox::destroy()
     created = 0;
     count = selected = 0;
     focused = hover = 0;
-    held = nobutton = right = editable = typing = false;
+    held = nobutton = right = editable = digitsonly = typing = false;
     typed[0] = 0;
     highlighted = -1;
 }
@@ -404,7 +410,7 @@ kxarg kxComboBox::handler(void *obj, int code, kxarg a0, kxarg a1, kxarg, kxarg,
     case KX_EV_LUP:
     case KX_EV_LEAVE: release(c); return 0;
     case KX_EV_ENTER: c->hover = 1; return 0;
-    case KX_EV_KEYDOWN: keydown(c, x); return 0;
+    case KX_EV_KEYDOWN: return keydown(c, x);
     case KX_EV_WHEEL_UP: set_and_emit(c, c->selected - 1); return 0;
     case KX_EV_WHEEL_DOWN: set_and_emit(c, c->selected + 1); return 0;
     case KX_EV_FOCUS_IN: return focus_in(c);

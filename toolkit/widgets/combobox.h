@@ -2,7 +2,8 @@
 // fixed list, with a drop-down button.  A press opens the list in a popup
 // window of its own below the field; the wheel and the Up and Down keys
 // change the choice without opening it.  With "edit" the field also takes
-// typed text, so that a value outside the list can be given.
+// typed text, so that a value outside the list can be given; "digitsonly"
+// lets only the digits 0 to 9 be typed there.
 #pragma once
 
 #include <memory>
@@ -27,6 +28,7 @@ struct kxComboBox : kxwidget {
     bool open = false;
     bool nobutton = false, right = false;
     bool editable = false;
+    bool digitsonly = false;  // typing takes the digits 0 to 9 only
     bool typing = false;  // the field shows typed[] rather than the selected entry
     char typed[KX_COMBO_ENTRY] = {};
 

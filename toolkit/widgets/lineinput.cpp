@@ -161,17 +161,30 @@ void copy_selection(kxLineInput *l)
     kxclip_puttext(out);
 }
 
+// Redraws after an edit and shows the cursor at once at its new place.
+void redraw_with_cursor(kxLineInput *l)
+{
+    kxlineinput_hidecursor(l);
+    l->draw();
+    if (l->focused)
+        blink(l);
+}
+
+// The clipboard text goes in at the cursor, which then stands after it.  A
+// paste stops at the maximum length as typing does: what the field shows
+// is all it holds, so a table cell never keeps more than its file takes.
 void paste(kxLineInput *l)
 {
     const char *clip = kxclip_gettext();
     delete_selection(l);
     if (!clip)
         return;
-    // The text never grows beyond its capacity, whatever the clipboard holds.
-    int n = static_cast<int>(strnlen(clip, KX_LINEINPUT_CHARS));
-    insert_text(l, l->position(), clip, n);
-    kxlineinput_moveto(l, l->position());
-    l->draw();
+    const int room = std::min(l->maxlen, KX_LINEINPUT_CHARS) - l->length();
+    const int n = static_cast<int>(strnlen(clip, static_cast<std::size_t>(std::max(room, 0))));
+    const int pos = l->position();
+    insert_text(l, pos, clip, n);
+    kxlineinput_moveto(l, pos + n);
+    redraw_with_cursor(l);
 }
 
 // Takes the selection out of the text; without one the whole text goes.
@@ -256,15 +269,6 @@ void backspace(kxLineInput *l)
         }
     }
     emit_change(l);
-}
-
-// Redraws after an edit and shows the cursor at once at its new place.
-void redraw_with_cursor(kxLineInput *l)
-{
-    kxlineinput_hidecursor(l);
-    l->draw();
-    if (l->focused)
-        blink(l);
 }
 
 void keydown(kxLineInput *l, int key)

@@ -21,6 +21,17 @@ constexpr int MAX_DIGITS = 10;
 
 int clamp_int(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
 
+// An attribute value outside what the control can use (a page read from a
+// file may hold any number) is limited, and the one-line diagnostic says so.
+int limited(const char *key, int v, int lo, int hi)
+{
+    if (v >= lo && v <= hi)
+        return v;
+    const int used = std::clamp(v, lo, hi);
+    std::printf("kxUpDownControl: %s%d out of range, %d used\n", key, v, used);
+    return used;
+}
+
 void arrow_column(kxUpDownControl *u)
 {
     const kxgeometry &g = u->geom;
@@ -102,9 +113,10 @@ void kxupdown_format(const kxUpDownControl *u, int v, char *out, int cap)
 {
     if (cap <= 0)
         return;
-    // A step of 0 would divide by zero: it counts as 1.
-    int step = u->step_size ? u->step_size : 1;
-    long long r = static_cast<long long>(step) * (v / step);
+    // A step of 0 would divide by zero: it counts as 1.  The division is
+    // done wide, where INT_MIN / -1 does not overflow.
+    long long step = u->step_size ? u->step_size : 1;
+    long long r = step * (v / step);
     if (r > u->max)
         r = u->max;
     if (r < u->min)
@@ -150,10 +162,10 @@ void kxUpDownControl::create(const char *fmt, ...)
     kxcfgstr_updown(t.tok, t.start, &a);
     min = a.min;
     max = a.max;
-    step_size = a.step;
+    step_size = limited("step=", a.step, 1, INT_MAX);
     value = a.value;
     digits = a.digits;
-    decimals = a.decimals;
+    decimals = limited("decimal=", a.decimals, 0, MAX_DIGITS);
     if (decimals != 0 && !a.digitsgiven)
         digits = decimals + 1;
     repeat = KX_UPDOWN_REPEAT_MS;

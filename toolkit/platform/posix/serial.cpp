@@ -20,6 +20,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/reason.h"
 #include "platform/posix/wakefd.h"
 #include "platform/serialhost.h"
 
@@ -41,7 +42,7 @@ void fail(kxserialstatus *st, kxserialfault fault, const std::string &detail = "
 
 void fail_errno(kxserialstatus *st, kxserialfault fault, int err)
 {
-    fail(st, fault, std::strerror(err));
+    fail(st, fault, kxreason_text(err));
 }
 
 bool exists(const char *path)

@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
+#include "base/reason.h"
 #include "platform/posix/serialrate.h"
 #include "platform/posix/serialterm.h"
 #include "platform/serialhost.h"
@@ -58,7 +58,7 @@ kxlinecall call_failed(int err, kxserialstatus *st)
 {
     if (no_lines(err))
         return kxlinecall::nolines;
-    fail(st, kxserialfault::system, std::strerror(err));
+    fail(st, kxserialfault::system, kxreason_text(err));
     return kxlinecall::failed;
 }
 
@@ -157,7 +157,7 @@ bool kxserialhost_configure(kxserialhandle h, int baud, const kxserialline &line
     int fd = static_cast<int>(h);
     struct termios t {};
     if (tcgetattr(fd, &t) != 0) {
-        fail(st, kxserialfault::setting, std::strerror(errno));
+        fail(st, kxserialfault::setting, kxreason_text(errno));
         return false;
     }
     std::string why;
@@ -171,13 +171,13 @@ bool kxserialhost_configure(kxserialhandle h, int baud, const kxserialline &line
         return false;
     }
     if (tcsetattr(fd, TCSANOW, &t) != 0) {
-        fail(st, kxserialfault::setting, std::strerror(errno));
+        fail(st, kxserialfault::setting, kxreason_text(errno));
         return false;
     }
     // tcsetattr succeeds when any part was taken: read back what was.
     struct termios back {};
     if (tcgetattr(fd, &back) != 0) {
-        fail(st, kxserialfault::setting, std::strerror(errno));
+        fail(st, kxserialfault::setting, kxreason_text(errno));
         return false;
     }
     *kept = posix_line_fromtermios(back, POSIX_CMSPAR);
@@ -188,7 +188,7 @@ bool kxserialhost_configure(kxserialhandle h, int baud, const kxserialline &line
         return false;
     }
     if (!lines_at_open(fd, line)) {
-        fail(st, kxserialfault::setting, std::strerror(errno));
+        fail(st, kxserialfault::setting, kxreason_text(errno));
         return false;
     }
     ioctl(fd, TIOCEXCL);
