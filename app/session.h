@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "settings.h"
 
@@ -31,6 +32,8 @@ struct qxsession {
 
 // Starts on the port the dialog opened: says so in the terminal.
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
+// A line in the notice colour, time-stamped when the lines are.
+void qxsession_notice(qxsession *s, const std::string &text);
 // Sends a row and its line feed; a row that cannot be sent is shown with a
 // notice that says why.
 void qxsession_send(qxsession *s, const char *text);

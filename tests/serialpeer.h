@@ -162,7 +162,7 @@ struct kxtest_ptydevice {
 
     bool start(int port)
     {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
             return false;
         std::string com = dir.file("COM" + std::to_string(port));
