@@ -21,15 +21,18 @@
 #include <thread>
 #include <vector>
 
+#include "../linecalls.h"
 #include "../serialpeer.h"
 #include "base/file.h"
 #include "core/event.h"
+#include "graphics/colours.h"
+#include "graphics/font.h"
 #include "graphics/image.h"
 #include "io/portline.h"
 #include "kx9d.h"
-#include "linecalls.h"
 #include "markup/dbf.h"
 #include "widgets/msgbox.h"
+#include "widgets/popupmenu.h"
 #include "cmdline.h"
 #include "dialog.h"
 #include "quenlorix.h"
@@ -990,7 +993,7 @@ TEST_F(App, TheDialogAgainChangesTheRateOfTheOpenPortAndTheLogGoesOn)
     EXPECT_EQ(traffic(), opened + "Einstellungen ge\xe4ndert: COM1 19200 8N1\nweiter\nOK\n");
 }
 
-TEST_F(App, KeysSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevice)
+TEST_F(App, KeysAndTheMenuSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevice)
 {
     kxtest_linecalls lines;
     kxtest_linecalls::modem_bits = TIOCM_CTS | TIOCM_DSR;
@@ -1002,6 +1005,20 @@ TEST_F(App, KeysSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevice)
     for (K k : {K::f5, K::f6, K::f7, K::f8, K::f9, K::f5})
         until([k] { return press_in("Quenlorix", k); });
     until([&] { return traffic().find("BREAK 40 ms\nDTR aus\n") != std::string::npos; });
+    // The right button on the terminal: its menu's last entry is BREAK.
+    const int entry = kxfont_height(kxgui_defaultfont()) + 8;
+    const int y = 2 + 5 * entry + KX_MENU_SEPARATOR + entry / 2;
+    until([] { return kxheadless_click(titled("Quenlorix"), 3, 300, 470), true; });
+    until([y] {
+        kxllgui_window *m = kxheadless_newest();
+        if (!kxheadless_style(m).popup)
+            return false;
+        kxheadless_move(m, 20, y);
+        return true;
+    });
+    until([y] { return kxheadless_press(kxheadless_newest(), 1, 20, y), true; });
+    until([y] { return kxheadless_release(kxheadless_newest(), 1, 20, y), true; });
+    until([&] { return traffic().find("DTR aus\nBREAK 40 ms\n") != std::string::npos; });
     until([&] {
         before = footer_band();
         kxtest_linecalls::modem_bits = TIOCM_CAR | TIOCM_RNG;
@@ -1012,7 +1029,7 @@ TEST_F(App, KeysSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevice)
     close_main();
     run();
     EXPECT_EQ(traffic(), opened + "DTR aus\nRTS aus\nDTR-Puls 30 ms\nRTS-Puls 30 ms\nBREAK 40 ms\n"
-                                  "DTR aus\n");
+                                  "DTR aus\nBREAK 40 ms\n");
     std::vector<kxtest_linecall> driven;
     for (const kxtest_linecall &c : kxtest_linecalls::calls)
         if (c.request != TIOCMGET)
@@ -1024,6 +1041,7 @@ TEST_F(App, KeysSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevice)
         {TIOCMBIC, TIOCM_RTS},           {TIOCMBIS, TIOCM_RTS},      // F8
         {static_cast<unsigned long>(TIOCSBRK), 0}, {TIOCCBRK, 0},   // F9
         {TIOCMBIC, TIOCM_DTR},                                       // F5: the pulse left it up
+        {static_cast<unsigned long>(TIOCSBRK), 0}, {TIOCCBRK, 0},   // the menu's BREAK
     };
     EXPECT_EQ(driven, want);
     EXPECT_NE(before.find('#'), std::string::npos) << "the footer shows nothing";
