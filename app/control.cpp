@@ -68,11 +68,15 @@ std::vector<Word> footer_words(const qxcontrol *c)
 {
     std::vector<Word> w;
     w.push_back({com(port_of(c))});
-    if (c->session->lost)
-        return w.push_back({"getrennt - warte auf das Ger\xe4t"}), w;
+    if (c->session->lost) {
+        w.push_back({"getrennt - warte auf das Ger\xe4t"});
+        return w;
+    }
     w.push_back({"offen  "});
-    if (c->nolines)
-        return w.push_back({"keine Steuerleitungen"}), w;
+    if (c->nolines) {
+        w.push_back({"keine Steuerleitungen"});
+        return w;
+    }
     const auto line = [&w](const char *name, bool on, bool gap = false) {
         std::string t = name;
         if (!on)
@@ -94,12 +98,14 @@ std::vector<Word> footer_words(const qxcontrol *c)
 void draw_footer(qxcontrol *c)
 {
     const std::string text = qxcontrol_footer(c);
-    if (text == c->footer)
-        return;
-    c->footer = text;
     kxView *v = &c->win->views[c->win->current];
     if (!v->content)
         return;
+    if (text == c->footer && v->content->width == c->drawn_xs && v->content->height == c->drawn_ys)
+        return;
+    c->footer = text;
+    c->drawn_xs = v->content->width;
+    c->drawn_ys = v->content->height;
     const int font = kxfont_builtin_5x7();
     const int y = kxgui_getint(c->content, "yFooter");
     const int h = kxfont_height(font) + 1;

@@ -34,6 +34,7 @@ struct qxcontrol {
     kxmodemlines modem;
     bool lost = false;            // the session's loss as the footer shows it
     std::string footer;           // the footer's text as drawn
+    int drawn_xs = 0, drawn_ys = 0;  // the content's size then: a new layout wipes it
 };
 
 // Takes over after the session started: title, footer and the input lines,
