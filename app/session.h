@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "io/port.h"
 #include "settings.h"
@@ -34,6 +35,8 @@ struct qxsession {
 
 // Starts on the port the dialog opened: says so in the terminal.
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
+// A line in the notice colour, time-stamped when the lines are.
+void qxsession_notice(qxsession *s, const std::string &text);
 // Sends a row and its line feed; a row that cannot be sent is shown with a
 // notice that says why, and one whose line feed alone failed as sent, with
 // a notice that its line end was not.

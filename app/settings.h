@@ -1,13 +1,17 @@
 // The settings file "quenlorix.cfg": port and baud rate on the one line the
 // tester has always written ("port=%d   baud=%d"), and after it, each on a
-// line of its own and only when not at its default, the view of received
-// lines ("show=hex"), time stamps ("timestamps=1") and paths bound to port
+// line of its own and only when not at its default, the line's framing and
+// control lines ("databits=7", "parity=even", "stopbits=2", "flow=rtscts",
+// "dtr=0", "rts=0", "pulse=50", "break=500"), the view of received lines
+// ("show=hex"), time stamps ("timestamps=1") and paths bound to port
 // numbers ("com3=/dev/serial/by-id/...").  A reader that knows only the
 // first line finds its two keys as before.
 #pragma once
 
 #include <array>
 #include <string>
+
+#include "io/portline.h"
 
 constexpr int QX_PORT_MAX = 255;
 constexpr int QX_BAUD_DEFAULT = 9600;
@@ -18,6 +22,9 @@ enum class qxshow { text, hex, both };
 struct qxsettings {
     int port = 1;
     int baud = QX_BAUD_DEFAULT;
+    kxserialline line;  // 8N1, no flow control, DTR and RTS up
+    int pulse_ms = KX_PULSE_MS_DEFAULT;  // a DTR or RTS pulse
+    int break_ms = KX_BREAK_MS_DEFAULT;
     qxshow show = qxshow::text;
     bool timestamps = false;
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
@@ -44,3 +51,6 @@ void qxsettings_bind(const qxsettings &s);
 
 // The names of the views, as the file and the dialog have them.
 const char *qxshow_name(qxshow show);
+// The names of parities and flow controls as the file has them.
+const char *qxparity_name(kxparity parity);
+const char *qxflow_name(kxflow flow);
