@@ -14,6 +14,7 @@
 #include "core/language.h"
 #include "core/timer.h"
 #include "core/window.h"
+#include "control.h"
 #include "dialog.h"
 #include "icon.h"
 #include "io/port.h"
@@ -53,7 +54,7 @@ std::string main_markup()
     // The terminal keeps clear of the table's shadow and its last row.
     m += "</table>"
          "<yinc=8><terminal=term,lines=10,scrollback=500,xs=680,logfile=quenlorix.log,logdeferred>"
-         "<y=560><x=565><rightborder=0><font=5x7>Quenlorix mit kx9d";
+         "<y=560><save=yFooter><x=565><rightborder=0><font=5x7>Quenlorix mit kx9d";
     return m;
 }
 
@@ -158,6 +159,8 @@ int quenlorix_main()
         qxrescue_forget();
     kxtable_focus(tab, 0, 1);  // typing goes to row 1's string at once
     kxport_settimeout(1);
+    qxcontrol control;
+    qxcontrol_start(&control, &session, &mainwin, &content, term, CONFIG, close_id);
     kxTimer timer;
     kxtimer_create(&timer, QX_TIMER_MS);
     // Posted when a batch of lines was cut: not the timer's id, which tells
@@ -174,6 +177,9 @@ int quenlorix_main()
         for (int r = 1; !own && r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(&session, tab, r);
+        // The settings and the control lines, by key and popup menu.
+        if (!own)
+            qxcontrol_event(&control, id);
         if (id == close_id) {
             saved = save_at_close(&table, tab, &told);
             continue;
@@ -181,6 +187,8 @@ int quenlorix_main()
         // More lines waiting: come back at once, after what else is queued.
         if (qxsession_poll(&session))
             kxevent_post(more);
+        if (id == timer.id)
+            qxcontrol_tick(&control);
         qxsession_draw(&session, &timer, id == timer.id);
     }
     if (!saved)  // ended another way than by its window

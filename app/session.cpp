@@ -10,6 +10,7 @@
 #include "io/escape.h"
 #include "io/notation.h"
 #include "io/port.h"
+#include "io/portline.h"
 #include "io/terminal.h"
 #include "lineview.h"
 #include "platform/platform.h"
@@ -128,8 +129,11 @@ void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings)
     s->settings = settings;
     s->lost = false;
     kxterm_puts(term, stamp(s, kxsys_daytime_ms()).c_str());
-    kxterm_printf(term, "Serielle Schnittstelle %d ge\xf6""ffnet, Baudrate=%d\n", settings.port,
-                  settings.baud);
+    // The line is named where it is not the one every port once had.
+    const std::string line =
+        settings.line == kxserialline{} ? "" : ", " + kxport_linename(settings.line);
+    kxterm_printf(term, "Serielle Schnittstelle %d ge\xf6""ffnet, Baudrate=%d%s\n", settings.port,
+                  settings.baud, line.c_str());
 }
 
 bool qxsession_write_bytes(const std::string &bytes)
@@ -139,6 +143,8 @@ bool qxsession_write_bytes(const std::string &bytes)
             return false;
     return true;
 }
+
+void qxsession_notice(qxsession *s, const std::string &text) { notice(s, text); }
 
 void qxsession_send(qxsession *s, const char *text)
 {

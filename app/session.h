@@ -40,6 +40,8 @@ struct qxsession {
 
 // Starts on the port the dialog opened: says so in the terminal.
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
+// A line in the notice colour, time-stamped when the lines are.
+void qxsession_notice(qxsession *s, const std::string &text);
 // Sends a row (read in the notation when the settings say so) and the line
 // end chosen; a row that cannot be read or sent is shown with a notice that
 // says why, and one whose line end alone failed as sent, with a notice that

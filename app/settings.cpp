@@ -21,6 +21,8 @@ constexpr std::size_t SETTINGS_FILE_MAX = 65536;
 constexpr const char *show_names[] = {"text", "hex", "both"};
 constexpr const char *lineend_names[] = {"lf", "cr", "crlf", "none"};
 constexpr const char *lineend_bytes[] = {"\n", "\r", "\r\n", ""};
+constexpr const char *parity_names[] = {"none", "odd", "even", "mark", "space"};
+constexpr const char *flow_names[] = {"none", "rtscts", "xonxoff"};
 
 // The decimal number after the first "key=" anywhere in text, when it lies
 // in min..max; else def.
@@ -90,10 +92,82 @@ std::string format_sending(const qxsettings &s)
     return text;
 }
 
+// The index of a value among names, or -1.
+template <std::size_t N> int name_index(const std::string &v, const char *const (&names)[N])
+{
+    for (std::size_t i = 0; i < N; i++)
+        if (v == names[i])
+            return static_cast<int>(i);
+    return -1;
+}
+
+// A whole decimal number in min..max, else def.
+int number_in(const std::string &v, int min, int max, int def)
+{
+    if (v.empty() || v.size() > 9 || v.find_first_not_of("0123456789") != std::string::npos)
+        return def;
+    const int n = std::atoi(v.c_str());
+    return n >= min && n <= max ? n : def;
+}
+
+// The keys of the line; true when the line was one of them.
+bool read_lineskey(std::string_view line, qxsettings *s)
+{
+    std::string v;
+    kxserialline &l = s->line;
+    if (line_value(line, "databits=", &v)) {
+        l.databits = number_in(v, KX_SERIAL_DATABITS_MIN, KX_SERIAL_DATABITS_MAX, l.databits);
+    } else if (line_value(line, "parity=", &v)) {
+        if (int i = name_index(v, parity_names); i >= 0)
+            l.parity = static_cast<kxparity>(i);
+    } else if (line_value(line, "stopbits=", &v)) {
+        l.stopbits = number_in(v, 1, 2, l.stopbits);
+    } else if (line_value(line, "flow=", &v)) {
+        if (int i = name_index(v, flow_names); i >= 0)
+            l.flow = static_cast<kxflow>(i);
+    } else if (line_value(line, "dtr=", &v)) {
+        l.dtr = number_in(v, 0, 1, l.dtr) != 0;
+    } else if (line_value(line, "rts=", &v)) {
+        l.rts = number_in(v, 0, 1, l.rts) != 0;
+    } else if (line_value(line, "pulse=", &v)) {
+        s->pulse_ms = number_in(v, 1, KX_LINE_HOLD_MAX_MS, s->pulse_ms);
+    } else if (line_value(line, "break=", &v)) {
+        s->break_ms = number_in(v, 1, KX_LINE_HOLD_MAX_MS, s->break_ms);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The line's keys that are not at their defaults, a line each.
+std::string format_line(const qxsettings &s)
+{
+    const kxserialline &l = s.line;
+    const kxserialline d;
+    std::string text;
+    if (l.databits != d.databits)
+        text += "databits=" + std::to_string(l.databits) + "\n";
+    if (l.parity != d.parity)
+        text += std::string("parity=") + qxparity_name(l.parity) + "\n";
+    if (l.stopbits != d.stopbits)
+        text += "stopbits=" + std::to_string(l.stopbits) + "\n";
+    if (l.flow != d.flow)
+        text += std::string("flow=") + qxflow_name(l.flow) + "\n";
+    if (l.dtr != d.dtr)
+        text += "dtr=0\n";
+    if (l.rts != d.rts)
+        text += "rts=0\n";
+    if (s.pulse_ms != KX_PULSE_MS_DEFAULT)
+        text += "pulse=" + std::to_string(s.pulse_ms) + "\n";
+    if (s.break_ms != KX_BREAK_MS_DEFAULT)
+        text += "break=" + std::to_string(s.break_ms) + "\n";
+    return text;
+}
+
 void read_line(std::string_view line, qxsettings *s)
 {
     std::string v;
-    if (read_sending(line, s))
+    if (read_lineskey(line, s) || read_sending(line, s))
         return;
     if (line_value(line, "show=", &v)) {
         for (std::size_t i = 0; i < std::size(show_names); i++)
@@ -126,7 +200,7 @@ std::string qxsettings_format(const qxsettings &s)
 {
     char line[64];
     std::snprintf(line, sizeof line, "port=%d   baud=%d\n", s.port, s.baud);
-    std::string text = line;
+    std::string text = line + format_line(s);
     if (s.show != qxshow::text)
         text += std::string("show=") + qxshow_name(s.show) + "\n";
     if (s.timestamps)
@@ -183,3 +257,15 @@ const char *qxshow_name(qxshow show) { return show_names[static_cast<std::size_t
 const char *qxlineend_name(qxlineend end) { return lineend_names[static_cast<std::size_t>(end)]; }
 
 const char *qxlineend_bytes(qxlineend end) { return lineend_bytes[static_cast<std::size_t>(end)]; }
+
+const char *qxparity_name(kxparity parity)
+{
+    const auto i = static_cast<std::size_t>(parity);
+    return i < std::size(parity_names) ? parity_names[i] : "none";
+}
+
+const char *qxflow_name(kxflow flow)
+{
+    const auto i = static_cast<std::size_t>(flow);
+    return i < std::size(flow_names) ? flow_names[i] : "none";
+}

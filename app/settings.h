@@ -1,7 +1,9 @@
 // The settings file "quenlorix.cfg": port and baud rate on the one line the
 // tester has always written ("port=%d   baud=%d"), and after it, each on a
-// line of its own and only when not at its default, the view of received
-// lines ("show=hex"), time stamps ("timestamps=1"), how rows are sent
+// line of its own and only when not at its default, the line's framing and
+// control lines ("databits=7", "parity=even", "stopbits=2", "flow=rtscts",
+// "dtr=0", "rts=0", "pulse=50", "break=500"), the view of received lines
+// ("show=hex"), time stamps ("timestamps=1"), how rows are sent
 // ("escapes=1", "lineend=cr") and paths bound to port
 // numbers ("com3=/dev/serial/by-id/...").  A reader that knows only the
 // first line finds its two keys as before.
@@ -9,6 +11,8 @@
 
 #include <array>
 #include <string>
+
+#include "io/portline.h"
 
 constexpr int QX_PORT_MAX = 255;
 constexpr int QX_BAUD_DEFAULT = 9600;
@@ -21,6 +25,9 @@ enum class qxlineend { lf, cr, crlf, none };
 struct qxsettings {
     int port = 1;
     int baud = QX_BAUD_DEFAULT;
+    kxserialline line;  // 8N1, no flow control, DTR and RTS up
+    int pulse_ms = KX_PULSE_MS_DEFAULT;  // a DTR or RTS pulse
+    int break_ms = KX_BREAK_MS_DEFAULT;
     qxshow show = qxshow::text;
     bool timestamps = false;
     bool escapes = false;  // rows are read in the notation (io/notation.h)
@@ -52,3 +59,6 @@ const char *qxshow_name(qxshow show);
 // "lf", "cr", "crlf", "none" as the file has them, and the bytes of each.
 const char *qxlineend_name(qxlineend end);
 const char *qxlineend_bytes(qxlineend end);
+// The names of parities and flow controls as the file has them.
+const char *qxparity_name(kxparity parity);
+const char *qxflow_name(kxflow flow);

@@ -97,6 +97,13 @@ struct Xclient {
         return pid;
     }
 
+    // A window's title is its name, or its name and " - " and what it shows
+    // (the tester's main window names its port).
+    static bool titled(const std::string &title, const std::string &name)
+    {
+        return title == name || title.rfind(name + " - ", 0) == 0;
+    }
+
     // The top-level window of that name already there, or 0; with a pid, the
     // one of that process, as several programs may show windows of one name.
     Window find(const std::string &name, pid_t pid = 0)
@@ -106,7 +113,7 @@ struct Xclient {
         Window found = 0;
         if (XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) {
             for (unsigned i = 0; i < n && !found; i++)
-                if (name_of(children[i]) == name && (pid <= 0 || pid_of(children[i]) == pid))
+                if (titled(name_of(children[i]), name) && (pid <= 0 || pid_of(children[i]) == pid))
                     found = children[i];
         }
         if (children)

@@ -152,3 +152,50 @@ struct kxtest_serialpeer {
         return got;
     }
 };
+
+// A pseudo-terminal whose master end the test holds and whose device end is
+// linked as COMn in a directory of its own (made KX_SERIAL_DIR): the master
+// reads back the settings the port under test gave the device.
+struct kxtest_ptydevice {
+    kxtest_tempdir dir;
+    int master = -1;
+
+    bool start(int port)
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+            return false;
+        std::string com = dir.file("COM" + std::to_string(port));
+        if (symlink(ptsname(master), com.c_str()) != 0)
+            return false;
+        setenv("KX_SERIAL_DIR", dir.path.c_str(), 1);
+        return true;
+    }
+    ~kxtest_ptydevice()
+    {
+        if (master >= 0)
+            close(master);
+    }
+    // The device's settings as they are now.
+    struct termios settings() const
+    {
+        struct termios t {};
+        tcgetattr(master, &t);
+        return t;
+    }
+    // Reads until n bytes have come or ms have passed.
+    std::string receive(std::size_t n, int ms = 5000)
+    {
+        std::string got;
+        std::int64_t end = kxtest_ms() + ms;
+        while (got.size() < n && kxtest_ms() < end) {
+            char buf[256];
+            ssize_t r = read(master, buf, sizeof buf);
+            if (r > 0)
+                got.append(buf, static_cast<std::size_t>(r));
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return got;
+    }
+};

@@ -22,14 +22,19 @@
 #include <thread>
 #include <vector>
 
+#include "../linecalls.h"
 #include "../serialpeer.h"
 #include "base/file.h"
 #include "core/event.h"
-#include "io/port.h"
+#include "graphics/colours.h"
+#include "graphics/font.h"
 #include "graphics/image.h"
+#include "io/port.h"
+#include "io/portline.h"
 #include "kx9d.h"
 #include "markup/dbf.h"
 #include "widgets/msgbox.h"
+#include "widgets/popupmenu.h"
 #include "cmdline.h"
 #include "dialog.h"
 #include "quenlorix.h"
@@ -45,11 +50,16 @@ std::string slurp(const std::string &name)
     return ss.str();
 }
 
+// The window of that title; the main window's title goes on with what it
+// is connected to ("Quenlorix - COM1 9600 8N1").
 kxllgui_window *titled(const char *title)
 {
-    for (int i = kxheadless_windows() - 1; i >= 0; i--)
-        if (std::strcmp(kxheadless_window(i)->title, title) == 0)
+    const std::size_t n = std::strlen(title);
+    for (int i = kxheadless_windows() - 1; i >= 0; i--) {
+        const char *t = kxheadless_window(i)->title;
+        if (std::strncmp(t, title, n) == 0 && (t[n] == 0 || std::strncmp(t + n, " - ", 3) == 0))
             return kxheadless_window(i);
+    }
     return nullptr;
 }
 
@@ -105,7 +115,7 @@ struct App : testing::Test {
         if (kxllgui_window *box = titled("info"))
             kxheadless_keydown(box, kxhostkey::enter);
         else if (kxllgui_window *d = titled("Schnittstelle konfigurieren"))
-            kxheadless_click(d, 1, 225, 267);  // "Abbrechen"
+            kxheadless_click(d, 1, 300, 330);  // "Abbrechen"
         else if (kxllgui_window *m = titled("Quenlorix"))
             kxheadless_close(m);
     }
@@ -211,7 +221,7 @@ struct App : testing::Test {
 const std::string opened = "Serielle Schnittstelle 1 ge\xf6" "ffnet, Baudrate=9600\n";
 
 // The rate field of the dialog.
-constexpr int RATE_X = 230, RATE_Y = 137;
+constexpr int RATE_X = 230, RATE_Y = 124;
 
 TEST_F(App, WithoutSettingsTheDialogUsesPortOneAndReturnSendsAndReceives)
 {
@@ -258,8 +268,8 @@ TEST_F(App, CancelLeavesTheTableFileUntouched)
         kxllgui_window *d = titled("Schnittstelle konfigurieren");
         if (!d)
             return false;
-        kxheadless_move(d, 225, 267);
-        kxheadless_click(d, 1, 225, 267);  // "Abbrechen"
+        kxheadless_move(d, 300, 330);
+        kxheadless_click(d, 1, 300, 330);  // "Abbrechen"
         return true;
     });
     run();
@@ -480,7 +490,7 @@ std::string device_line(const kxllgui_window *d)
 {
     std::string band;
     const int background = kxheadless_screen_pixel(d, 5, 100);
-    for (int y = 92; y < 112; y++)
+    for (int y = 79; y < 99; y++)
         for (int x = 10; x < 290; x++)
             band += kxheadless_screen_pixel(d, x, y) == background ? '.' : '#';
     return band;
@@ -500,7 +510,7 @@ TEST_F(App, TheDialogShowsTheDeviceThePortNumberOpens)
             return false;
         screenshot(d, "quenlorix_dialog.png");
         first = device_line(d);
-        kxheadless_click(d, 1, 276, 82);  // the up arrow: port 2, bound to a missing path
+        kxheadless_click(d, 1, 272, 66);  // the up arrow: port 2, bound to a missing path
         return true;
     });
     steps.push_back([&] {
@@ -508,7 +518,7 @@ TEST_F(App, TheDialogShowsTheDeviceThePortNumberOpens)
         second = device_line(d);
         if (second == first)
             return false;
-        kxheadless_click(d, 1, 225, 267);  // "Abbrechen"
+        kxheadless_click(d, 1, 300, 330);  // "Abbrechen"
         return true;
     });
     run();
@@ -992,3 +1002,174 @@ TEST(QuenlorixStart, AnUnusableDirectoryNamesItsReasonInTheBox)
 }
 
 } // namespace
+
+// ------------------------------------------------ the line and its controls
+
+namespace {
+
+// Presses a key in the window of that title; false while there is none.
+bool press_in(const char *title, kxhostkey key)
+{
+    kxllgui_window *w = titled(title);
+    if (!w)
+        return false;
+    kxheadless_keydown(w, key);
+    kxheadless_keyup(w, key);
+    return true;
+}
+
+// Presses keys in the settings dialog once it is there: it starts in the
+// port number, and Tab moves to the rate, the data bits, the parity and the
+// stop bits.
+Step dialog_keys(std::vector<kxhostkey> keys)
+{
+    return [keys] {
+        if (!titled("Schnittstelle konfigurieren"))
+            return false;
+        for (kxhostkey k : keys)
+            press_in("Schnittstelle konfigurieren", k);
+        return true;
+    };
+}
+
+// The footer line of the main window as text and background.
+std::string footer_band()
+{
+    kxllgui_window *m = titled("Quenlorix");
+    std::string band;
+    for (int y = 558; y < 570; y++)
+        for (int x = 10; x < 555; x++)
+            band += kxheadless_screen_pixel(m, x, y) == 0xffffff ? '.' : '#';
+    return band;
+}
+
+using K = kxhostkey;
+
+} // namespace
+
+TEST_F(App, SevenEOneChosenInTheDialogIsSavedShownAndAskedOfTheDriver)
+{
+    ASSERT_TRUE(peer.start(1));
+    // Data bits 8 -> 7, parity none -> odd -> even.
+    steps.push_back(dialog_keys({K::tab, K::tab, K::up, K::tab, K::down, K::down}));
+    confirm_dialog();
+    wait_main();
+    std::string title;
+    kxserialline asked;
+    until([&] {
+        title = titled("Quenlorix")->title;
+        asked = kxport_line(1);
+        return true;
+    });
+    close_main();
+    run();
+    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=9600\ndatabits=7\nparity=even\n");
+    EXPECT_EQ(title, "Quenlorix - COM1 9600 7E1");
+    EXPECT_EQ(kxport_frame(asked), "7E1");
+    // A pseudo-terminal runs 8N1 whatever it is asked: that is told.
+    EXPECT_EQ(traffic(), "Serielle Schnittstelle 1 ge\xf6""ffnet, Baudrate=9600, 7E1\n"
+                         "Der Treiber hat 7E1 nicht \xfc""bernommen, die Schnittstelle l\xe4uft "
+                         "mit 8N1\n");
+}
+
+TEST_F(App, TheDialogAgainChangesTheRateOfTheOpenPortAndTheLogGoesOn)
+{
+    kxtest_ptydevice dev;
+    ASSERT_TRUE(dev.start(1));
+    confirm_dialog();
+    wait_main();
+    std::string got, title_before, title_after;
+    until([&] {
+        title_before = titled("Quenlorix")->title;
+        return press_in("Quenlorix", K::f2);
+    });
+    // Cancelled: nothing changes.
+    steps.push_back(dialog_keys({K::tab, K::down}));
+    until([] {
+        kxllgui_window *d = titled("Schnittstelle konfigurieren");
+        if (d)
+            kxheadless_click(d, 1, 300, 330);  // "Abbrechen"
+        return d != nullptr;
+    });
+    until([] { return !titled("Schnittstelle konfigurieren") && press_in("Quenlorix", K::f2); });
+    // The rate 9600 -> 19200, confirmed.
+    steps.push_back(dialog_keys({K::tab, K::down}));
+    confirm_dialog();
+    until([&] {
+        if (titled("Schnittstelle konfigurieren"))
+            return false;
+        title_after = titled("Quenlorix")->title;
+        return true;
+    });
+    send_row(1, "weiter");
+    until([&] {
+        got += dev.receive(1, 1);
+        return got == "weiter\n";
+    });
+    until([&] { return write(dev.master, "OK\n", 3) == 3; });
+    until([&] { return traffic().find("OK\n") != std::string::npos; });
+    struct termios t {};
+    until([&] { return (t = dev.settings()), true; });
+    close_main();
+    run();
+    EXPECT_EQ(next, steps.size());
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
+    EXPECT_EQ(title_before, "Quenlorix - COM1 9600 8N1");
+    EXPECT_EQ(title_after, "Quenlorix - COM1 19200 8N1");
+    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=19200\n");
+    EXPECT_EQ(traffic(), opened + "Einstellungen ge\xe4ndert: COM1 19200 8N1\nweiter\nOK\n");
+}
+
+TEST_F(App, KeysAndTheMenuSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevice)
+{
+    kxtest_linecalls lines;
+    kxtest_linecalls::modem_bits = TIOCM_CTS | TIOCM_DSR;
+    ASSERT_TRUE(kxfile_save("port=1   baud=9600\npulse=30\nbreak=40\n", "quenlorix.cfg"));
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    std::string before, after;
+    for (K k : {K::f5, K::f6, K::f7, K::f8, K::f9, K::f5})
+        until([k] { return press_in("Quenlorix", k); });
+    until([&] { return traffic().find("BREAK 40 ms\nDTR aus\n") != std::string::npos; });
+    // The right button on the terminal: its menu's last entry is BREAK.
+    const int entry = kxfont_height(kxgui_defaultfont()) + 8;
+    const int y = 2 + 5 * entry + KX_MENU_SEPARATOR + entry / 2;
+    until([] { return kxheadless_click(titled("Quenlorix"), 3, 300, 470), true; });
+    until([y] {
+        kxllgui_window *m = kxheadless_newest();
+        if (!kxheadless_style(m).popup)
+            return false;
+        kxheadless_move(m, 20, y);
+        return true;
+    });
+    until([y] { return kxheadless_press(kxheadless_newest(), 1, 20, y), true; });
+    until([y] { return kxheadless_release(kxheadless_newest(), 1, 20, y), true; });
+    until([&] { return traffic().find("DTR aus\nBREAK 40 ms\n") != std::string::npos; });
+    until([&] {
+        before = footer_band();
+        kxtest_linecalls::modem_bits = TIOCM_CAR | TIOCM_RNG;
+        return true;
+    });
+    // The next tick of the timer reads the lines.
+    until([&] { return (after = footer_band()) != before; });
+    close_main();
+    run();
+    EXPECT_EQ(traffic(), opened + "DTR aus\nRTS aus\nDTR-Puls 30 ms\nRTS-Puls 30 ms\nBREAK 40 ms\n"
+                                  "DTR aus\nBREAK 40 ms\n");
+    std::vector<kxtest_linecall> driven;
+    for (const kxtest_linecall &c : kxtest_linecalls::calls)
+        if (c.request != TIOCMGET)
+            driven.push_back(c);
+    const std::vector<kxtest_linecall> want = {
+        {TIOCMBIS, TIOCM_DTR | TIOCM_RTS},                           // at open
+        {TIOCMBIC, TIOCM_DTR},           {TIOCMBIC, TIOCM_RTS},      // F5, F6
+        {TIOCMBIC, TIOCM_DTR},           {TIOCMBIS, TIOCM_DTR},      // F7
+        {TIOCMBIC, TIOCM_RTS},           {TIOCMBIS, TIOCM_RTS},      // F8
+        {static_cast<unsigned long>(TIOCSBRK), 0}, {TIOCCBRK, 0},   // F9
+        {TIOCMBIC, TIOCM_DTR},                                       // F5: the pulse left it up
+        {static_cast<unsigned long>(TIOCSBRK), 0}, {TIOCCBRK, 0},   // the menu's BREAK
+    };
+    EXPECT_EQ(driven, want);
+    EXPECT_NE(before.find('#'), std::string::npos) << "the footer shows nothing";
+}

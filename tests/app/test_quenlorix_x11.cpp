@@ -129,7 +129,7 @@ struct Tester {
         answer();
         if (testing::Test::HasFatalFailure())
             return;
-        main = kxtest_find_window("^Quenlorix$");
+        main = kxtest_find_window("^Quenlorix( - .*)?$");
         ASSERT_NE(main, 0u) << "the main window did not appear";
         ASSERT_TRUE(window_gone(dialog, 10000));
         ASSERT_TRUE(origin(main, &mx, &my));
@@ -255,7 +255,7 @@ void session_in(const std::string &dir, const std::vector<std::string> &options)
     kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
               " key Return");
     // The main window shows only once port 3 is open.
-    unsigned long main = kxtest_find_window("^Quenlorix$");
+    unsigned long main = kxtest_find_window("^Quenlorix( - .*)?$");
     ASSERT_NE(main, 0u) << "the main window did not appear: port 3 was not found in " << dir;
     ASSERT_TRUE(window_gone(dialog, 10000));
     int mx, my;
@@ -422,7 +422,7 @@ void answer_dialog(bool confirm)
         kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " +
                   std::to_string(dy + 20) + " key Return");
     else
-        click(dx + 225, dy + 267);
+        click(dx + 300, dy + 330);  // "Abbrechen"
     ASSERT_TRUE(window_gone(dialog, 10000));
 }
 
@@ -573,7 +573,7 @@ TEST(QuenlorixX11, TermHupAndIntEndItWhileThePortFailureBoxIsShown)
     for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE(strsignal(sig));
         Tester t;
-        t.settings = "port=200 baud=19200\n";  // no COM200, no /dev/ttyS199
+        t.settings = "port=200 baud=19200\ncom200=/nonexistent/COM200\n";  // bound to nothing
         KX_STEP(t.start());
         KX_STEP(t.answer());
         const unsigned long box = kxtest_find_window("^info$");
@@ -655,3 +655,110 @@ TEST(QuenlorixX11, AnUnsavableTableAtAnEndFromOutsideIsRescuedAndTheNextStartSay
 }
 
 } // namespace
+
+namespace {
+
+// The footer line of a screenshot of the main window: '#' for each pixel
+// that is not the white background.
+std::string footer_of(const kxtest_shot &s)
+{
+    std::string band;
+    for (int y = 558; y < std::min(570, s.height); y++)
+        for (int x = 10; x < std::min(555, s.width); x++)
+            band += (s.pixels[static_cast<std::size_t>(y) * s.width + x] & 0xffffff) == 0xffffff
+                        ? '.'
+                        : '#';
+    return band;
+}
+
+std::string title_of(unsigned long w)
+{
+    std::string t = kxtest_sh_out("xdotool getwindowname " + std::to_string(w) + " 2>/dev/null");
+    while (!t.empty() && t.back() == '\n')
+        t.pop_back();
+    return t;
+}
+
+// Keys pressed with the pointer over a window (there is no window manager:
+// keys go to the window under the pointer).
+void keys_in(unsigned long w, const std::string &keys)
+{
+    int x = 0, y = 0;
+    origin(w, &x, &y);
+    kxtest_sh("xdotool mousemove " + std::to_string(x + 150) + " " + std::to_string(y + 20) +
+              " key --delay 20 " + keys);
+}
+
+} // namespace
+
+// 7E1 chosen in the dialog is saved and asked of the device; the dialog
+// again changes the rate of the open port while the log goes on; the title
+// and the footer follow; the actions on the lines are noted.
+TEST(QuenlorixX11, TheLineIsChosenChangedMidSessionAndEveryActionIsNoted)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    kxtest_ptydevice dev;
+    ASSERT_TRUE(dev.start(3));
+    Tester t;
+    // The port is a pseudo-terminal whose other end the test holds.
+    t.prepare = [&] {
+        unlink((t.home + "/COM3").c_str());
+        ASSERT_EQ(symlink(dev.dir.file("COM3").c_str(), (t.home + "/COM3").c_str()), 0);
+    };
+    KX_STEP(t.start());
+    ASSERT_TRUE(kxtest_wait_painted(t.dialog));
+    // From the port number: the data bits 8 -> 7, the parity none -> even.
+    keys_in(t.dialog, "Tab Tab Up Tab Down Down Return");
+    t.main = kxtest_find_window("^Quenlorix - ");
+    ASSERT_NE(t.main, 0u) << t.said();
+    ASSERT_TRUE(window_gone(t.dialog, 10000));
+    ASSERT_TRUE(origin(t.main, &t.mx, &t.my));
+    EXPECT_EQ(title_of(t.main), "Quenlorix - COM3 19200 7E1");
+    EXPECT_EQ(slurp(t.home + "/quenlorix.cfg"), "port=3   baud=19200\ndatabits=7\nparity=even\n");
+    EXPECT_TRUE(t.logged("Serielle Schnittstelle 3 ge\xf6""ffnet, Baudrate=19200, 7E1\n"
+                         "Der Treiber hat 7E1 nicht \xfc""bernommen, die Schnittstelle l\xe4uft "
+                         "mit 8N1\n"))
+        << t.log();
+
+    // A pseudo-terminal has no control lines: each action says so.
+    keys_in(t.main, "F5 F9");
+    const std::string none = " nicht m\xf6glich: COM3 (" + std::string(ptsname(dev.master)) +
+                             ") hat keine Steuerleitungen\n";
+    EXPECT_TRUE(t.logged("DTR aus" + none + "BREAK 250 ms" + none)) << t.log();
+    kxtest_shot shot;
+    ASSERT_TRUE(kxtest_wait_shot(
+        t.main, [](const kxtest_shot &s) { return footer_of(s).find('#') != std::string::npos; },
+        &shot))
+        << "the footer shows nothing";
+    const std::string open_footer = footer_of(shot);
+    kxtest_sh("import -window " + std::to_string(t.main) + " '" KX_TEST_BINARY_DIR
+              "/quenlorix_line_x11.png' 2>/dev/null");
+
+    // F2: the rate 19200 -> 57600 on the open port, and the session goes on.
+    keys_in(t.main, "F2");
+    t.dialog = kxtest_find_window("Schnittstelle konfigurieren");
+    ASSERT_NE(t.dialog, 0u);
+    ASSERT_TRUE(kxtest_wait_painted(t.dialog));
+    keys_in(t.dialog, "Tab Down Return");
+    ASSERT_TRUE(window_gone(t.dialog, 10000));
+    EXPECT_TRUE(t.logged("Einstellungen ge\xe4ndert: COM3 57600 7E1\n")) << t.log();
+    EXPECT_TRUE(kxtest_waitfor([&] { return title_of(t.main) == "Quenlorix - COM3 57600 7E1"; },
+                               10000))
+        << title_of(t.main);
+    struct termios tio = dev.settings();
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B57600));
+    EXPECT_EQ(slurp(t.home + "/quenlorix.cfg"), "port=3   baud=57600\ndatabits=7\nparity=even\n");
+    ASSERT_EQ(write(dev.master, "nach dem Wechsel\n", 17), 17);
+    EXPECT_TRUE(t.logged("nach dem Wechsel\n")) << t.log();
+    EXPECT_LT(t.log().find("Einstellungen ge\xe4ndert"), t.log().find("nach dem Wechsel"));
+
+    // The device goes: the footer says so.
+    close(dev.master);
+    dev.master = -1;
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main, [&](const kxtest_shot &s) { return footer_of(s) != open_footer; }, &shot))
+        << "the footer did not change when the device went\n" << t.log();
+    t.close();
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+}

@@ -114,6 +114,49 @@ TEST(Settings, TheNotationAndTheLineEndAreWrittenOnlyWhenSet)
     EXPECT_EQ(bad.lineend, qxlineend::lf);
 }
 
+TEST(Settings, TheLineKeysAreWrittenOnlyWhenNotTheDefault)
+{
+    qxsettings s;
+    s.baud = 1200;
+    s.line.databits = 7;
+    s.line.parity = kxparity::even;
+    s.line.stopbits = 2;
+    s.line.flow = kxflow::rtscts;
+    s.line.dtr = false;
+    s.line.rts = false;
+    s.pulse_ms = 50;
+    s.break_ms = 500;
+    s.timestamps = true;
+    const std::string text = qxsettings_format(s);
+    EXPECT_EQ(text, "port=1   baud=1200\ndatabits=7\nparity=even\nstopbits=2\nflow=rtscts\n"
+                    "dtr=0\nrts=0\npulse=50\nbreak=500\ntimestamps=1\n");
+    EXPECT_EQ(old_reader(text, "baud="), 1200);
+    qxsettings back = qxsettings_parse(text.c_str());
+    EXPECT_EQ(back.line, s.line);
+    EXPECT_EQ(back.pulse_ms, 50);
+    EXPECT_EQ(back.break_ms, 500);
+    EXPECT_EQ(qxsettings_format(back), text);
+
+    for (const char *p : {"mark", "space", "odd"}) {
+        back = qxsettings_parse((std::string("parity=") + p + "\nflow=xonxoff\n").c_str());
+        EXPECT_STREQ(qxparity_name(back.line.parity), p);
+        EXPECT_EQ(back.line.flow, kxflow::xonxoff);
+    }
+
+    // Values that do not fit keep the defaults: today's 8N1 with DTR and RTS up.
+    back = qxsettings_parse("databits=9\nparity=MARK\nstopbits=3\nflow=hw\ndtr=2\nrts=\n"
+                            "pulse=0\nbreak=99999\ndatabits=4x\nstopbits=-1\n");
+    EXPECT_EQ(back.line, kxserialline{});
+    EXPECT_EQ(back.pulse_ms, KX_PULSE_MS_DEFAULT);
+    EXPECT_EQ(back.break_ms, KX_BREAK_MS_DEFAULT);
+    EXPECT_EQ(qxsettings_format(back), "port=1   baud=9600\n");
+    back = qxsettings_parse("databits=5\nstopbits=1\nflow=none\ndtr=1\nrts=0\n");
+    EXPECT_EQ(back.line.databits, 5);
+    EXPECT_TRUE(back.line.dtr);
+    EXPECT_FALSE(back.line.rts);
+    EXPECT_EQ(qxsettings_format(back), "port=1   baud=9600\ndatabits=5\nrts=0\n");
+}
+
 TEST(LineView, TextHexAndBothOfTheSameLines)
 {
     using V = qxshow;

@@ -457,6 +457,12 @@ void kxwindow_set_hook(kxWindow *w, kxhook hook, void *hookobj)
     current_view(w).hook_obj = hookobj;
 }
 
+void kxwindow_settitle(kxWindow *w, const char *title)
+{
+    copy_text(w->title, sizeof w->title, title ? title : "");
+    kxplatwin_settitle(&w->plat, w->title);
+}
+
 void kxwindow_blit(kxWindow *w, int x, int y, int xs, int ys)
 {
     if (!w->created || !kxapp_started())

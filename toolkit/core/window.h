@@ -63,6 +63,8 @@ void kxwindow_emit(kxWindow *w, int id, kxarg a = 0, kxarg b = 0, kxarg c = 0);
 kxarg kxwindow_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
                        kxarg a5, kxarg a6, kxarg a7);
 void kxwindow_set_hook(kxWindow *w, kxhook hook, void *hookobj);
+// Gives the window another title (cut to KX_WINDOW_TITLE - 1 characters).
+void kxwindow_settitle(kxWindow *w, const char *title);
 void kxwindow_blit(kxWindow *w, int x, int y, int xs, int ys);
 void kxwindow_open_menu(kxWindow *w, int index);
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/file.h"
+#include "base/hexdigit.h"
 #include "graphics/colournames.h"
 #include "graphics/image.h"
 #include "graphics/image_codec.h"
@@ -80,23 +81,12 @@ bool has_chars(const char *s, long long n)
     return true;
 }
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Hex digits of s[from .. from + count), stopping at the first non-digit.
 int hex_value(const char *s, std::size_t len, std::size_t from, std::size_t count)
 {
     int v = 0;
     for (std::size_t i = from; i < from + count && i < len; i++) {
-        const int d = hex_digit(s[i]);
+        const int d = kxhex_digit(s[i]);
         if (d < 0)
             break;
         v = v * 16 + d;

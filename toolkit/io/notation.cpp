@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/checksum.h"
+#include "base/hexdigit.h"
 #include "core/language.h"
 
 namespace {
@@ -42,17 +43,6 @@ constexpr FaultText fault_texts[] = {
 constexpr std::size_t SHOWN_NAME = 24;
 
 constexpr char HEX_DIGITS[] = "0123456789ABCDEF";
-
-int hex_value(char ch)
-{
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    return -1;
-}
 
 bool blank(char ch) { return ch == ' ' || ch == '\t'; }
 
@@ -150,7 +140,7 @@ bool hex_run(Reader &r, std::size_t at, kxnotation_result *fail)
         }
         const std::size_t first = i;
         for (; i < inside.size() && !blank(inside[i]); i++)
-            if (hex_value(inside[i]) < 0) {
+            if (kxhex_digit(inside[i]) < 0) {
                 std::string detail;
                 show_byte(detail, static_cast<unsigned char>(inside[i]));
                 *fail = failure(Fault::nothex, detail, base + i);
@@ -161,7 +151,7 @@ bool hex_run(Reader &r, std::size_t at, kxnotation_result *fail)
             return false;
         }
         for (std::size_t k = first; k < i; k += 2)
-            r.out += static_cast<char>(hex_value(inside[k]) * 16 + hex_value(inside[k + 1]));
+            r.out += static_cast<char>(kxhex_digit(inside[k]) * 16 + kxhex_digit(inside[k + 1]));
     }
     return true;
 }
@@ -202,8 +192,8 @@ bool sequence(Reader &r, kxnotation_result *fail)
         return true;
     }
     if (letter == 'x') {
-        const int hi = at + 2 < r.row.size() ? hex_value(r.row[at + 2]) : -1;
-        const int lo = at + 3 < r.row.size() ? hex_value(r.row[at + 3]) : -1;
+        const int hi = at + 2 < r.row.size() ? kxhex_digit(r.row[at + 2]) : -1;
+        const int lo = at + 3 < r.row.size() ? kxhex_digit(r.row[at + 3]) : -1;
         if (hi < 0 || lo < 0) {
             *fail = failure(Fault::xdigits, "", at);
             return false;

@@ -109,6 +109,8 @@ struct kxhost {
     virtual std::uintptr_t create_window(kxllgui_window *w, int x, int y, int width, int height,
                                          const kxwinstyle &style) = 0;
     virtual void destroy_window(kxllgui_window *w) = 0;
+    // Shows the window's title (w->title), which has changed.
+    virtual void retitle(kxllgui_window *w) = 0;
     // Copies a rectangle of the window pixmap (already clipped) to the screen.
     virtual void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) = 0;
     // Screen position of the client area's top-left corner.

@@ -187,6 +187,15 @@ void kxplatwin_destroy(kxllgui_window *w)
     *w = kxllgui_window{};
 }
 
+void kxplatwin_settitle(kxllgui_window *w, const char *title)
+{
+    if (!w->created)
+        return;
+    std::snprintf(w->title, sizeof w->title, "%s", title ? title : "");
+    if (live() && w->handle)
+        host->retitle(w);
+}
+
 void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int sy, bool force)
 {
     if (!live() || !w->created || !w->handle || w->hidden || (held && !force))

@@ -65,6 +65,8 @@ struct kxwinstyle {
 bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x, int y, int width,
                       int height, const char *title, const kxwinstyle &style);
 void kxplatwin_destroy(kxllgui_window *w);
+// Gives the window another title.
+void kxplatwin_settitle(kxllgui_window *w, const char *title);
 // Copies a rectangle of the window pixmap to the screen; xs 0 (ys 0) means
 // the whole width (height).  Nothing while hidden, nor while held unless
 // forced.
@@ -167,9 +169,10 @@ void kxsys_waitwake(int ms);
 // own: on POSIX a file or link COMn in the working directory, else COMn in
 // the directory $KX_SERIAL_DIR, else /dev/ttyS<n-1>; on Win32 the system's
 // COMn.  Any other name is the device's path.  On every host the open is
-// exclusive and fails when the driver refuses the line settings (raw, 8N1,
-// no flow control, DTR and RTS up) or the baud rate.  A device that vanishes
-// while open (unplugged, hung up) is closed, and its status says so.
+// exclusive and fails when the driver refuses the line settings (raw, and
+// the slot's framing: by default 8N1, no flow control, DTR and RTS up) or
+// the baud rate.  A device that vanishes while open (unplugged, hung up) is
+// closed, and its status says so.
 constexpr int KX_SERIAL_SLOTS = 256;
 constexpr int KX_SERIAL_PATH = 1024;
 constexpr int KX_SERIAL_TEXT = 256;
@@ -238,6 +241,54 @@ kxserialdevice kxserial_device(int slot);
 // reader's own rhythm): where the host can watch its devices (POSIX), the
 // pump asks this to tell the reader.  Win32 polls: always false.
 bool kxserial_arrived(int slot);
+
+// ------------------------------------------- serial framing and control lines
+
+// How a port frames its bytes and what its control lines do.  The default
+// is what every port had before it could be chosen: 8 data bits, no
+// parity, one stop bit, no flow control, DTR and RTS raised at open.
+enum class kxparity : std::uint8_t { none, odd, even, mark, space };
+enum class kxflow : std::uint8_t { none, rtscts, xonxoff };
+constexpr int KX_SERIAL_DATABITS_MIN = 5;
+constexpr int KX_SERIAL_DATABITS_MAX = 8;
+
+struct kxserialline {
+    int databits = 8;  // 5..8
+    kxparity parity = kxparity::none;
+    int stopbits = 1;  // 1 or 2 (with 5 data bits, 2 means 1.5 on the wire)
+    kxflow flow = kxflow::none;
+    bool dtr = true;  // the lines' state at open
+    bool rts = true;
+    bool operator==(const kxserialline &) const = default;
+};
+
+// The lines a program drives (BREAK holds the data line at space) and the
+// ones it reads.
+enum class kxcontrol : std::uint8_t { dtr, rts, brk };
+struct kxmodemlines {
+    bool cts = false, dsr = false, dcd = false, ri = false;
+    bool operator==(const kxmodemlines &) const = default;
+};
+// What a control-line call did: nolines for a device that has none (a
+// pseudo-terminal), failed with the slot's status saying why.
+enum class kxlinecall : std::uint8_t { done, nolines, failed };
+
+// The line of port slot+1 from its next open on.  A refused line fails the
+// open as a refused rate does (fault setting, the detail names the setting).
+void kxserial_setline(int slot, const kxserialline &line);
+kxserialline kxserial_line(int slot);
+// The framing and flow control the driver keeps since the slot was last
+// configured: where it differs from kxserial_line, the driver changed the
+// setting without refusing it.  DTR and RTS are as asked.
+kxserialline kxserial_keptline(int slot);
+// Takes a new rate and line on the open device.  False when the driver
+// refuses either: the status says why, and the device goes on with the
+// rate and line it had.
+bool kxserial_reconfigure(int slot, int baud, const kxserialline &line);
+// Raises or drops DTR or RTS, or starts or ends a BREAK.
+kxlinecall kxserial_control(int slot, kxcontrol line, bool on);
+// The input lines as the device shows them now.
+kxlinecall kxserial_modemlines(int slot, kxmodemlines *lines);
 
 // --------------------------------------------------- clipboard and processes
 

@@ -206,7 +206,7 @@ bool kxserial_configure(int slot)
         fail(&s.status, kxserialfault::rate, rate);
         return false;
     }
-    return kxserialhost_configure(s.handle, s.status.baud, &s.status);
+    return kxserial_configureline(slot, s.status.baud, &s.status);
 }
 
 bool kxserial_settimeouts(int slot)
@@ -336,3 +336,10 @@ bool kxserial_seen(kxserialhandle handle, kxserialwake wake)
     }
     return false;
 }
+
+kxserialhandle kxserial_handle(int slot)
+{
+    return valid_slot(slot) ? slots[slot].handle : KX_SERIAL_NOHANDLE;
+}
+
+kxserialstatus *kxserial_hoststatus(int slot) { return valid_slot(slot) ? &slots[slot].status : nullptr; }

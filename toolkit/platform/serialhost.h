@@ -20,9 +20,16 @@ void kxserialhost_lookup(const char *name, char *path, std::size_t size);
 kxserialdevice kxserialhost_identify(const char *path);
 // Opens the device exclusively, without waiting.
 kxserialhandle kxserialhost_open(const char *path, kxserialstatus *st);
-// Raw 8N1, no flow control, DTR and RTS up, the baud rate; false when the
-// driver refused any part.
-bool kxserialhost_configure(kxserialhandle h, int baud, kxserialstatus *st);
+// Raw mode, the line's framing and flow control, DTR and RTS as the line
+// has them at open, and the baud rate; false when the driver refused any
+// part (fault rate or setting).  The framing and flow control the driver
+// keeps, read back, go to kept.
+bool kxserialhost_configure(kxserialhandle h, int baud, const kxserialline &line,
+                            kxserialline *kept, kxserialstatus *st);
+// Raises or drops DTR or RTS, or starts or ends a BREAK.
+kxlinecall kxserialhost_control(kxserialhandle h, kxcontrol line, bool on, kxserialstatus *st);
+// CTS, DSR, DCD and RI now.
+kxlinecall kxserialhost_modemlines(kxserialhandle h, kxmodemlines *lines, kxserialstatus *st);
 // Reads and writes that never block the caller beyond their own wait.
 bool kxserialhost_settimeouts(kxserialhandle h);
 // Up to size bytes: the count, 0 when nothing has arrived, -1 when the
@@ -41,3 +48,10 @@ void kxserialhost_close(kxserialhandle h);
 enum class kxserialwake { quiet, bytes, hung };
 int kxserial_watched(kxserialhandle *handles, int max);
 bool kxserial_seen(kxserialhandle handle, kxserialwake wake);
+
+// The slot's device and status for the framing front (serialline.cpp); the
+// handle is KX_SERIAL_NOHANDLE and the status null outside the table.
+kxserialhandle kxserial_handle(int slot);
+kxserialstatus *kxserial_hoststatus(int slot);
+// Configures an open slot's device with the slot's line (the open's step).
+bool kxserial_configureline(int slot, int baud, kxserialstatus *st);

@@ -109,6 +109,8 @@ struct Headless final : kxhost {
         std::erase_if(messages, [h](const kxhostmsg &m) { return m.handle == h; });
     }
 
+    void retitle(kxllgui_window *) override {}  // the title is the window record's
+
     void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) override
     {
         Window *win = find(w->handle);

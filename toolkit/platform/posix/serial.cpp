@@ -1,16 +1,15 @@
 // Serial devices on POSIX hosts: "COMn" names resolved to device paths,
-// exclusive open, raw 8N1 line settings, reads that never block and tell a
-// vanished device from an empty one, writes that wait a bounded time for
-// room, and the reasons of failures as the system gives them.
+// exclusive open, reads that never block and tell a vanished device from an
+// empty one, writes that wait a bounded time for room, and the reasons of
+// failures as the system gives them.  The line settings and the control
+// lines are serialline.cpp.
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,7 +21,6 @@
 #include <string>
 
 #include "base/reason.h"
-#include "platform/posix/serialrate.h"
 #include "platform/posix/wakefd.h"
 #include "platform/serialhost.h"
 
@@ -30,19 +28,6 @@ namespace {
 
 constexpr int SERIAL_LINK_HOPS = 40;  // as the kernel's own limit
 constexpr const char *BYID_DIR = "/dev/serial/by-id";
-
-struct RateRow {
-    int baud;
-    speed_t code;
-};
-
-constexpr RateRow rate_table[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
 
 void copy(char *to, std::size_t size, const std::string &from)
 {
@@ -64,14 +49,6 @@ bool exists(const char *path)
 {
     struct stat st {};
     return lstat(path, &st) == 0;
-}
-
-const RateRow *find_rate(int baud)
-{
-    for (const RateRow &r : rate_table)
-        if (r.baud == baud)
-            return &r;
-    return nullptr;
 }
 
 // The path with its symbolic links followed as far as they lead: the device
@@ -222,15 +199,6 @@ void open_failed(const char *path, int err, kxserialstatus *st)
     }
 }
 
-// DTR and RTS up.  A pseudo-terminal has no modem lines; that is no refusal.
-bool raise_modem_lines(int fd)
-{
-    int bits = TIOCM_DTR | TIOCM_RTS;
-    if (ioctl(fd, TIOCMBIS, &bits) == 0)
-        return true;
-    return errno == ENOTTY || errno == EINVAL || errno == ENOTSUP;
-}
-
 // The errors with which a terminal whose device has gone answers.
 bool gone(int err) { return err == EIO || err == ENXIO || err == ENODEV || err == EBADF; }
 
@@ -307,50 +275,6 @@ kxserialhandle kxserialhost_open(const char *path, kxserialstatus *st)
         return KX_SERIAL_NOHANDLE;
     }
     return fd;
-}
-
-bool kxserialhost_configure(kxserialhandle h, int baud, kxserialstatus *st)
-{
-    int fd = static_cast<int>(h);
-    struct termios t {};
-    if (tcgetattr(fd, &t) != 0) {
-        fail_errno(st, kxserialfault::setting, errno);
-        return false;
-    }
-    cfmakeraw(&t);
-    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP);
-    t.c_iflag |= IGNBRK;
-    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
-    t.c_cflag |= CS8 | CREAD | CLOCAL;
-    // One byte at least, and O_NONBLOCK: an empty device answers EAGAIN, so
-    // that a read of 0 means hang-up.
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    const RateRow *rate = find_rate(baud);
-    if (rate && (cfsetispeed(&t, rate->code) != 0 || cfsetospeed(&t, rate->code) != 0)) {
-        fail(st, kxserialfault::rate, std::to_string(baud));
-        return false;
-    }
-    if (tcsetattr(fd, TCSANOW, &t) != 0) {
-        fail_errno(st, kxserialfault::setting, errno);
-        return false;
-    }
-    // tcsetattr succeeds when any part was taken: check the parts that matter.
-    struct termios back {};
-    if (tcgetattr(fd, &back) != 0 || (back.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) != CS8) {
-        fail(st, kxserialfault::setting);
-        return false;
-    }
-    if (rate ? cfgetospeed(&back) != rate->code : !posix_serial_setrate(fd, baud)) {
-        fail(st, kxserialfault::rate, std::to_string(baud));
-        return false;
-    }
-    if (!raise_modem_lines(fd)) {
-        fail_errno(st, kxserialfault::setting, errno);
-        return false;
-    }
-    ioctl(fd, TIOCEXCL);
-    return true;
 }
 
 bool kxserialhost_settimeouts(kxserialhandle h)

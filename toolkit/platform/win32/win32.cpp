@@ -171,6 +171,11 @@ struct Win32 final : kxhost {
         DestroyWindow(h);
     }
 
+    void retitle(kxllgui_window *w) override
+    {
+        SetWindowTextA(reinterpret_cast<HWND>(w->handle), w->title);
+    }
+
     void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) override
     {
         HDC src = win32_server_context(&w->pixmap);

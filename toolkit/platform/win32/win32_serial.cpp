@@ -1,14 +1,27 @@
-// Serial ports on Win32: the system's COMn opened as files, the fixed line
+// Serial ports on Win32: the system's COMn opened as files, the line's
 // settings in the device control block (read back, so that a refused rate
-// fails the open), time-outs that make every read return at once with what
-// the driver holds and a write wait at most KX_SERIAL_WRITE_WAIT_MS, and a
-// removed device told by the errors of its reads and of ClearCommError.
+// fails the open and a silent change shows), time-outs that make every read
+// return at once with what the driver holds and a write wait at most
+// KX_SERIAL_WRITE_WAIT_MS, a removed device told by the errors of its reads
+// and of ClearCommError, and the control and input lines.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/serialdcb.h"
 #include "platform/serialhost.h"
 #include "platform/win32/win32host.h"
+
+// The portable mapping speaks the system's values.
+static_assert(KX_DCB_NOPARITY == NOPARITY && KX_DCB_ODDPARITY == ODDPARITY &&
+              KX_DCB_EVENPARITY == EVENPARITY && KX_DCB_MARKPARITY == MARKPARITY &&
+              KX_DCB_SPACEPARITY == SPACEPARITY);
+static_assert(KX_DCB_ONESTOPBIT == ONESTOPBIT && KX_DCB_ONE5STOPBITS == ONE5STOPBITS &&
+              KX_DCB_TWOSTOPBITS == TWOSTOPBITS);
+static_assert(KX_DCB_CONTROL_DISABLE == DTR_CONTROL_DISABLE &&
+              KX_DCB_CONTROL_ENABLE == DTR_CONTROL_ENABLE && KX_DCB_HANDSHAKE == DTR_CONTROL_HANDSHAKE &&
+              KX_DCB_CONTROL_DISABLE == RTS_CONTROL_DISABLE &&
+              KX_DCB_CONTROL_ENABLE == RTS_CONTROL_ENABLE && KX_DCB_HANDSHAKE == RTS_CONTROL_HANDSHAKE);
 
 namespace {
 
@@ -39,32 +52,60 @@ const char *dos_name(const char *path)
     return std::strncmp(path, "\\\\.\\", 4) == 0 ? path + 4 : path;
 }
 
-// 8 data bits, no parity, one stop bit, no handshake, DTR and RTS raised.
-void line_settings(DCB *d, int baud)
+// Binary mode, no parity check, no DSR handshake, nothing replaced or
+// discarded, and the line's framing, flow control and DTR and RTS at open.
+void line_settings(DCB *d, const kxdcbfields &f)
 {
     d->DCBlength = sizeof(DCB);
-    d->BaudRate = static_cast<DWORD>(baud);
+    d->BaudRate = f.baud;
     d->fBinary = 1;
     d->fParity = 0;
-    d->fOutxCtsFlow = 0;
+    d->fOutxCtsFlow = f.outx_cts;
     d->fOutxDsrFlow = 0;
-    d->fDtrControl = DTR_CONTROL_ENABLE;
+    d->fDtrControl = f.dtr_control;
     d->fDsrSensitivity = 0;
     d->fTXContinueOnXoff = 1;
-    d->fOutX = 0;
-    d->fInX = 0;
+    d->fOutX = f.outx;
+    d->fInX = f.inx;
     d->fErrorChar = 0;
     d->fNull = 0;
-    d->fRtsControl = RTS_CONTROL_ENABLE;
+    d->fRtsControl = f.rts_control;
     d->fAbortOnError = 0;
-    d->ByteSize = 8;
-    d->Parity = NOPARITY;
-    d->StopBits = ONESTOPBIT;
-    d->XonChar = 0;
-    d->XoffChar = 0;
+    d->ByteSize = f.bytesize;
+    d->Parity = f.parity;
+    d->StopBits = f.stopbits;
+    d->XonChar = f.xon;
+    d->XoffChar = f.xoff;
     d->ErrorChar = 0;
     d->EofChar = 0;
     d->EvtChar = 0;
+}
+
+kxdcbfields fields_of(const DCB &d)
+{
+    kxdcbfields f;
+    f.baud = d.BaudRate;
+    f.bytesize = d.ByteSize;
+    f.parity = d.Parity;
+    f.stopbits = d.StopBits;
+    f.outx_cts = d.fOutxCtsFlow;
+    f.rts_control = static_cast<std::uint8_t>(d.fRtsControl);
+    f.dtr_control = static_cast<std::uint8_t>(d.fDtrControl);
+    f.outx = d.fOutX;
+    f.inx = d.fInX;
+    f.xon = d.XonChar;
+    f.xoff = d.XoffChar;
+    return f;
+}
+
+// A device without modem lines (a driver that has none) answers so.
+kxlinecall call_failed(kxserialstatus *st)
+{
+    DWORD code = GetLastError();
+    if (code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED)
+        return kxlinecall::nolines;
+    fail_code(st, kxserialfault::system, code);
+    return kxlinecall::failed;
 }
 
 } // namespace
@@ -110,8 +151,15 @@ kxserialhandle kxserialhost_open(const char *path, kxserialstatus *st)
     return KX_SERIAL_NOHANDLE;
 }
 
-bool kxserialhost_configure(kxserialhandle h, int baud, kxserialstatus *st)
+bool kxserialhost_configure(kxserialhandle h, int baud, const kxserialline &line,
+                            kxserialline *kept, kxserialstatus *st)
 {
+    kxdcbfields f;
+    char why[KX_SERIAL_TEXT] = {};
+    if (!kxdcb_fromline(line, baud, &f, why, sizeof why)) {
+        fail(st, kxserialfault::setting, why);
+        return false;
+    }
     // The XON and XOFF limits and the reserved fields stay as the driver has them.
     DCB d{};
     d.DCBlength = sizeof d;
@@ -119,23 +167,28 @@ bool kxserialhost_configure(kxserialhandle h, int baud, kxserialstatus *st)
         fail_code(st, kxserialfault::setting, GetLastError());
         return false;
     }
-    line_settings(&d, baud);
+    line_settings(&d, f);
     if (!SetCommState(handle_of(h), &d)) {
+        // The system does not say which part it refused: with the default
+        // line it can only be the rate.
         DWORD code = GetLastError();
-        if (code == ERROR_INVALID_PARAMETER)
+        if (code == ERROR_INVALID_PARAMETER && line == kxserialline{})
             fail(st, kxserialfault::rate, std::to_string(baud).c_str());
         else
             fail_code(st, kxserialfault::setting, code);
         return false;
     }
-    // A driver may take a rate it cannot keep and run at another one.
+    // A driver may take a rate it cannot keep and run at another one, or
+    // change the framing without a word.
     DCB back{};
     back.DCBlength = sizeof back;
-    if (!GetCommState(handle_of(h), &back) || back.ByteSize != 8 || back.Parity != NOPARITY ||
-        back.StopBits != ONESTOPBIT) {
-        fail(st, kxserialfault::setting);
+    if (!GetCommState(handle_of(h), &back)) {
+        fail_code(st, kxserialfault::setting, GetLastError());
         return false;
     }
+    *kept = kxdcb_toline(fields_of(back));
+    kept->dtr = line.dtr;
+    kept->rts = line.rts;
     if (back.BaudRate != static_cast<DWORD>(baud)) {
         fail(st, kxserialfault::rate, std::to_string(baud).c_str());
         return false;
@@ -189,3 +242,27 @@ bool kxserialhost_write(kxserialhandle h, unsigned char byte, kxserialstatus *st
 }
 
 void kxserialhost_close(kxserialhandle h) { CloseHandle(handle_of(h)); }
+
+kxlinecall kxserialhost_control(kxserialhandle h, kxcontrol line, bool on, kxserialstatus *st)
+{
+    BOOL ok = FALSE;
+    if (line == kxcontrol::brk)
+        ok = on ? SetCommBreak(handle_of(h)) : ClearCommBreak(handle_of(h));
+    else if (line == kxcontrol::dtr)
+        ok = EscapeCommFunction(handle_of(h), on ? SETDTR : CLRDTR);
+    else
+        ok = EscapeCommFunction(handle_of(h), on ? SETRTS : CLRRTS);
+    return ok ? kxlinecall::done : call_failed(st);
+}
+
+kxlinecall kxserialhost_modemlines(kxserialhandle h, kxmodemlines *lines, kxserialstatus *st)
+{
+    DWORD bits = 0;
+    if (!GetCommModemStatus(handle_of(h), &bits))
+        return call_failed(st);
+    lines->cts = bits & MS_CTS_ON;
+    lines->dsr = bits & MS_DSR_ON;
+    lines->dcd = bits & MS_RLSD_ON;
+    lines->ri = bits & MS_RING_ON;
+    return kxlinecall::done;
+}

@@ -653,3 +653,9 @@ X11 the_host;
 }
 
 kxhost *kxhost_x11() { return &the_host; }
+
+void X11::retitle(kxllgui_window *w)
+{
+    set_title(static_cast<Window>(w->handle), w->title);
+    XFlush(dpy);
+}

@@ -110,6 +110,7 @@ struct X11 final : kxhost {
     std::uintptr_t create_window(kxllgui_window *w, int x, int y, int width, int height,
                                  const kxwinstyle &style) override;
     void destroy_window(kxllgui_window *w) override;
+    void retitle(kxllgui_window *w) override;
     void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) override;
     void client_origin(const kxllgui_window *w, int *x, int *y) override;
     void grab(kxllgui_window *w) override;

@@ -1,0 +1,72 @@
+// What the main window says of its port: the title, the footer line and the
+// dialog's first sentence.
+#include <gtest/gtest.h>
+
+#include "control.h"
+#include "dialog.h"
+#include "session.h"
+
+TEST(Control, TheTitleNamesPortRateFramingAndFlowControl)
+{
+    qxsettings s;
+    s.port = 3;
+    s.baud = 115200;
+    EXPECT_EQ(qxcontrol_title(s), "Quenlorix - COM3 115200 8N1");
+    s.line.databits = 7;
+    s.line.parity = kxparity::even;
+    s.line.flow = kxflow::rtscts;
+    EXPECT_EQ(qxcontrol_title(s), "Quenlorix - COM3 115200 7E1 RTS/CTS");
+}
+
+TEST(Control, TheFooterShowsTheStateAndEachLineOnOrOff)
+{
+    qxsession session;
+    session.settings.port = 3;
+    qxcontrol c;
+    c.session = &session;
+    // Before the input lines were read: the output lines alone.
+    EXPECT_EQ(qxcontrol_footer(&c), "COM3 offen   DTR RTS");
+    c.read = true;
+    c.dtr = false;
+    c.modem.cts = c.modem.dcd = true;
+    EXPECT_EQ(qxcontrol_footer(&c), "COM3 offen   dtr RTS   CTS dsr DCD ri");
+    c.modem = {false, true, false, true};
+    c.rts = false;
+    EXPECT_EQ(qxcontrol_footer(&c), "COM3 offen   dtr rts   cts DSR dcd RI");
+    c.nolines = true;
+    EXPECT_EQ(qxcontrol_footer(&c), "COM3 offen   keine Steuerleitungen");
+    session.lost = true;
+    EXPECT_EQ(qxcontrol_footer(&c), "COM3 getrennt - warte auf das Ger\xe4t");
+}
+
+TEST(Control, TheDialogsFirstSentenceSaysWhatTheFramingIs)
+{
+    kxserialline l;
+    const std::string always = "Die Schnittstelle ist immer mit 8 Datenbits, einem Start- und "
+                               "einen Stopp-Bit sowie ohne Parit\xe4t konfiguriert.";
+    EXPECT_EQ(qxdialog_sentence(l), always);
+    // Flow control and the lines at open are no part of the framing.
+    l.flow = kxflow::xonxoff;
+    l.dtr = false;
+    EXPECT_EQ(qxdialog_sentence(l), always);
+    l.databits = 7;
+    l.parity = kxparity::even;
+    EXPECT_EQ(qxdialog_sentence(l), "Die Schnittstelle ist mit 7 Datenbits, einem Start- und "
+                                    "einem Stopp-Bit sowie gerader Parit\xe4t konfiguriert.");
+    l.databits = 8;
+    l.parity = kxparity::none;
+    l.stopbits = 2;
+    EXPECT_EQ(qxdialog_sentence(l), "Die Schnittstelle ist mit 8 Datenbits, einem Start- und "
+                                    "zwei Stopp-Bits sowie ohne Parit\xe4t konfiguriert.");
+    l.databits = 5;
+    l.parity = kxparity::mark;
+    EXPECT_EQ(qxdialog_sentence(l), "Die Schnittstelle ist mit 5 Datenbits, einem Start- und "
+                                    "anderthalb Stopp-Bits sowie Mark-Parit\xe4t (immer 1) "
+                                    "konfiguriert.");
+    l.parity = kxparity::space;
+    l.stopbits = 1;
+    EXPECT_NE(qxdialog_sentence(l).find("einem Stopp-Bit sowie Space-Parit\xe4t (immer 0)"),
+              std::string::npos);
+    l.parity = kxparity::odd;
+    EXPECT_NE(qxdialog_sentence(l).find("ungerader Parit\xe4t"), std::string::npos);
+}
