@@ -741,7 +741,7 @@ TEST_F(App, HexViewWithTimeStampsAndATypedRate)
     run();
     EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=250000\nshow=hex\ntimestamps=1\n");
     expect_stamped(lines_of(traffic()), {"Serielle Schnittstelle 1 ge\xf6" "ffnet, Baudrate=250000",
-                                         "AT", "4F 4B 0D 0A", "41 00 42 0A"});
+                                         "41 54 0A", "4F 4B 0D 0A", "41 00 42 0A"});
 }
 
 TEST_F(App, BothViewShowsControlBytesAsTokens)
