@@ -175,6 +175,11 @@ void read_line(std::string_view line, qxsettings *s)
                 s->show = static_cast<qxshow>(i);
     } else if (line_value(line, "timestamps=", &v)) {
         s->timestamps = v == "1";
+    } else if (line_value(line, "pause=", &v)) {
+        s->pause_ms = number_in(v, 0, KX_SPLIT_PAUSE_MAX, s->pause_ms);
+    } else if (line_value(line, "frames=", &v)) {
+        if (v == "pause" || v == "lines")
+            s->frames_by_pause = v == "pause";
     } else {
         read_binding(line, s);
     }
@@ -205,6 +210,10 @@ std::string qxsettings_format(const qxsettings &s)
         text += std::string("show=") + qxshow_name(s.show) + "\n";
     if (s.timestamps)
         text += "timestamps=1\n";
+    if (s.pause_ms != KX_SPLIT_PAUSE_DEFAULT)
+        text += "pause=" + std::to_string(s.pause_ms) + "\n";
+    if (s.frames_by_pause)
+        text += "frames=pause\n";
     text += format_sending(s);
     for (int n = 1; n <= QX_PORT_MAX; n++)
         if (!s.bound[static_cast<std::size_t>(n)].empty())

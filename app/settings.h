@@ -3,7 +3,9 @@
 // line of its own and only when not at its default, the line's framing and
 // control lines ("databits=7", "parity=even", "stopbits=2", "flow=rtscts",
 // "dtr=0", "rts=0", "pulse=50", "break=500"), the view of received lines
-// ("show=hex"), time stamps ("timestamps=1"), how rows are sent
+// ("show=hex"), time stamps ("timestamps=1"), the pause after which an
+// incomplete received line is shown ("pause=250") and frames of the hex
+// view cut by that pause ("frames=pause"), how rows are sent
 // ("escapes=1", "lineend=cr") and paths bound to port
 // numbers ("com3=/dev/serial/by-id/...").  A reader that knows only the
 // first line finds its two keys as before.
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "io/portline.h"
+#include "io/rxsplit.h"
 
 constexpr int QX_PORT_MAX = 255;
 constexpr int QX_BAUD_DEFAULT = 9600;
@@ -30,6 +33,8 @@ struct qxsettings {
     int break_ms = KX_BREAK_MS_DEFAULT;
     qxshow show = qxshow::text;
     bool timestamps = false;
+    int pause_ms = KX_SPLIT_PAUSE_DEFAULT;  // 0: a line waits for its end
+    bool frames_by_pause = false;  // the hex view ends a frame at the pause only
     bool escapes = false;  // rows are read in the notation (io/notation.h)
     qxlineend lineend = qxlineend::lf;
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
