@@ -1,11 +1,14 @@
 // Serial devices on every host: the slot table, bindings of port numbers to
 // paths, the read-ahead, and what happens on a failed open and on loss.  The
-// host gives the primitives of serialhost.h.
+// host gives the primitives of serialhost.h; a path that names a serial
+// server goes to the network port (netport.h) instead, so that nothing
+// above this front knows whether a port is local.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/netport.h"
 #include "platform/platform.h"
 #include "platform/serialhost.h"
 
@@ -20,6 +23,10 @@ constexpr int SERIAL_READAHEAD = 4096;   // bytes taken from the driver at once
 // that every few bytes do not wake the program.
 constexpr std::int64_t SERIAL_FAST_BYTES_PER_MS = 20;
 constexpr std::int64_t SERIAL_QUIET_MS = 50;
+// How long an open waits for a server while a lost network port is retried
+// once a second: the connection goes on being made between the tries, and
+// the program is not held meanwhile.
+constexpr int SERIAL_RETRY_CONNECT_MS = 50;
 
 // Whether the host's waits watch a device for its next bytes.
 struct SerialWatch {
@@ -40,6 +47,8 @@ struct SerialSlot {
     kxserialstatus status;
     char bound[KX_SERIAL_PATH] = {};
     SerialWatch watch;
+    bool net = false;       // the handle is a serial server's connection
+    bool retrying = false;  // lost, and not opened again since
 };
 
 SerialSlot slots[KX_SERIAL_SLOTS];
@@ -79,13 +88,25 @@ void resolve(int slot, const char *name, char *path, std::size_t size)
         kxserialhost_lookup(name, path, size);
 }
 
+int slot_of(const SerialSlot &s) { return static_cast<int>(&s - slots); }
+
 void close_handle(SerialSlot &s)
 {
-    if (s.handle != KX_SERIAL_NOHANDLE)
+    if (s.handle != KX_SERIAL_NOHANDLE && s.net)
+        kxnet_close(slot_of(s));
+    else if (s.handle != KX_SERIAL_NOHANDLE)
         kxserialhost_close(s.handle);
     s.handle = KX_SERIAL_NOHANDLE;
     s.watch = SerialWatch{};
-    list_open(static_cast<int>(&s - slots), false);
+    list_open(slot_of(s), false);
+}
+
+// The device is gone: nothing more can come, and the next open must find it anew.
+void lose(SerialSlot &s)
+{
+    close_handle(s);
+    s.status.fault = kxserialfault::lost;
+    s.retrying = true;
 }
 
 // The device was read empty: whether the waits watch it for its next bytes.
@@ -136,9 +157,16 @@ bool kxserial_openname(const char *name, int slot, int baud)
     s.status.baud = baud;
     char path[KX_SERIAL_PATH];
     resolve(slot, name, path, sizeof path);
-    kxserialdevice dev = kxserialhost_identify(path);
-    copy(s.status.path, sizeof s.status.path, dev.path[0] ? dev.path : path);
-    s.handle = kxserialhost_open(path, &s.status);
+    s.net = kxnet_is(path);
+    if (s.net) {
+        copy(s.status.path, sizeof s.status.path, path);
+        s.handle = kxnet_open(slot, path, s.retrying ? SERIAL_RETRY_CONNECT_MS : KX_SERIAL_CONNECT_MS,
+                              &s.status);
+    } else {
+        kxserialdevice dev = kxserialhost_identify(path);
+        copy(s.status.path, sizeof s.status.path, dev.path[0] ? dev.path : path);
+        s.handle = kxserialhost_open(path, &s.status);
+    }
     if (s.handle == KX_SERIAL_NOHANDLE)
         return false;
     // A driver that refuses the line settings or the rate would leave the
@@ -148,6 +176,7 @@ bool kxserial_openname(const char *name, int slot, int baud)
         close_handle(s);
         return false;
     }
+    s.retrying = false;
     return true;
 }
 
@@ -169,6 +198,8 @@ bool kxserial_configure(int slot)
         fail(&s.status, kxserialfault::rate, rate);
         return false;
     }
+    if (s.net)
+        return kxnet_configure(slot, s.status.baud, &s.status);
     return kxserialhost_configure(s.handle, s.status.baud, &s.status);
 }
 
@@ -177,7 +208,7 @@ bool kxserial_settimeouts(int slot)
     if (!valid_slot(slot) || slots[slot].handle == KX_SERIAL_NOHANDLE)
         return false;
     SerialSlot &s = slots[slot];
-    if (kxserialhost_settimeouts(s.handle))
+    if (s.net || kxserialhost_settimeouts(s.handle))
         return true;
     fail(&s.status, kxserialfault::setting);
     return false;
@@ -199,13 +230,12 @@ int kxserial_getc(int slot)
         }
         s.head = s.tail = 0;
         const bool woken = s.watch.woken;
-        int n = kxserialhost_read(s.handle, s.ahead, SERIAL_READAHEAD, &s.status);
+        int n = s.net ? kxnet_read(slot, s.ahead, SERIAL_READAHEAD, &s.status)
+                      : kxserialhost_read(s.handle, s.ahead, SERIAL_READAHEAD, &s.status);
         s.watch.arrived = false;
         s.watch.woken = false;
         if (n < 0) {
-            // Gone: nothing more can come, and the next open must find it anew.
-            close_handle(s);
-            s.status.fault = kxserialfault::lost;
+            lose(s);
             return -1;
         }
         s.tail = n;
@@ -223,10 +253,11 @@ bool kxserial_putc(int slot, int byte)
     if (!valid_slot(slot) || slots[slot].handle == KX_SERIAL_NOHANDLE)
         return false;
     SerialSlot &s = slots[slot];
-    if (kxserialhost_write(s.handle, static_cast<unsigned char>(byte), &s.status))
+    const unsigned char b = static_cast<unsigned char>(byte);
+    if (s.net ? kxnet_write(slot, b, &s.status) : kxserialhost_write(s.handle, b, &s.status))
         return true;
     if (s.status.fault == kxserialfault::lost)
-        close_handle(s);
+        lose(s);
     return false;
 }
 
@@ -235,7 +266,9 @@ void kxserial_close(int slot)
     if (!valid_slot(slot))
         return;
     close_handle(slots[slot]);
+    kxnet_close(slot);  // a connection still being made too
     slots[slot].head = slots[slot].tail = 0;
+    slots[slot].retrying = false;
 }
 
 bool kxserial_isopen(int slot)
@@ -261,7 +294,12 @@ kxserialdevice kxserial_device(int slot)
     char name[SERIAL_NAME_SIZE], path[KX_SERIAL_PATH];
     std::snprintf(name, sizeof name, "COM%d", slot + 1);
     resolve(slot, name, path, sizeof path);
-    return kxserialhost_identify(path);
+    if (!kxnet_is(path))
+        return kxserialhost_identify(path);
+    kxserialdevice d;
+    d.present = true;
+    copy(d.path, sizeof d.path, path);
+    return d;
 }
 
 bool kxserial_arrived(int slot)
