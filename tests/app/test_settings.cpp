@@ -3,10 +3,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include "io/terminal.h"
 #include "lineview.h"
 #include "settings.h"
+#include "support.h"
 
 namespace {
 
@@ -40,6 +43,29 @@ TEST(Settings, NumbersOutOfRangeOrUnreadableKeepTheirDefaults)
     s = qxsettings_parse("port=255   baud=2147483647\n");
     EXPECT_EQ(s.port, 255);
     EXPECT_EQ(s.baud, 2147483647);
+}
+
+// The settings are text: what a NUL or the size limit cuts off is not read,
+// and a line says so.
+TEST(Settings, TextAfterANulOrBeyondTheLimitIsNotReadAndSaysSo)
+{
+    const std::string file = kxtest_output_dir() + "/settings_cut.cfg";
+    auto read = [&](const std::string &text, qxsettings *s) {
+        std::ofstream(file, std::ios::binary) << text;
+        return kxtest_stdout([&] { *s = qxsettings_read(file.c_str()); });
+    };
+    qxsettings s;
+    EXPECT_EQ(read(std::string("port=3\0baud=19200\n", 18), &s),
+              "quenlorix: " + file + ": nothing after the NUL byte at offset 6 is read\n");
+    EXPECT_EQ(s.port, 3);
+    EXPECT_EQ(s.baud, QX_BAUD_DEFAULT);
+    const std::string big = "port=3   baud=19200\n" + std::string(70000, ' ') + "\nshow=hex\n";
+    EXPECT_EQ(read(big, &s), "quenlorix: " + file + ": only the first 65535 of " +
+                                 std::to_string(big.size()) + " bytes are read\n");
+    EXPECT_EQ(s.baud, 19200);
+    EXPECT_EQ(s.show, qxshow::text);
+    EXPECT_EQ(read("port=3   baud=19200\nshow=hex\n", &s), "");
+    EXPECT_EQ(s.show, qxshow::hex);
 }
 
 TEST(Settings, TheNewKeysAreLinesAfterTheOldOneAndOnlyWhenSet)

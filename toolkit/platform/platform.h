@@ -108,6 +108,10 @@ const char *kxsys_cmdline();
 // more comes and kxhost_lost is true.
 bool kxhost_dispatch();
 bool kxhost_lost();
+// True once such a close of every window was delivered: from then on a
+// window's close must end the program, and nobody will answer a question
+// (the desktop that sent SIGTERM at logout kills the program soon after).
+bool kxhost_ended();
 // Sleeps up to ms milliseconds; returns early when host input arrives.
 void kxhost_wait(int ms);
 
@@ -285,6 +289,18 @@ int kxprocess_running();
 bool kxsys_syncfile(std::FILE *f);
 // Makes the latest changes of a directory's entries (a rename) last.
 bool kxsys_syncdir(const char *dir);
+
+// Opens a file for appending (made when missing) and takes its lock: while
+// one stream holds it, every other kxsys_openlocked of the same file, in this
+// process or another, is refused.  The lock goes with the stream and ends
+// when it is closed or the program ends, however it ends.  The file stays
+// readable by others, and the holder may rename it while it is open; a name
+// that another holder gave to another file meanwhile is opened anew, so the
+// lock is always on the file the name names.  A name that is no plain file
+// (a device) is opened without a lock.  Null with *held set when another
+// holds the lock; null with *held clear when the file cannot be opened
+// (errno tells why).
+std::FILE *kxsys_openlocked(const char *name, bool *held);
 
 // ----------------------------------------------------------- temporary files
 
