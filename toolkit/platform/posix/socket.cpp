@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/reason.h"
 #include "platform/posix/wakefd.h"
 #include "platform/sockethost.h"
 
@@ -35,7 +36,7 @@ void lose(kxserialstatus *st, int err)
 {
     const bool closed = err == 0 || err == ECONNRESET || err == EPIPE || err == ECONNABORTED;
     const bool silent = err == ETIMEDOUT || err == EHOSTUNREACH || err == ENETUNREACH;
-    fail(st, kxserialfault::lost, closed || silent ? "" : std::strerror(err));
+    fail(st, kxserialfault::lost, closed || silent ? "" : kxreason_text(err).c_str());
     st->loss = closed ? kxserialloss::closed : silent ? kxserialloss::silent : kxserialloss::gone;
 }
 
@@ -46,7 +47,7 @@ void connect_failed(kxserialstatus *st, int err)
     else if (err == ETIMEDOUT)
         fail(st, kxserialfault::unanswered);
     else
-        fail(st, kxserialfault::system, std::strerror(err));
+        fail(st, kxserialfault::system, kxreason_text(err).c_str());
 }
 
 void tune(int fd)
