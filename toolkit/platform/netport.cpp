@@ -150,14 +150,13 @@ kxserialhandle kxnet_open(int slot, const char *url, int ms, kxserialstatus *st)
     NetPort *p = ports[slot].get();
     const std::int64_t now = kxsys_ticks();
     if (p->connecting && p->url == url && now < p->deadline) {
-        int made = kxsockhost_finish(p->handle, static_cast<int>(std::min<std::int64_t>(ms, p->deadline - now)), st);
+        const int wait = static_cast<int>(std::min<std::int64_t>(ms, p->deadline - now));
+        const int made = kxsockhost_finish(p->handle, wait, st);
         if (made > 0)
             return connected(p, st);
-        if (made < 0)
-            drop(p);
-        else
+        if (made == 0)
             st->fault = kxserialfault::unanswered;
-        if (made == 0 && kxsys_ticks() >= p->deadline)
+        if (made < 0 || kxsys_ticks() >= p->deadline)
             drop(p);
         return KX_SERIAL_NOHANDLE;
     }
