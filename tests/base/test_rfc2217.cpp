@@ -50,7 +50,8 @@ TEST(Rfc2217, NegotiatesAsSer2netExpectsWholeOrBytewise)
     for (std::size_t piece : {std::size_t{4096}, std::size_t{1}}) {
         kxrfc2217 t;
         kxrfc2217_start(&t);
-        EXPECT_EQ(out_of(&t), (bytes{IAC, WILL, 0, IAC, DO, 0, IAC, WILL, 3, IAC, DO, 3, IAC, WILL, 44}));
+        EXPECT_EQ(out_of(&t),
+                  (bytes{IAC, WILL, 0, IAC, DO, 0, IAC, WILL, 3, IAC, DO, 3, IAC, WILL, 44}));
         EXPECT_TRUE(feed(&t, SER2NET_OPENING, piece).empty());
         // Only the echo is refused: every other offer answers our own request.
         EXPECT_EQ(out_of(&t), (bytes{IAC, DONT, 1}));

@@ -1,6 +1,8 @@
 // Ports bound to a serial server: ser2net on the loopback address in front
 // of a socat pseudo-terminal, reached as raw TCP and over RFC 2217.
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -118,7 +120,8 @@ TEST_F(NetPortTest, AStoppedServerIsALossWithItsReasonAndItsReturnReopens)
         SCOPED_TRACE(url);
         ASSERT_TRUE(open_served(url));
         server.stop();
-        EXPECT_TRUE(kxtest_waitfor([&] { return kxport_getc(PORT) < 0 && kxport_lost(PORT); }, 5000));
+        EXPECT_TRUE(
+            kxtest_waitfor([&] { return kxport_getc(PORT) < 0 && kxport_lost(PORT); }, 5000));
         EXPECT_EQ(kxport_problem(PORT), "Verbindung vom Server getrennt");
         EXPECT_FALSE(kxport_open(PORT, 9600));
         EXPECT_EQ(kxport_problem(PORT), "Verbindung vom Server abgelehnt");
@@ -163,4 +166,45 @@ TEST_F(NetPortTest, BytesFromTheServerWakeTheWaitingProgram)
     EXPECT_EQ(id, kxport_arrivalid());
     EXPECT_EQ(line(), "OK\n");
     kxtimer_destroy(&fallback);
+}
+
+// A server that runs every port at 9600 whatever it is asked: the open
+// fails with its answer.
+TEST_F(NetPortTest, ARateTheServerChangesFailsTheOpenWithItsAnswer)
+{
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len), 0);
+    std::thread fixed([listener] {
+        int c = accept(listener, nullptr, nullptr);
+        const std::string take = "\xff\xfd\x2c";  // DO COM-PORT-OPTION
+        send(c, take.data(), take.size(), 0);
+        std::string got;
+        char b[256];
+        ssize_t n;
+        while (got.find("\xff\xfa\x2c\x01") == std::string::npos &&
+               (n = recv(c, b, sizeof b, 0)) > 0)
+            got.append(b, static_cast<std::size_t>(n));
+        const std::string answers = std::string("\xff\xfa\x2c\x65\x00\x00\x25\x80\xff\xf0", 10) +
+                                    std::string("\xff\xfa\x2c\x66\x08\xff\xf0", 7) +
+                                    std::string("\xff\xfa\x2c\x67\x01\xff\xf0", 7) +
+                                    std::string("\xff\xfa\x2c\x68\x01\xff\xf0", 7) +
+                                    std::string("\xff\xfa\x2c\x69\x01\xff\xf0", 7);
+        send(c, answers.data(), answers.size(), 0);
+        while (recv(c, b, sizeof b, 0) > 0) {
+        }
+        close(c);
+    });
+    kxlanguage_set(KX_LANG_GERMAN);
+    EXPECT_FALSE(open("rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port)), 115200));
+    EXPECT_EQ(kxport_problem(PORT),
+              "Einstellung vom Server abgelehnt: SET-BAUDRATE 115200 -> 9600");
+    kxport_close(PORT);
+    fixed.join();
+    close(listener);
 }

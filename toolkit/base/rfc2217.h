@@ -28,7 +28,9 @@ enum : int {
 enum : int { KX_RFC2217_STOP_1 = 1, KX_RFC2217_STOP_2, KX_RFC2217_STOP_15 };
 enum : int { KX_RFC2217_FLOW_NONE = 1, KX_RFC2217_FLOW_XONXOFF, KX_RFC2217_FLOW_RTSCTS };
 // NOTIFY-MODEMSTATE bits.
-enum : int { KX_RFC2217_CTS = 0x10, KX_RFC2217_DSR = 0x20, KX_RFC2217_RI = 0x40, KX_RFC2217_CD = 0x80 };
+enum : int {
+    KX_RFC2217_CTS = 0x10, KX_RFC2217_DSR = 0x20, KX_RFC2217_RI = 0x40, KX_RFC2217_CD = 0x80,
+};
 
 // The line a port asks the server for.
 struct kxrfc2217line {

@@ -160,8 +160,8 @@ bool kxserial_openname(const char *name, int slot, int baud)
     s.net = kxnet_is(path);
     if (s.net) {
         copy(s.status.path, sizeof s.status.path, path);
-        s.handle = kxnet_open(slot, path, s.retrying ? SERIAL_RETRY_CONNECT_MS : KX_SERIAL_CONNECT_MS,
-                              &s.status);
+        const int wait = s.retrying ? SERIAL_RETRY_CONNECT_MS : KX_SERIAL_CONNECT_MS;
+        s.handle = kxnet_open(slot, path, wait, &s.status);
     } else {
         kxserialdevice dev = kxserialhost_identify(path);
         copy(s.status.path, sizeof s.status.path, dev.path[0] ? dev.path : path);
