@@ -1,11 +1,13 @@
 // The session on the open port: rows sent, received lines shown, and the
 // device's loss and return.  A lost device is looked for again once a
-// second, under the same port number and by the same lookup, so that a
-// by-id link finds an adapter that came back under another name.
+// second under the same binding or link, so that a by-id link finds an
+// adapter that came back under another name, and never by a later step of
+// the lookup, which could answer with another device.
 #pragma once
 
 #include <cstdint>
 
+#include "io/port.h"
 #include "settings.h"
 
 struct kxTerminal;
@@ -27,12 +29,14 @@ struct qxsession {
     bool owed = false;     // lines shown since, not drawn yet
     bool hurried = false;  // the timer runs at QX_FRAME_MS for them
     bool ticked = false;   // the timer fired since they were last drawn
+    bool (*write)(const char *text) = kxport_write;  // to the port (a test's own)
 };
 
 // Starts on the port the dialog opened: says so in the terminal.
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
 // Sends a row and its line feed; a row that cannot be sent is shown with a
-// notice that says why.
+// notice that says why, and one whose line feed alone failed as sent, with
+// a notice that its line end was not.
 void qxsession_send(qxsession *s, const char *text);
 // Shows every complete line that has arrived, tells a loss and tries to
 // reopen a lost port when its time has come; true when a batch was cut and
