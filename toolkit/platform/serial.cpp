@@ -335,14 +335,24 @@ bool kxserial_arrived(int slot)
     return true;
 }
 
+// A serial server's bytes come in the small pieces the server sends: while
+// they flow they gather in the socket's buffer, which keeps them (and holds
+// the server back when full), for the reader's own reads, rather than wake
+// the program for every piece.  After a quiet spell they wake it at once.
+bool gathering(const SerialSlot &s, std::int64_t now)
+{
+    return s.net && s.watch.last_bytes != 0 && now - s.watch.last_bytes < SERIAL_QUIET_MS;
+}
+
 // Every open device with room in its read-ahead, unless it hung up: its
 // bytes are taken as they arrive.
 int kxserial_watched(kxserialhandle *handles, int max)
 {
     int n = 0;
+    const std::int64_t now = kxsys_ticks();
     for (int k = 0; k < open_count && n < max; k++)
         if (const SerialSlot &s = slots[open_slots[k]];
-            !s.watch.hung && (s.head > 0 || s.tail < SERIAL_READAHEAD))
+            !s.watch.hung && !gathering(s, now) && (s.head > 0 || s.tail < SERIAL_READAHEAD))
             handles[n++] = s.handle;
     return n;
 }
