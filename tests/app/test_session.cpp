@@ -141,8 +141,7 @@ TEST(Session, ARowWhoseLineFeedFailedIsShownAsSentWithoutItsLineEnd)
 {
     kxtest_headless();
     ASSERT_TRUE(kxapp_init());
-    kxtest_tempdir dir;
-    Pane pane(dir.file("session.log"));
+    Pane pane(kxtest_output_dir() + "/session_linefeed.log");
     qxsession s;
     qxsettings settings;
     settings.port = 233;  // never opened: its problem is "not open"
