@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "../tests/ser2net.h"
 #include "../tests/serialpeer.h"
 #include "procstat.h"
 #include "xwatch.h"
@@ -212,7 +213,9 @@ struct Quenlorix : Subject {
             error = "no pseudo-terminal peer (socat)";
             return;
         }
-        std::string cfg = "port=1   baud=115200\n" + extra;
+        std::string cfg = "port=1   baud=115200\n" + extra + serve();
+        if (!error.empty())
+            return;
         if (const char *more = std::getenv("KX_BENCH_SETTINGS"))
             cfg += slurp(more);
         std::ofstream(peer.dir.file("quenlorix.cfg")) << cfg;
@@ -234,6 +237,10 @@ struct Quenlorix : Subject {
         }
         find_terminal(x);
     }
+
+    // Lines for the settings file that put something between the tester
+    // and the device.
+    virtual std::string serve() { return ""; }
 
     std::string logname() override { return peer.dir.file("quenlorix.log"); }
 
@@ -309,6 +316,20 @@ struct Quenlorix : Subject {
         // that keeps the X server (and so the tester) from being slowed.
         terminal.y += std::max(0, terminal.height - WATCHED_ROWS);
         terminal.height = std::min(terminal.height, WATCHED_ROWS);
+    }
+};
+
+// The same device behind ser2net on the loopback address, reached over
+// RFC 2217: the tester's cost of the network port and the protocol.
+struct QuenlorixRfc2217 : Quenlorix {
+    kxtest_ser2net server;
+
+    QuenlorixRfc2217() : Quenlorix(true) { launch(""); }
+    std::string serve() override
+    {
+        if (!server.start(peer.dir.file("COM1")))
+            error = "ser2net did not start";
+        return "com1=" + server.rfc2217_url() + "\n";
     }
 };
 
@@ -681,6 +702,7 @@ void BM_QuenlorixIdleWhileLost(benchmark::State &state)
 BENCHMARK(BM_Idle<Quenlorix>)->Name("BM_IdleQuenlorix")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_Idle<Picocom>)->Name("BM_IdlePicocom")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_Flood<Quenlorix>)->Name("BM_FloodQuenlorix")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Flood<QuenlorixRfc2217>)->Name("BM_FloodRfc2217Quenlorix")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Flood<Picocom>)->Name("BM_FloodPicocom")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memory<Quenlorix>)->Name("BM_MemoryQuenlorix")->Iterations(1);
 BENCHMARK(BM_Memory<Picocom>)->Name("BM_MemoryPicocom")->Iterations(1);

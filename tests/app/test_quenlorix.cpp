@@ -7,6 +7,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +25,7 @@
 
 #include "../linecalls.h"
 #include "../serialpeer.h"
+#include "../ser2net.h"
 #include "base/file.h"
 #include "core/event.h"
 #include "graphics/colours.h"
@@ -1172,4 +1174,58 @@ TEST_F(App, KeysAndTheMenuSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevic
     };
     EXPECT_EQ(driven, want);
     EXPECT_NE(before.find('#'), std::string::npos) << "the footer shows nothing";
+}
+
+// Port 3 bound to ser2net over RFC 2217, in front of the peer's device: the
+// rate from the dialog reaches the device, rows go out, a line with byte
+// 0xFF comes in whole, and the server's stop and return are told.
+TEST_F(App, APortOnASerialServerCarriesTheSessionAndItsLossAndReturnAreTold)
+{
+    ASSERT_TRUE(peer.start(1));
+    kxtest_ser2net server;
+    ASSERT_TRUE(server.start(home + "/COM1"));
+    const std::string url = server.rfc2217_url();
+    ASSERT_TRUE(kxfile_save(("port=3   baud=57600\ncom3=" + url + "\n").c_str(), "quenlorix.cfg"));
+    speed_t rate = B0;
+    std::string got;
+    confirm_dialog();
+    wait_main();
+    until([&] {
+        int fd = open((home + "/COM1").c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        struct termios t {};
+        if (fd >= 0 && tcgetattr(fd, &t) == 0)
+            rate = cfgetospeed(&t);
+        if (fd >= 0)
+            close(fd);
+        return true;
+    });
+    send_row(1, "AT");
+    until([&] {
+        got += peer.receive(1, 1);
+        return got.size() >= 3;
+    });
+    until([&] { return peer.send("OK\xff\r\n"); });
+    until([&] { return traffic().find("OK") != std::string::npos; });
+    until([&] {
+        server.stop();
+        return true;
+    });
+    until([&] { return traffic().find("unterbrochen") != std::string::npos; });
+    until([&] { return server.resume(); });
+    until([&] { return traffic().find("wieder verbunden") != std::string::npos; });
+    until([&] { return server.holds() && peer.send("danach\r\n"); });
+    until([&] { return traffic().find("danach") != std::string::npos; });
+    close_main();
+    run();
+    EXPECT_EQ(rate, B57600);
+    EXPECT_EQ(got, "AT\n");
+    std::vector<std::string> l = lines_of(traffic());
+    ASSERT_EQ(l.size(), 6u) << traffic();
+    EXPECT_EQ(l[0], "Serielle Schnittstelle 3 ge\xf6" "ffnet, Baudrate=57600");
+    EXPECT_EQ(l[1], "AT");
+    EXPECT_EQ(l[2], "OK\xff");
+    EXPECT_EQ(l[3], "Verbindung zu COM3 (" + url + ") unterbrochen: Verbindung vom Server getrennt");
+    EXPECT_EQ(l[4], "COM3 (" + url + ") wieder verbunden");
+    EXPECT_EQ(l[5], "danach");
+    EXPECT_EQ(qxdialog_device(3), url);  // shown under the port number
 }

@@ -173,10 +173,21 @@ void kxsys_waitwake(int ms);
 // the slot's framing: by default 8N1, no flow control, DTR and RTS up) or
 // the baud rate.  A device that vanishes while open (unplugged, hung up) is
 // closed, and its status says so.
+//
+// A path "tcp://host:port" is a serial server's port over TCP, bytes both
+// ways and nothing else; "rfc2217://host:port" one that speaks the Telnet
+// COM-PORT-OPTION, through which the line settings and the rate reach the
+// server's device.  The host may be a name, an IPv4 address or an IPv6
+// address in brackets.  A connection the server closes, resets or lets go
+// silent (TCP keepalive) is a lost device.
 constexpr int KX_SERIAL_SLOTS = 256;
 constexpr int KX_SERIAL_PATH = 1024;
 constexpr int KX_SERIAL_TEXT = 256;
 constexpr int KX_SERIAL_WRITE_WAIT_MS = 2000;
+// How long an open waits for a server to accept the connection, and then
+// for its answers to the line settings.
+constexpr int KX_SERIAL_CONNECT_MS = 5000;
+constexpr int KX_SERIAL_ANSWER_MS = 2000;
 
 // Why the last open, read or write of a slot failed.
 enum class kxserialfault : std::uint8_t {
@@ -189,10 +200,23 @@ enum class kxserialfault : std::uint8_t {
     lost,     // the open device vanished; detail: the system's message, if any
     timeout,  // a write found no room for KX_SERIAL_WRITE_WAIT_MS
     system,   // anything else; detail: the system's message
+    unresolved,  // a server's name that does not resolve; detail: the name
+    refused,     // the server refused the connection
+    unanswered,  // the server did not accept it within KX_SERIAL_CONNECT_MS
+    protocol,    // the server does not speak RFC 2217
+    answered,    // the server refused or changed a setting; detail: its answer
+};
+
+// How an open port was lost, where the host knows more than that it went.
+enum class kxserialloss : std::uint8_t {
+    gone,    // the device vanished
+    closed,  // the server closed or reset the connection
+    silent,  // the server stopped answering (TCP keepalive, unacknowledged data)
 };
 
 struct kxserialstatus {
     kxserialfault fault = kxserialfault::none;
+    kxserialloss loss = kxserialloss::gone;  // with fault lost
     int baud = 0;                        // of the last open
     char path[KX_SERIAL_PATH] = {};      // the device the last open resolved to
     char detail[KX_SERIAL_TEXT] = {};
@@ -233,7 +257,8 @@ const kxserialstatus *kxserial_status(int slot);
 // Binds port slot+1 to a path, looked up before the host's names; a null or
 // empty path removes the binding.
 void kxserial_bind(int slot, const char *path);
-// What opening port slot+1 would open now.
+// What opening port slot+1 would open now (a server's URL as it is: whether
+// the server is there only a connection tells).
 kxserialdevice kxserial_device(int slot);
 // True once after bytes have arrived on a slot that was read empty and that
 // the reader is to come for now (an answer after a quiet spell, a flood, a
