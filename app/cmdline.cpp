@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/app.h"
+#include "core/language.h"
 #include "base/file.h"
 #include "kx9d.h"
 #include "widgets/msgbox.h"
@@ -28,9 +29,14 @@ constexpr const char *usage_text =
     "Files, in the working directory:\n"
     "  quenlorix.cfg  port, baud rate, view (show=text|hex|both), timestamps=1\n"
     "                 and comN=PATH bindings; written once the port opened\n"
-    "  quenlorix.dbf  the table's strings and comments, written at exit\n"
+    "  quenlorix.dbf  the table's strings and comments, written at exit; a file\n"
+    "                 that cannot be read is kept as quenlorix.dbf.defekt\n"
     "  quenlorix.log  all traffic, begun anew at each start; the one before is\n"
     "                 kept as quenlorix.log.1\n"
+    "\n"
+    "SIGTERM, SIGHUP and SIGINT end the program as closing its window does; a\n"
+    "table that cannot be saved then is written to the --user-dir directory as\n"
+    "quenlorix-YYYY-MM-DD-HHMM.dbf, and the next start says so.\n"
     "\n"
     "Port n is the device COMn: the path bound by comn=PATH in quenlorix.cfg,\n"
     "else a file or symbolic link COMn in the working directory, else COMn in\n"
@@ -109,36 +115,41 @@ bool chosen_directory(const quenlorix_options &o, std::string *dir)
     *dir = o.directory;
     if (!o.user_dir)
         return true;
-    const char *data = kxsys_datadir();
-    if (!*data) {
+    *dir = quenlorix_userdir();
+    if (dir->empty()) {
         std::printf("quenlorix: --user-dir: neither XDG_DATA_HOME nor HOME is set\n");
         return false;
     }
-    *dir = std::string(data) + "/quenlorix";
     return true;
 }
 
-// Makes the directory if needed and moves there.
-bool enter_directory(const std::string &dir)
+// Makes the directory if needed and moves there; false with the reason.
+bool enter_directory(const std::string &dir, std::string *why)
 {
-    std::string why;
-    if (kxdir_create(dir.c_str(), &why) && kxdir_change(dir.c_str(), &why))
+    if (kxdir_create(dir.c_str(), why) && kxdir_change(dir.c_str(), why))
         return true;
-    std::printf("quenlorix: cannot work in \"%s\": %s\n", dir.c_str(), why.c_str());
+    std::printf("quenlorix: cannot work in \"%s\": %s\n", dir.c_str(), why->c_str());
     return false;
 }
 
-std::string unusable_dir;
+std::string unusable_dir, unusable_why;
 
 // Run in place of the tester when its directory cannot be used: started
 // from a desktop menu, nobody reads standard output.
 int show_unusable_dir()
 {
-    kxmsgbox("Das Arbeitsverzeichnis \"%s\" kann nicht benutzt werden.", unusable_dir.c_str());
+    kxmsgbox("Das Arbeitsverzeichnis \"%s\" kann nicht benutzt werden.\n\nGrund: %s",
+             unusable_dir.c_str(), unusable_why.c_str());
     return 0;
 }
 
 } // namespace
+
+std::string quenlorix_userdir()
+{
+    const char *data = kxsys_datadir();
+    return *data ? std::string(data) + "/quenlorix" : std::string();
+}
 
 bool quenlorix_parseargs(int argc, char *const *argv, quenlorix_options *o)
 {
@@ -186,7 +197,10 @@ int quenlorix_start(int argc, char **argv)
         words.push_back(w.data());
     words.push_back(nullptr);
     const int count = static_cast<int>(words.size()) - 1;
-    if (!dir.empty() && !enter_directory(dir)) {
+    // The reasons of failures are worded in German from the first one on.
+    kxlanguage_set(KX_LANG_GERMAN);
+    kxapp_connect();
+    if (!dir.empty() && !enter_directory(dir, &unusable_why)) {
         unusable_dir = dir;
         kxapp_start(count, words.data(), show_unusable_dir);
         return 1;

@@ -20,6 +20,10 @@ struct quenlorix_options {
 // without its value; then error holds the diagnostic.
 bool quenlorix_parseargs(int argc, char *const *argv, quenlorix_options *o);
 
+// The per-user directory of --user-dir: $XDG_DATA_HOME/quenlorix, by
+// default ~/.local/share/quenlorix; "" when neither is set.
+std::string quenlorix_userdir();
+
 // The program's entry: the options, then the working directory, then the
 // toolkit running the tester.  The process's exit code: 0, 1 when the
 // directory cannot be used or the toolkit cannot start, 2 for a bad command

@@ -155,6 +155,10 @@ bool qxdialog_run(qxsettings *s, const char *file, int main_close)
 {
     Dialog d;
     for (;;) {
+        // An end from outside closes a message box and the windows' closes
+        // go with it: the dialog does not come back.
+        if (kxapp_ending())
+            return false;
         open_dialog(&d, *s);
         const Answer a = ask(&d, s, main_close);
         if (a == Answer::cancel) {
@@ -176,7 +180,7 @@ bool qxdialog_run(qxsettings *s, const char *file, int main_close)
                      f.file.c_str(), f.reason.c_str());
         }
         close_dialog(&d);
-        if (opened)
+        if (opened && !kxapp_ending())
             return true;
     }
 }

@@ -5,6 +5,7 @@
 // lines have files of their own.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/file.h"
 #include "base/id.h"
@@ -24,6 +25,7 @@
 #include "quenlorix.h"
 #include "session.h"
 #include "settings.h"
+#include "tablefile.h"
 
 namespace {
 
@@ -62,17 +64,27 @@ void send_row(qxsession *session, kxTable *tab, int row)
     qxsession_send(session, text);
 }
 
+// Nobody will answer any more: the table goes where it belongs, else to
+// the per-user directory.
+bool save_ending(qxtablefile *table, kxTable *tab)
+{
+    qxsavefailure f;
+    if (!qxtable_save(table, tab, &f))
+        qxtable_rescue(*table, tab);
+    return true;
+}
+
 // Saves the table when the main window closes.  A failed save is shown with
 // its reason, and the window stays open so that the user can make room and
 // close again; the close after that ends the program whatever the save
-// gives.  True when the program may end.
-bool save_at_close(kxTable *tab, bool *told)
+// gives.  An end from outside (or a lost display) asks nobody: a table that
+// cannot be saved is rescued.  True when the program may end.
+bool save_at_close(qxtablefile *table, kxTable *tab, bool *told)
 {
-    if (kxtable_save(tab, TABLE, 0, 0))
-        return true;
-    const qxsavefailure f = qxsave_failure(TABLE);
-    // Once the program is ending (its display is gone) nobody can answer.
-    if (*told || !kxapp_running())
+    if (kxapp_ending() || !kxapp_running())
+        return save_ending(table, tab);
+    qxsavefailure f;
+    if (qxtable_save(table, tab, &f) || *told)
         return true;
     *told = true;
     kxmsgbox("Die Tabelle konnte nicht gespeichert werden.\n\nDatei: %s\nGrund: %s\n\n"
@@ -80,6 +92,10 @@ bool save_at_close(kxTable *tab, bool *told)
              "schlie\xdf" "en. Schl\xe4gt das Speichern dann wieder fehl, endet das Programm "
              "ohne zu speichern.",
              f.file.c_str(), f.reason.c_str());
+    // The end asked for while the box was open closed it, and the window's
+    // close with it.
+    if (kxapp_ending())
+        return save_ending(table, tab);
     return false;
 }
 
@@ -121,7 +137,8 @@ int quenlorix_main()
 
     qxsettings settings = qxsettings_read(CONFIG);
     qxsettings_bind(settings);
-    kxtable_load(tab, TABLE, 0, 0);
+    qxtablefile table = qxtable_load(tab, TABLE);
+    const std::vector<std::string> rescued = qxrescue_notices();
 
     const int close_id = mainwin.ids[KX_ID_MAIN];
     if (!qxdialog_run(&settings, CONFIG, close_id)) {
@@ -131,6 +148,12 @@ int quenlorix_main()
 
     qxsession session;
     qxsession_start(&session, term, settings);
+    if (const std::string n = qxtable_notice(table); !n.empty())
+        kxterm_notice(term, n.c_str());
+    for (const std::string &n : rescued)
+        kxterm_notice(term, n.c_str());
+    if (!rescued.empty())
+        qxrescue_forget();
     kxtable_focus(tab, 0, 1);  // typing goes to row 1's string at once
     kxport_settimeout(1);
     kxTimer timer;
@@ -140,6 +163,9 @@ int quenlorix_main()
     const int more = kxid_new();
     bool saved = false, told = false;
     while (!saved && kxapp_running()) {
+        // An end from outside whose close a message box took.
+        if (kxapp_ending() && !kxevent_pending())
+            break;
         int id = kxevent_wait();
         // The program's own ids, ten a second when idle, are no row's.
         const bool own = id == timer.id || id == more || id == kxport_arrivalid();
@@ -147,7 +173,7 @@ int quenlorix_main()
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(&session, tab, r);
         if (id == close_id) {
-            saved = save_at_close(tab, &told);
+            saved = save_at_close(&table, tab, &told);
             continue;
         }
         // More lines waiting: come back at once, after what else is queued.
@@ -156,7 +182,7 @@ int quenlorix_main()
         qxsession_draw(&session, &timer, id == timer.id);
     }
     if (!saved)  // ended another way than by its window
-        save_at_close(tab, &told);
+        save_at_close(&table, tab, &told);
     kxtimer_destroy(&timer);
     cleanup();
     return 0;

@@ -1,6 +1,8 @@
 #include "kx9d.h"
 
+#include "base/reason.h"
 #include "core/event.h"
+#include "core/language.h"
 #include "graphics/image.h"
 #include "platform/platform.h"
 #include "print/print.h"
@@ -10,6 +12,7 @@
 void kxapp_connect()
 {
     kxevent_setinfohook(kxmsgbox_info);
+    kxreason_setwording(kxlanguage_reason);
     kxmenu_install();
     kximage_setpagesaver(kxps_savepixmap);
 }

@@ -1,7 +1,8 @@
 // The toolkit as a whole, above all its floors: the entry points of a
 // program.  The lower floors reach the higher ones only through hooks (the
 // popup of a window's menu, the information box, the page output of
-// pixmaps); the entry points set them before anything else.
+// pixmaps, the wording of failures); the entry points set them before
+// anything else.
 #pragma once
 
 #include "core/app.h"

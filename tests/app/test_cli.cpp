@@ -70,12 +70,14 @@ TEST(QuenlorixOptions, ADirectoryWithSpacesFromOneCommandLineString)
 
 #ifndef _WIN32
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "../platform/xvfb_support.h"
 #include "../serialpeer.h"
@@ -152,6 +154,31 @@ TEST(QuenlorixBinary, TheDirectoryIsMadeAndWorkedInOrRefusedWithALine)
                                20000))
         << text_of(app);
     EXPECT_NE(access(started.file("quenlorix.log").c_str(), F_OK), 0);
+}
+
+// Standard output sent to a file, as a desktop menu or "> file" does: a
+// diagnostic line is in the file while the program still runs, and so
+// survives SIGKILL.
+TEST(QuenlorixBinary, ADiagnosticReachesARedirectedStdoutWhenItIsPrinted)
+{
+    kxtest_tempdir dir;
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    std::ofstream(dir.file("quenlorix.dbf")) << "keine Tabelle";  // said at start
+    setenv("KX_HOST", "headless", 1);
+    kxtest_proc app;
+    ASSERT_TRUE(app.start({"/bin/sh", "-c", "exec '" KX_TEST_BINARY_DIR "/quenlorix' > out.txt"}));
+    const std::string line = "kxdbf_open: quenlorix.dbf: not a dBase table\n";
+    EXPECT_TRUE(kxtest_waitfor(
+        [&] {
+            std::ifstream in(dir.file("out.txt"));
+            std::stringstream ss;
+            ss << in.rdbuf();
+            return ss.str().find(line) != std::string::npos;
+        },
+        20000))
+        << "the line did not reach the file while the program ran";
+    kill(app.pid, SIGKILL);
+    EXPECT_TRUE(app.finish(20000));
 }
 
 } // namespace

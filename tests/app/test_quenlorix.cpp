@@ -28,6 +28,7 @@
 #include "kx9d.h"
 #include "markup/dbf.h"
 #include "widgets/msgbox.h"
+#include "cmdline.h"
 #include "dialog.h"
 #include "quenlorix.h"
 #include "support.h"
@@ -65,6 +66,7 @@ using Step = std::function<bool()>;
 
 struct App : testing::Test {
     kxtest_serialpeer peer;
+    kxtest_tempdir xdg;  // the per-user directory, for rescued tables
     std::string home;
     std::vector<Step> steps;
     std::size_t next = 0;
@@ -74,6 +76,7 @@ struct App : testing::Test {
     void SetUp() override
     {
         kxtest_headless();
+        setenv("XDG_DATA_HOME", xdg.path.c_str(), 1);
         home = peer.dir.path;
         ASSERT_EQ(chdir(home.c_str()), 0);
         ASSERT_TRUE(kxapp_init());
@@ -624,6 +627,7 @@ TEST_F(App, BothViewShowsControlBytesAsTokens)
 // The program's directory turns read-only under it.  Root passes every
 // permission, so there a read-only bind mount of the directory takes its
 // place, in a mount namespace of this test process's own (gone with it).
+// The reason is the German program's own words, not the system's English.
 struct ReadOnlyDir {
     std::string dir, reason;
     int original = -1;
@@ -634,10 +638,10 @@ struct ReadOnlyDir {
     {
         dir = d;
         if (geteuid() != 0) {
-            reason = "Permission denied";
+            reason = "keine Berechtigung";
             return true;
         }
-        reason = "Read-only file system";
+        reason = "Dateisystem ist schreibgesch\xfctzt";
         if (unshare(CLONE_NEWNS) != 0 ||
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
             *why = std::string("root without a mount namespace of its own: ") + strerror(errno);
@@ -744,6 +748,32 @@ void save_fails_at_close(App &t, bool fixed)
     EXPECT_TRUE(shown == expect) << "the box shows another text";
 }
 
+// A table file cut short loads the rows it has and is saved over as
+// before: it is not taken for a damaged one.
+TEST_F(App, ATableCutShortLoadsTheRowsItHasAndIsNotKeptAside)
+{
+    ASSERT_TRUE(kxdbf_savetable("quenlorix.dbf", 0, 0, 3, 15, [](int c, int r) {
+        return c == 0 && r > 0 ? "AT+" + std::to_string(r) : std::string();
+    }));
+    std::string bytes = slurp(home + "/quenlorix.dbf");
+    bytes.resize(129 + 5 * 304 + 50);  // rows 0 to 4, and row 5 inside its string
+    ASSERT_TRUE(kxfile_write(bytes.data(), "quenlorix.dbf", bytes.size()));
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    close_main();
+    const std::string out = kxtest_stdout([&] { run(); });
+    EXPECT_EQ(out.find("quenlorix: cannot read"), std::string::npos) << out;
+    EXPECT_NE(access((home + "/quenlorix.dbf.defekt").c_str(), F_OK), 0);
+    auto db = std::make_unique<kxXBase>();
+    ASSERT_TRUE(kxdbf_open(db.get(), (home + "/quenlorix.dbf").c_str()));
+    char text[200];
+    for (int r = 1; r <= 6; r++) {
+        ASSERT_TRUE(kxdbf_read(db.get(), text, sizeof text, r, 0));
+        EXPECT_EQ(text, r <= 5 ? "AT+" + std::to_string(r) : std::string()) << r;
+    }
+}
+
 TEST_F(App, ATableThatCannotBeSavedIsShownAndTheNextCloseSavesItOnceThereIsRoom)
 {
     save_fails_at_close(*this, true);
@@ -799,6 +829,38 @@ TEST_F(App, SettingsThatCannotBeSavedAreShownAndThePortOpensAllTheSame)
     kxmsgbox("Die Einstellungen konnten nicht gespeichert werden.\n\nDatei: %s\nGrund: %s",
              file.c_str(), ro.reason.c_str());
     ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == expect) << "the box shows another text";
+}
+
+// -C with a directory that cannot be made: the box names the reason, as
+// standard output does, in the program's German.
+TEST(QuenlorixStart, AnUnusableDirectoryNamesItsReasonInTheBox)
+{
+    kxtest_headless();
+    kxtest_tempdir top;
+    ASSERT_EQ(chdir(top.path.c_str()), 0);
+    ASSERT_TRUE(kxfile_save("im Weg", "file"));
+    std::vector<std::uint32_t> shown, expect;
+    auto answer = [](std::vector<std::uint32_t> *screen) {
+        if (kxllgui_window *box = titled("info")) {
+            *screen = box_screen(box);
+            kxheadless_keydown(box, kxhostkey::enter);
+        }
+    };
+    std::string out;
+    {
+        kxtest_idle idle([&] { answer(&shown); });
+        char a0[] = "quenlorix", a1[] = "-C", a2[] = "file/sub";
+        char *argv[] = {a0, a1, a2, nullptr};
+        out = kxtest_stdout([&] { EXPECT_EQ(quenlorix_start(3, argv), 1); });
+    }
+    EXPECT_EQ(out, "quenlorix: cannot work in \"file/sub\": ist kein Verzeichnis\n");
+
+    ASSERT_TRUE(kxapp_init());
+    kxtest_idle idle([&] { answer(&expect); });
+    kxmsgbox("Das Arbeitsverzeichnis \"file/sub\" kann nicht benutzt werden.\n\n"
+             "Grund: ist kein Verzeichnis");
+    ASSERT_FALSE(shown.empty()) << "no box";
     EXPECT_TRUE(shown == expect) << "the box shows another text";
 }
 

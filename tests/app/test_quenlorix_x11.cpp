@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -88,6 +90,8 @@ struct Tester {
     kxtest_proc app;
     unsigned long dialog = 0, main = 0;
     int mx = 0, my = 0;
+    std::string settings = "port=3 baud=19200\n";
+    std::function<void()> prepare;  // run in home before the program starts
 
     void start()
     {
@@ -98,8 +102,10 @@ struct Tester {
         ASSERT_EQ(chdir(home.c_str()), 0);
         {
             std::ofstream cfg(home + "/quenlorix.cfg");
-            cfg << "port=3 baud=19200\n";
+            cfg << settings;
         }
+        if (prepare)
+            prepare();
         setenv("KX_HOST", "x11", 1);
         ASSERT_TRUE(app.start({KX_TEST_BINARY_DIR "/quenlorix"}));
         dialog = kxtest_find_window("Schnittstelle konfigurieren");
@@ -108,14 +114,21 @@ struct Tester {
             FAIL() << "the settings dialog did not appear; the program said:\n" << said();
         }
     }
-    // The dialog shows the settings of the file; Return is OK.
-    void confirm()
+    // Return in the dialog, which is OK.
+    void answer()
     {
         int dx, dy;
         ASSERT_TRUE(origin(dialog, &dx, &dy));
         ASSERT_TRUE(kxtest_wait_painted(dialog));
         kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " + std::to_string(dy + 20) +
                   " key Return");
+    }
+    // The dialog shows the settings of the file; Return is OK.
+    void confirm()
+    {
+        answer();
+        if (testing::Test::HasFatalFailure())
+            return;
         main = kxtest_find_window("^Quenlorix$");
         ASSERT_NE(main, 0u) << "the main window did not appear";
         ASSERT_TRUE(window_gone(dialog, 10000));
@@ -134,7 +147,17 @@ struct Tester {
         click(mx + 660, my + row_y(row));
         return peer.receive(text.size() + 1, 10000) == text + "\n";
     }
+    // Alt+F4 on the main window.
+    void close()
+    {
+        kxtest_sh("xdotool mousemove " + std::to_string(mx + 350) + " " + std::to_string(my + 300) +
+                  " key alt+F4");
+    }
     std::string log() { return slurp(home + "/quenlorix.log"); }
+    bool logged(const std::string &text)
+    {
+        return kxtest_waitfor([&] { return log().find(text) != std::string::npos; }, 15000);
+    }
     std::string table() { return slurp(home + "/quenlorix.dbf"); }
     // What the program wrote on its standard output and error.
     std::string said() const
@@ -403,6 +426,126 @@ TEST(QuenlorixX11, TheDesktopFindsItsWindowsByPidAndClass)
     EXPECT_NE(props.find("Icon (48 x 48)"), std::string::npos) << props;
     kill(t.app.pid, SIGTERM);
     EXPECT_TRUE(t.app.finish(15000));
+}
+
+// A table file of another kind: said at start, on standard output before
+// the dialog is answered (a pipe, not a terminal) and in the terminal once
+// the session runs, and kept as quenlorix.dbf.defekt before the table is
+// saved over it.
+TEST(QuenlorixX11, AForeignTableFileIsToldAtStartAndKeptAsDefektBeforeTheSave)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    const std::string foreign = "Einkaufsliste: Milch, Brot, Butter, Eier, Mehl und Zucker\n";
+    Tester t;
+    t.prepare = [&] { std::ofstream(t.home + "/quenlorix.dbf") << foreign; };
+    KX_STEP(t.start());
+    const std::string file = t.home + "/quenlorix.dbf";
+    EXPECT_EQ(t.app.wait_prefix("quenlorix: cannot read "),
+              "quenlorix: cannot read " + file +
+                  ": keine dBase-Tabelle (kept as quenlorix.dbf.defekt before the table is saved)")
+        << t.said();
+    KX_STEP(t.confirm());
+    EXPECT_TRUE(t.logged("Die Tabellendatei " + file +
+                         " kann nicht gelesen werden (keine dBase-Tabelle)"))
+        << t.log();
+    EXPECT_EQ(slurp(file), foreign) << "written over before the end";
+    t.edit(1, 60, "neu");
+    ASSERT_TRUE(t.send(1, "neu"));
+    t.close();
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+    EXPECT_EQ(slurp(file + ".defekt"), foreign);
+    EXPECT_NE(t.table().find("neu"), std::string::npos);
+}
+
+// An end asked for while the box "Fehler beim \xd6""ffnen" is shown ends
+// the program: the box closes and the dialog does not come back.
+TEST(QuenlorixX11, TermHupAndIntEndItWhileThePortFailureBoxIsShown)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(strsignal(sig));
+        Tester t;
+        t.settings = "port=200 baud=19200\n";  // no COM200, no /dev/ttyS199
+        KX_STEP(t.start());
+        KX_STEP(t.answer());
+        const unsigned long box = kxtest_find_window("^info$");
+        ASSERT_NE(box, 0u) << "the failure box did not appear";
+        ASSERT_TRUE(kxtest_wait_painted(box));
+        ASSERT_EQ(kill(t.app.pid, sig), 0);
+        ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+        ASSERT_TRUE(WIFEXITED(t.app.status)) << "ended by signal " << WTERMSIG(t.app.status);
+        EXPECT_EQ(WEXITSTATUS(t.app.status), 0);
+    }
+}
+
+// The line that names the rescued table; "" when there is none.
+std::string rescued_as(const Tester &t)
+{
+    const std::string head =
+        "quenlorix: the table of " + t.home + "/quenlorix.dbf is saved as ";
+    for (const std::string &l : t.app.lines)
+        if (l.rfind(head, 0) == 0)
+            return l.substr(head.size());
+    return "";
+}
+
+// The table cannot be saved where it belongs (quenlorix.dbf is a directory)
+// at an end from outside: no box waits for an answer, the table goes to the
+// per-user directory under a dated name, and standard output and the next
+// start (in another directory) say where.  At SIGTERM the save box of the
+// user's own close is open.
+TEST(QuenlorixX11, AnUnsavableTableAtAnEndFromOutsideIsRescuedAndTheNextStartSaysWhere)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    kxtest_tempdir xdg;
+    setenv("XDG_DATA_HOME", xdg.path.c_str(), 1);
+    std::set<std::string> rescued;
+    std::string before;  // the table the start before this one rescued
+    auto told = [&](Tester &t) {
+        EXPECT_TRUE(t.logged(" nicht gespeichert werden; sie ist als " + before + " gesichert."))
+            << t.log();
+        const std::string said = " was saved as " + before + " when the program ended before";
+        EXPECT_NE(t.app.wait_line([&](const std::string &l) { return l.find(said) != l.npos; }), "")
+            << t.said();
+    };
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(strsignal(sig));
+        Tester t;
+        t.prepare = [&] { std::filesystem::create_directory(t.home + "/quenlorix.dbf"); };
+        KX_STEP(t.start());
+        KX_STEP(t.confirm());
+        if (!before.empty())
+            told(t);
+        const std::string text = "gerettet " + std::to_string(sig);
+        t.edit(2, 60, text);
+        ASSERT_TRUE(t.send(2, text));
+        if (sig == SIGTERM) {
+            t.close();
+            ASSERT_NE(kxtest_find_window("^info$"), 0u) << "the save box did not appear";
+        }
+        ASSERT_EQ(kill(t.app.pid, sig), 0);
+        ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+        ASSERT_TRUE(WIFEXITED(t.app.status)) << "ended by signal " << WTERMSIG(t.app.status);
+        EXPECT_EQ(WEXITSTATUS(t.app.status), 0);
+        before = rescued_as(t);
+        ASSERT_EQ(before.rfind(xdg.file("quenlorix/quenlorix-2"), 0), 0u) << t.said();
+        EXPECT_EQ(before.substr(before.size() - 4), ".dbf");
+        EXPECT_NE(slurp(before).find(text), std::string::npos);
+        rescued.insert(before);
+    }
+    EXPECT_EQ(rescued.size(), 3u) << "a rescued table was written over";
+
+    Tester next;
+    KX_STEP(next.start());
+    KX_STEP(next.confirm());
+    next.close();
+    ASSERT_TRUE(next.app.finish(15000));
+    told(next);
+    // Told once.
+    EXPECT_FALSE(std::filesystem::exists(xdg.file("quenlorix/quenlorix.gerettet")));
 }
 
 } // namespace

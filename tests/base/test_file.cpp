@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #if defined(__unix__)
@@ -308,7 +310,7 @@ TEST_F(FileTest, DirectoriesAreMadeWithTheirParentsAndEntered)
     EXPECT_TRUE(kxdir_create(deep.c_str(), nullptr));  // already there
     put(at("file"), "x");
     EXPECT_FALSE(kxdir_create(at("file").c_str(), &why));
-    EXPECT_EQ(why, "not a directory");
+    EXPECT_EQ(why, std::generic_category().message(ENOTDIR));
     EXPECT_FALSE(kxdir_create(at("file/sub").c_str(), &why));
     EXPECT_FALSE(why.empty());
     EXPECT_FALSE(kxdir_create("", &why));

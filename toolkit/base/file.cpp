@@ -11,6 +11,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/reason.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -102,7 +104,7 @@ unsigned next_tmp_number()
 kxfilesync sync_hooks;
 std::string last_failure;
 
-void failed(int err) { last_failure = std::generic_category().message(err ? err : EIO); }
+void failed(int err) { last_failure = kxreason_text(err); }
 
 bool all_digits(std::string_view s)
 {
@@ -246,7 +248,7 @@ bool Replacement::commit()
     std::error_code ec;
     fs::rename(tmp_, target_, ec);
     if (ec) {
-        last_failure = ec.message();
+        last_failure = kxreason_text(ec);
         std::remove(tmp_.c_str());
         return false;
     }
@@ -427,24 +429,24 @@ bool dir_failed(std::string *problem, const std::string &why)
 bool kxdir_create(const char *path, std::string *problem)
 {
     if (!path || !*path)
-        return dir_failed(problem, "no directory name");
+        return dir_failed(problem, kxreason_text(ENOENT));
     const fs::path dir(path);
     std::error_code made, looked;
     fs::create_directories(dir, made);
     if (fs::is_directory(dir, looked))
         return true;
     if (fs::exists(dir, looked))
-        return dir_failed(problem, "not a directory");
-    return dir_failed(problem, made ? made.message() : "cannot be made");
+        return dir_failed(problem, kxreason_text(ENOTDIR));
+    return dir_failed(problem, kxreason_text(made ? made : std::make_error_code(std::errc::io_error)));
 }
 
 bool kxdir_change(const char *path, std::string *problem)
 {
     if (!path || !*path)
-        return dir_failed(problem, "no directory name");
+        return dir_failed(problem, kxreason_text(ENOENT));
     std::error_code ec;
     fs::current_path(fs::path(path), ec);
-    return !ec || dir_failed(problem, ec.message());
+    return !ec || dir_failed(problem, kxreason_text(ec));
 }
 
 bool kxpath_normalize(const char *path, char *out, std::size_t capacity)

@@ -55,8 +55,9 @@ bool kxfile_writestream(const char *name, const std::function<bool(std::FILE *)>
 // behind by a save that was killed ("<name>.kxtmpNNNN") is removed by the
 // next save of the same file.
 
-// Why the latest save through these helpers failed, as the system words it
-// ("No space left on device"); "" after one that succeeded.
+// Why the latest save through these helpers failed, in the program's
+// language (kxreason_text: "No space left on device", in German the
+// toolkit's own words); "" after one that succeeded.
 const char *kxfile_failure();
 
 // How a saved file reaches the disk, for the host to fill in at start (these
@@ -82,8 +83,8 @@ std::FILE *kxfile_replacestream(const kxfilereplace *r);
 // the new file is in place.
 bool kxfile_replaceend(kxfilereplace *r, bool keep);
 
-// Directories.  On failure problem (may be null) gets the reason, as
-// "Permission denied".
+// Directories.  On failure problem (may be null) gets the reason, worded as
+// kxreason_text words it ("Permission denied").
 // Makes the directory and every missing parent; true when path is a
 // directory afterwards, also when it was one before.
 bool kxdir_create(const char *path, std::string *problem);

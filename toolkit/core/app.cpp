@@ -71,11 +71,27 @@ void remember_program_dir()
 
 } // namespace
 
+void kxapp_linebuffer()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+#ifdef _WIN32
+    // The C runtime there buffers a line-buffered stream fully; unbuffered,
+    // each printf is still one write.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+#else
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+#endif
+}
+
 // Spaces separate words.  A word that begins with a double quote runs to the
 // next one; elsewhere quotes toggle a state in which spaces do not separate.
 // The quote characters themselves are dropped.
 void kxapp_setargs(const char *cmdline)
 {
+    kxapp_linebuffer();
     args.assign(1, std::string());
     std::string word;
     const char *p = cmdline ? cmdline : "";
@@ -117,6 +133,7 @@ const char *kxapp_programdir() { return program_dir; }
 
 void kxapp_setwords(int argc, char **argv)
 {
+    kxapp_linebuffer();
     args.assign(1, std::string());
     for (int i = 1; i < argc && static_cast<int>(args.size()) < KX_MAX_ARGS; i++)
         args.emplace_back(argv[i] ? argv[i] : "");
@@ -125,6 +142,7 @@ void kxapp_setwords(int argc, char **argv)
 
 bool kxapp_initcore()
 {
+    kxapp_linebuffer();
     if (args.empty())
         kxapp_setargs("");
     close_list = {};

@@ -21,6 +21,13 @@ using kxexitfn = void (*)();
 // is the process's exit code.
 int kxapp_run(kxmainfn main, bool (*init)());
 
+// Standard output carries the toolkit's one-line diagnostics: from this call
+// on each line reaches its file or pipe when it is printed, not at exit, so
+// that a program started from a menu or with "> file" and then killed
+// leaves them all.  The start of every program (the argument list's
+// setting, kxapp_initcore) makes it before anything is printed; done again
+// it changes nothing.
+void kxapp_linebuffer();
 // Splits a command line into the argument list (argument 0 empty, at most
 // KX_MAX_ARGS entries).
 void kxapp_setargs(const char *cmdline);

@@ -166,6 +166,7 @@ int kxevent_has_room() { return queue.count <= KX_QUEUE_ROOM; }
 int kxevent_count() { return queue.count; }
 
 int kxapp_running() { return running; }
+bool kxapp_ending() { return kxhost_ended(); }
 bool kxapp_loop_entered() { return loop_entered; }
 bool kxapp_started() { return started; }
 bool kxapp_modal() { return modal; }

@@ -23,6 +23,11 @@ int kxevent_count();
 
 int kxapp_running();
 void kxapp_quit();
+// True once the program was asked to end from outside (SIGTERM, SIGHUP,
+// SIGINT, a closed console) or lost its display, and every window was told
+// to close: a close then ends the program, and a question would wait for
+// nobody, so message boxes no longer wait.
+bool kxapp_ending();
 bool kxapp_loop_entered();
 bool kxapp_started();
 bool kxapp_modal();

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/reason.h"
 #include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/language.h"
@@ -89,14 +90,14 @@ void show_notices(kxTerminal *t)
 // Logging stops at the first failure: what follows would have a hole.
 void log_failed(kxTerminal *t, const char *doing, int err)
 {
-    const char *reason = std::strerror(err ? err : EIO);
-    std::printf("kxterm_log: cannot %s %s: %s\n", doing, t->logname, reason);
+    const std::string reason = kxreason_text(err);
+    std::printf("kxterm_log: cannot %s %s: %s\n", doing, t->logname, reason.c_str());
     if (t->log)
         std::fclose(t->log);
     t->log = nullptr;
     t->logging = false;
     t->logbuf = std::string();
-    add_notice(t, log_text().cannot_write, t->logname, reason);
+    add_notice(t, log_text().cannot_write, t->logname, reason.c_str());
 }
 
 // Called before anything is drawn and when drawing resumes, so that every
@@ -136,7 +137,7 @@ void keep_previous_log(kxTerminal *t)
     fs::rename(name, kept, ec);  // replaces an older .1 on every host
     if (!ec)
         return;
-    std::string reason = ec.message();
+    std::string reason = kxreason_text(ec);
     std::printf("kxterm_log: cannot keep %s as %s.1: %s\n", t->logname, t->logname,
                 reason.c_str());
     add_notice(t, log_text().cannot_keep, t->logname, t->logname, reason.c_str());
@@ -178,7 +179,7 @@ void close_log(kxTerminal *t)
 {
     log_flush(t);
     if (t->log && std::fclose(t->log) != 0)
-        std::printf("kxterm_log: cannot write %s: %s\n", t->logname, std::strerror(errno));
+        std::printf("kxterm_log: cannot write %s: %s\n", t->logname, kxreason_text(errno).c_str());
     t->log = nullptr;
     t->logging = false;
 }

@@ -1,10 +1,13 @@
 #include "markup/dbf.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <string_view>
 
+#include "base/reason.h"
+#include "core/language.h"
 #include "platform/platform.h"
 
 namespace {
@@ -26,6 +29,35 @@ constexpr int DESC_LENGTH = 16;
 
 constexpr char LIVE = ' ';
 constexpr char DELETED = '*';
+
+// Why the latest open failed, for kxdbf_failure.
+std::string open_failure;
+
+// The damage that makes a file no table, in the toolkit's language.
+struct Refusal {
+    const char *text[2];
+};
+constexpr Refusal NOT_A_TABLE = {{"not a dBase table", "keine dBase-Tabelle"}};
+constexpr Refusal HEADER_TOO_LONG = {{"not a dBase table (header of %d bytes)",
+                                      "keine dBase-Tabelle (Kopf von %d Bytes)"}};
+
+void refuse(const Refusal &r, int number = 0)
+{
+    char text[100];
+    std::snprintf(text, sizeof text, r.text[kxlanguage_get() == KX_LANG_GERMAN ? 1 : 0], number);
+    open_failure = text;
+}
+
+// The first byte of every dBase and FoxPro table is its version: 2 to 5 in
+// the low three bits (with a memo flag in the high ones), or Visual FoxPro's
+// 0x30 and 0x31; month and day of the last update follow (0 where a writer
+// left them out).  A file of another kind, text above all, fails this.
+bool dbase_start(const unsigned char *h)
+{
+    const int low = h[OFF_VERSION] & 0x07;
+    const bool version = (low >= 2 && low <= 5) || h[OFF_VERSION] == 0x30 || h[OFF_VERSION] == 0x31;
+    return version && h[OFF_DATE + 1] <= 12 && h[OFF_DATE + 2] <= 31;
+}
 
 unsigned get16(const unsigned char *p) { return p[0] | unsigned(p[1]) << 8; }
 
@@ -84,6 +116,8 @@ void forget(kxXBase *db)
     db->records = 0;
     db->fieldcount = 0;
     db->live.clear();
+    db->deleted.clear();
+    db->reused = 0;
 }
 
 bool has_dbf_suffix(const char *name, bool upper_too)
@@ -150,11 +184,14 @@ void parse_fields(kxXBase *db, std::size_t got)
 void collect_live(kxXBase *db)
 {
     db->live.clear();
+    db->deleted.clear();
+    db->reused = 0;
     for (std::uint32_t n = 0; n < db->records; ++n) {
         char flag = 0;
         if (get(db, record_pos(db, n), &flag, 1) == 1 && flag == DELETED)
-            continue;
-        db->live.push_back(n);
+            db->deleted.push_back(n);
+        else
+            db->live.push_back(n);
     }
 }
 
@@ -163,14 +200,17 @@ bool load_header(kxXBase *db)
 {
     long size = kxfile_streamsize(db->file);
     std::fill(db->header.begin(), db->header.end(), 0);
-    if (size < KX_DBF_MAIN_SIZE || get(db, 0, db->header.data(), KX_DBF_MAIN_SIZE) != KX_DBF_MAIN_SIZE) {
+    if (size < KX_DBF_MAIN_SIZE || get(db, 0, db->header.data(), KX_DBF_MAIN_SIZE) != KX_DBF_MAIN_SIZE ||
+        !dbase_start(db->header.data())) {
         std::printf("kxdbf_open: %s: not a dBase table\n", db->name);
+        refuse(NOT_A_TABLE);
         return false;
     }
     db->headerlength = int(get16(&db->header[OFF_HEADERLEN]));
     db->recordlength = int(get16(&db->header[OFF_RECORDLEN]));
     if (db->headerlength > KX_DBF_HEADER_MAX) {
         std::printf("kxdbf_open: %s: header of %d bytes is too long\n", db->name, db->headerlength);
+        refuse(HEADER_TOO_LONG, db->headerlength);
         return false;
     }
     std::size_t want = std::max(db->headerlength, KX_DBF_MAIN_SIZE);
@@ -210,6 +250,24 @@ bool append_record(kxXBase *db)
     if (!put(db, record_pos(db, db->records), blank.data(), blank.size()))
         return false;
     db->live.push_back(db->records++);
+    db->modified = true;
+    return true;
+}
+
+// A new live record: the first deleted one not given out yet, made empty,
+// else one at the end.  Either takes the next index, so that the indices
+// given out before stay as they are.
+bool new_record(kxXBase *db)
+{
+    if (db->reused >= db->deleted.size())
+        return append_record(db);
+    const std::uint32_t n = db->deleted[db->reused];
+    std::vector<char> blank(std::size_t(db->recordlength), 0);
+    blank[0] = LIVE;
+    if (!put(db, record_pos(db, n), blank.data(), blank.size()))
+        return false;
+    db->reused++;
+    db->live.push_back(n);
     db->modified = true;
     return true;
 }
@@ -329,14 +387,22 @@ bool kxdbf_open(kxXBase *db, const char *name)
     if (!db || !name)
         return false;
     kxdbf_close(db);
-    if (!keep_name(db, "kxdbf_open", name))
+    open_failure.clear();
+    if (!keep_name(db, "kxdbf_open", name)) {
+        open_failure = kxreason_text(ENAMETOOLONG);
         return false;
+    }
     db->file = std::fopen(name, "r+b");
-    if (!db->file) {
+    int err = errno;
+    // A directory may open for reading on some hosts, and yields no bytes.
+    if (!db->file && err != ENOENT && err != EISDIR) {
         db->file = std::fopen(name, "rb");
         db->readonly = true;
+        err = errno;
     }
     if (!db->file) {
+        if (err != ENOENT)
+            open_failure = kxreason_text(err);
         forget(db);
         return false;
     }
@@ -372,7 +438,7 @@ bool kxdbf_write(kxXBase *db, const char *text, int record, int field)
     if (!f || !text || record < 0 || db->readonly)
         return false;
     while (db->live.size() <= std::size_t(record))
-        if (!append_record(db))
+        if (!new_record(db))
             return false;
     std::string bytes(std::size_t(f->length), ' ');
     std::memcpy(bytes.data(), text, std::min(std::strlen(text), bytes.size()));
@@ -403,6 +469,8 @@ bool kxdbf_close(kxXBase *db)
     forget(db);
     return ok;
 }
+
+const char *kxdbf_failure() { return open_failure.c_str(); }
 
 int kxdbf_records(const kxXBase *db)
 {
@@ -440,11 +508,14 @@ bool kxdbf_loadtable(const char *name, int firstrecord, int firstfield, int colu
                      std::size_t maxlen,
                      const std::function<void(int column, int row, const char *text)> &cell)
 {
+    open_failure.clear();
     if (!name || !cell || firstrecord < 0 || firstfield < 0 || columns < 0 || rows < 0)
         return false;
     std::string file;
-    if (!suffixed(name, false, file))
+    if (!suffixed(name, false, file)) {
+        open_failure = kxreason_text(ENAMETOOLONG);
         return false;
+    }
     kxXBase db;
     if (!kxdbf_open(&db, file.c_str()))
         return false;

@@ -1,14 +1,18 @@
 // dBase III table files (".dbf"), in which the table element keeps its cell
 // texts.  Writing makes character fields only; reading takes every field's
 // width from its descriptor.  Records are addressed by their index among the
-// live ones: a record whose deletion byte is "*" is skipped.
+// live ones: a record whose deletion byte is "*" is skipped.  A new record
+// takes the place of the first deleted one before the file grows; while the
+// file stays open it keeps the index it was given, and when the file is
+// opened again it counts where it stands in the file.
 //
 // Reading trusts no file.  Field lengths are cut to the record length the
 // header gives, the record count to the records the file holds, and a read
 // never passes the caller's buffer.  A header above KX_DBF_HEADER_MAX bytes
-// or a file without the 32-byte main header is refused; a file that ends
-// inside its header loads the fields that are there.  Damage is reported in
-// one line on standard output; a file that cannot be opened is not.
+// or a file without the 32-byte main header, a dBase version byte and a
+// possible month and day is refused; a file that ends inside its header loads the fields that are
+// there.  Damage is reported in one line on standard output; a file that
+// cannot be opened is not.  kxdbf_failure words why an open failed.
 //
 // A created file is written next to its name and takes the name's place at
 // kxdbf_close, so a failed save leaves the previous file as it was.  A file
@@ -71,6 +75,8 @@ struct kxXBase {
     int fieldcount = 0;
     std::array<kxdbffield, KX_DBF_MAX_FIELDS> fields{};
     std::vector<std::uint32_t> live;    // record numbers not marked deleted
+    std::vector<std::uint32_t> deleted; // those marked, in file order
+    std::size_t reused = 0;             // deleted records given out again
 
     kxXBase() = default;
     kxXBase(const kxXBase &) = delete;
@@ -91,14 +97,18 @@ bool kxdbf_createfields(kxXBase *db, const char *name, int records, const kxdbfc
 // reading only when that is refused, and reads the header and the list of
 // live records.  False when the file cannot be opened or is refused.
 bool kxdbf_open(kxXBase *db, const char *name);
+// Why the latest kxdbf_open (or kxdbf_loadtable) failed, in the toolkit's
+// language: the system's reason ("Permission denied") or the damage ("not a
+// dBase table").  "" after one that succeeded or found no file of the name.
+const char *kxdbf_failure();
 // Copies the field of the record-th live record into buf (at most
 // capacity - 1 bytes, then a NUL) without its trailing spaces; a field never
 // written reads "".  False, and "", when the record or field does not exist.
 bool kxdbf_read(kxXBase *db, char *buf, std::size_t capacity, int record, int field);
 // Writes text into the field of the record-th live record, padded with
-// spaces and cut at the field length, first appending empty records until
-// that record exists.  False on a read-only file, a missing field or a
-// failed write.
+// spaces and cut at the field length, first adding empty records until that
+// record exists (in deleted ones first, then at the end).  False on a
+// read-only file, a missing field or a failed write.
 bool kxdbf_write(kxXBase *db, const char *text, int record, int field);
 // When something was written: puts the record count and today's date into
 // the header and writes it.  Closes; a created file then takes its name's

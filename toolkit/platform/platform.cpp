@@ -28,6 +28,7 @@ std::string clip_text;
 bool clip_held = false;
 bool lost_told = false;  // the closes for a lost display were delivered
 bool ending = false;     // the host asked the program to end
+bool ended = false;      // and its windows were told to close, or the display is gone
 std::string window_class = "Kx9d";
 std::vector<std::uint32_t> icon;
 int icon_width = 0, icon_height = 0;
@@ -126,7 +127,7 @@ void kxplatform_exit()
     host = nullptr;
     windows = {};
     depth = 0;
-    lost_told = ending = false;
+    lost_told = ending = ended = false;
 }
 
 const char *kxplatform_hostname() { return host ? host->name() : ""; }
@@ -352,13 +353,14 @@ bool kxhost_dispatch()
         if (host->dispatch())
             return true;
         ending = false;
+        ended = true;
         close_all();
         return true;
     }
     if (host->lost()) {
         if (lost_told)
             return false;
-        lost_told = true;
+        lost_told = ended = true;
         close_all();
         return true;
     }
@@ -366,6 +368,8 @@ bool kxhost_dispatch()
 }
 
 bool kxhost_lost() { return host && host->lost() && lost_told; }
+
+bool kxhost_ended() { return ended; }
 
 void kxhost_wait(int ms)
 {

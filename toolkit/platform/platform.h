@@ -108,6 +108,10 @@ const char *kxsys_cmdline();
 // more comes and kxhost_lost is true.
 bool kxhost_dispatch();
 bool kxhost_lost();
+// True once such a close of every window was delivered: from then on a
+// window's close must end the program, and nobody will answer a question
+// (the desktop that sent SIGTERM at logout kills the program soon after).
+bool kxhost_ended();
 // Sleeps up to ms milliseconds; returns early when host input arrives.
 void kxhost_wait(int ms);
 

@@ -21,6 +21,9 @@ constexpr int KX_MSGBOX_NARROW = 190, KX_MSGBOX_WIDE = 500, KX_MSGBOX_TALL = 300
 
 void show(const char *text)
 {
+    // An ending program gets no answer: the box would only hold up its end.
+    if (kxapp_ending())
+        return;
     int width = KX_MSGBOX_NARROW;
     int height = kxtext_wrappedheight(width, text, kxgui_defaultfont()) + 80;
     if (height > KX_MSGBOX_TALL) {

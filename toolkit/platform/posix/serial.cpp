@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/reason.h"
 #include "platform/posix/serialrate.h"
 #include "platform/posix/wakefd.h"
 #include "platform/serialhost.h"
@@ -56,7 +57,7 @@ void fail(kxserialstatus *st, kxserialfault fault, const std::string &detail = "
 
 void fail_errno(kxserialstatus *st, kxserialfault fault, int err)
 {
-    fail(st, fault, std::strerror(err));
+    fail(st, fault, kxreason_text(err));
 }
 
 bool exists(const char *path)
