@@ -55,6 +55,8 @@ bool show_received(qxsession *s)
     bool held = false;
     while (n < BATCH && (length = kxport_readbytes(line, LINE, &ms)) >= 0) {
         n++;
+        if (s->received)
+            s->received({line, static_cast<std::size_t>(length)});
         qxpieces pieces = qxline_received({line, static_cast<std::size_t>(length)},
                                           s->settings.show);
         if (pieces.empty())
@@ -70,6 +72,21 @@ bool show_received(qxsession *s)
         s->owed = true;
     }
     return n >= BATCH;
+}
+
+void shown_sent(qxsession *s, const std::string &when, const char *text)
+{
+    kxterm_setcolor(s->term, QX_SENT_COLOUR);
+    kxterm_puts(s->term, when.c_str());
+    kxterm_puts(s->term, text);
+    kxterm_puts(s->term, "\n");
+}
+
+// Not in the sent colour: the record must not say it left.
+void not_sent(qxsession *s, const std::string &when, const char *text)
+{
+    kxterm_notice(s->term, (when + text).c_str());
+    notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
 }
 
 // Once a second, the same port by the same lookup.
@@ -97,19 +114,28 @@ void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings)
                   settings.baud);
 }
 
-void qxsession_send(qxsession *s, const char *text)
+bool qxsession_send(qxsession *s, const char *text)
 {
     const std::string when = stamp(s, kxsys_daytime_ms());
     if (kxport_write(text) && kxport_write("\n")) {
-        kxterm_setcolor(s->term, QX_SENT_COLOUR);
-        kxterm_puts(s->term, when.c_str());
-        kxterm_puts(s->term, text);
-        kxterm_puts(s->term, "\n");
-        return;
+        shown_sent(s, when, text);
+        return true;
     }
-    // Not in the sent colour: the record must not say it left.
-    kxterm_notice(s->term, (when + text).c_str());
-    notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
+    not_sent(s, when, text);
+    return false;
+}
+
+bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes)
+{
+    const std::string when = stamp(s, kxsys_daytime_ms());
+    const int port = kxport_current();
+    for (char b : bytes)
+        if (!kxport_putc(port, static_cast<unsigned char>(b))) {
+            not_sent(s, when, text);
+            return false;
+        }
+    shown_sent(s, when, text);
+    return true;
 }
 
 bool qxsession_poll(qxsession *s)

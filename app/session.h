@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string_view>
 
 #include "settings.h"
 
@@ -27,13 +29,18 @@ struct qxsession {
     bool owed = false;     // lines shown since, not drawn yet
     bool hurried = false;  // the timer runs at QX_FRAME_MS for them
     bool ticked = false;   // the timer fired since they were last drawn
+    // Given every line read, its line end included (an unattended run
+    // looks for its answers there); may be empty.
+    std::function<void(std::string_view)> received;
 };
 
 // Starts on the port the dialog opened: says so in the terminal.
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
 // Sends a row and its line feed; a row that cannot be sent is shown with a
-// notice that says why.
-void qxsession_send(qxsession *s, const char *text);
+// notice that says why.  False when it did not leave.
+bool qxsession_send(qxsession *s, const char *text);
+// Sends bytes, shown as the text they were written as, the same way.
+bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes);
 // Shows every complete line that has arrived, tells a loss and tries to
 // reopen a lost port when its time has come; true when a batch was cut and
 // more lines may be waiting.

@@ -97,6 +97,7 @@ TEST_F(ScriptTest, EveryStepIsRead)
     EXPECT_EQ(st[1].kind, kxscript_kind::send_text);
     EXPECT_EQ(st[1].text, "AT\"x\" \\r");  // the notation is off: sent as written
     EXPECT_EQ(st[1].source, "send \"AT\\\"x\\\" \\r\"");
+    EXPECT_EQ(st[1].written, "AT\\\"x\\\" \\r");
     EXPECT_EQ(st[2].kind, kxscript_kind::expect_text);
     EXPECT_EQ(st[2].text, "OK");
     EXPECT_EQ(st[2].ms, KX_SCRIPT_EXPECT_MS);

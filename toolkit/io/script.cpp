@@ -161,7 +161,7 @@ bool number(Line &l, const char *what, int lo, int hi, int *out)
 
 // The text between quotes from the " at pos; \" stands for a quote, every
 // other backslash is kept for the notation.
-bool quoted_text(Line &l, std::string *out)
+bool quoted_text(Line &l, std::string *out, std::string *written = nullptr)
 {
     const std::size_t open = l.pos++;
     while (!l.end() && l.text[l.pos] != '"') {
@@ -178,14 +178,17 @@ bool quoted_text(Line &l, std::string *out)
         l.pos = open;
         return l.fail(say(Text::unclosed_quote));
     }
+    if (written)
+        *written = std::string(l.text.substr(open + 1, l.pos - open - 1));
     l.pos++;
     return true;
 }
 
 // A quoted text in the notation when it is on: its bytes.
-bool text_bytes(Line &l, const kxscript_options &o, std::string *out)
+bool text_bytes(Line &l, const kxscript_options &o, std::string *out,
+                std::string *written = nullptr)
 {
-    if (!quoted_text(l, out))
+    if (!quoted_text(l, out, written))
         return false;
     if (!o.notation)
         return true;
@@ -226,7 +229,7 @@ bool send_step(Line &l, const kxscript_options &o, kxscript_step *s)
         return l.fail(say(Text::send_arg));
     if (l.text[l.pos] == '"') {
         s->kind = kxscript_kind::send_text;
-        return text_bytes(l, o, &s->text);
+        return text_bytes(l, o, &s->text, &s->written);
     }
     if (!digit(l.text[l.pos]))
         return l.fail(say(Text::send_arg));
@@ -553,6 +556,12 @@ std::int64_t kxscript_advance(kxscript_run *r)
         }
     }
     return -1;
+}
+
+bool kxscript_listening(const kxscript_run *r)
+{
+    return r->state == kxscript_state::running && r->next < r->script->steps.size() &&
+           is_expect(r->script->steps[r->next]);
 }
 
 std::string kxscript_line(const kxscript_report &r)

@@ -47,6 +47,7 @@ struct kxscript_step {
     std::string source;  // the step as written, without its comment
     int row = 0;         // send_row
     std::string text;    // bytes to send (no line end), or the text to look for
+    std::string written;  // send_text: the text between the quotes as written
     kxpattern pattern;   // expect_pattern
     int ms = 0;          // wait, break, and an expect's time limit
     bool on = false;     // dtr, rts
@@ -132,6 +133,9 @@ void kxscript_received(kxscript_run *r, std::string_view line);
 // which it must be called again (it may be called earlier, and should be
 // when a line came); once it is over, -1.
 std::int64_t kxscript_advance(kxscript_run *r);
+// True while an expect waits for lines: a host that is not woken by every
+// line looks for them often then.
+bool kxscript_listening(const kxscript_run *r);
 
 // "  0.153  Zeile 3  expect "OK"  erfüllt nach 151 ms: "OK"".
 std::string kxscript_line(const kxscript_report &r);
