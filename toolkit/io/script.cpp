@@ -501,11 +501,14 @@ kxscript_parsed kxscript_load(const char *file, const kxscript_options &o)
     std::ifstream in(file ? file : "", std::ios::binary);
     if (!in || std::filesystem::is_directory(file, ec))
         return fault(0, say(Text::file, {file ? file : ""}));
-    std::string text(KX_SCRIPT_SIZE_MAX + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    // In pieces: a script is small, and a file that never ends (a pipe, a
+    // device) is cut at the limit.
+    std::string text;
+    char piece[4096];
+    while (text.size() <= KX_SCRIPT_SIZE_MAX && in.read(piece, sizeof piece).gcount() > 0)
+        text.append(piece, static_cast<std::size_t>(in.gcount()));
     if (in.bad())
         return fault(0, say(Text::file, {file}));
-    text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > KX_SCRIPT_SIZE_MAX)
         return fault(0, say(Text::too_large, {file}));
     return kxscript_parse(text, o);
