@@ -24,11 +24,11 @@ void append_token(std::string &to, unsigned char b)
     to += '>';
 }
 
-// As the tester has always shown it: up to a NUL, cut at CR or LF.
+// The line without its end.  A NUL is a byte like any other: the terminal
+// logs it and draws nothing for it, and the text goes on after it.
 qxpieces as_text(std::string_view bytes)
 {
-    std::string_view text = bytes.substr(0, bytes.find('\0'));
-    text = text.substr(0, text.find_first_of("\r\n"));
+    const std::string_view text = bytes.substr(0, bytes.find_first_of("\r\n"));
     if (text.empty())
         return {};
     return {{std::string(text), QX_RECEIVED_COLOUR}};

@@ -19,8 +19,8 @@ using qxpieces = std::vector<qxpiece>;
 
 // "12:34:56.789 ": a time of day in milliseconds, as a line's prefix.
 std::string qxline_stamp(int ms);
-// A received line (its bytes, the line end included) in a view: the text up
-// to a NUL and without its end (nothing for an empty line); its bytes in
+// A received line (its bytes, the line end included) in a view: the text
+// without its end, NULs included (nothing for an empty line); its bytes in
 // hex; or the text with every control byte as a token such as "<0D>" in the
 // notice colour.  The pieces hold no line end of their own.
 qxpieces qxline_received(std::string_view bytes, qxshow show);

@@ -52,7 +52,7 @@ std::string main_markup()
         m += "#edit,#edit,senden#button\n";
     // The terminal keeps clear of the table's shadow and its last row.
     m += "</table>"
-         "<yinc=8><terminal=term,lines=10,scrollback=500,xs=680,logfile=quenlorix.log>"
+         "<yinc=8><terminal=term,lines=10,scrollback=500,xs=680,logfile=quenlorix.log,logdeferred>"
          "<y=560><x=565><rightborder=0><font=5x7>Quenlorix mit kx9d";
     return m;
 }
@@ -146,6 +146,8 @@ int quenlorix_main()
         return 0;
     }
 
+    // Only a session that really starts keeps the earlier logs and begins its own.
+    kxterm_startlog(term);
     qxsession session;
     qxsession_start(&session, term, settings);
     if (const std::string n = qxtable_notice(table); !n.empty())

@@ -1,6 +1,7 @@
 // The session on the open port.
 #include "session.h"
 
+#include <cstring>
 #include <string>
 
 #include "core/target.h"
@@ -28,9 +29,23 @@ void notice(qxsession *s, const std::string &text)
     kxterm_notice(s->term, (stamp(s, kxsys_daytime_ms()) + text).c_str());
 }
 
+// Prints text with the NULs it holds: the terminal logs a NUL and draws
+// nothing for it, and the line goes on after it.
+void put_text(kxTerminal *t, const std::string &text)
+{
+    for (const char *p = text.c_str(), *end = p + text.size();; p++) {
+        kxterm_puts(t, p);  // up to the next NUL
+        p += std::strlen(p);
+        if (p == end)
+            return;
+        kxterm_putc(t, 0);
+    }
+}
+
 // A received line starts and ends in the decoder's ground state: a shift or
 // an unfinished escape sequence in it cannot change how later lines are
-// shown and logged, nor swallow its own line end.
+// shown and logged, nor swallow its own line end.  The bytes of a sequence
+// it leaves unfinished are shown as text with the line end.
 void show_line(qxsession *s, const qxpieces &pieces, int ms)
 {
     kxTerminal *t = s->term;
@@ -39,9 +54,9 @@ void show_line(qxsession *s, const qxpieces &pieces, int ms)
     kxterm_puts(t, stamp(s, ms).c_str());
     for (const qxpiece &p : pieces) {
         kxterm_setcolor(t, p.colour);
-        kxterm_puts(t, p.text.c_str());
+        put_text(t, p.text);
     }
-    kxansi_init(&t->decoder);
+    kxansi_finish(&t->decoder);
     kxterm_setcolor(t, QX_RECEIVED_COLOUR);
     kxterm_puts(t, "\n");
 }
@@ -89,17 +104,17 @@ void not_sent(qxsession *s, const std::string &when, const char *text)
     notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
 }
 
-// Once a second, the same port by the same lookup.
+// Once a second, the device that was lost: the same binding or link.
 void reopen(qxsession *s)
 {
     const std::int64_t now = kxsys_ticks();
     if (now < s->next_try)
         return;
     s->next_try = now + QX_RETRY_MS;
-    if (!kxport_open(s->settings.port, s->settings.baud))
+    if (!kxport_reopen(s->settings.port))
         return;
     s->lost = false;
-    notice(s, "COM" + std::to_string(s->settings.port) + " wieder verbunden");
+    notice(s, kxport_device(s->settings.port) + " wieder verbunden");
 }
 
 } // namespace
@@ -117,12 +132,17 @@ void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings)
 bool qxsession_send(qxsession *s, const char *text)
 {
     const std::string when = stamp(s, kxsys_daytime_ms());
-    if (kxport_write(text) && kxport_write("\n")) {
-        shown_sent(s, when, text);
-        return true;
+    const bool left = s->write(text);
+    const bool ended = left && s->write("\n");
+    if (!ended && (!left || !*text)) {
+        not_sent(s, when, text);
+        return false;
     }
-    not_sent(s, when, text);
-    return false;
+    shown_sent(s, when, text);
+    // The text reached the device; only its line end did not.
+    if (!ended)
+        notice(s, "Zeilenende nicht gesendet: " + kxport_problem(s->settings.port));
+    return ended;
 }
 
 bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes)

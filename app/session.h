@@ -1,13 +1,15 @@
 // The session on the open port: rows sent, received lines shown, and the
 // device's loss and return.  A lost device is looked for again once a
-// second, under the same port number and by the same lookup, so that a
-// by-id link finds an adapter that came back under another name.
+// second under the same binding or link, so that a by-id link finds an
+// adapter that came back under another name, and never by a later step of
+// the lookup, which could answer with another device.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string_view>
 
+#include "io/port.h"
 #include "settings.h"
 
 struct kxTerminal;
@@ -29,6 +31,7 @@ struct qxsession {
     bool owed = false;     // lines shown since, not drawn yet
     bool hurried = false;  // the timer runs at QX_FRAME_MS for them
     bool ticked = false;   // the timer fired since they were last drawn
+    bool (*write)(const char *text) = kxport_write;  // to the port (a test's own)
     // Given every line read, its line end included (an unattended run
     // looks for its answers there); may be empty.
     std::function<void(std::string_view)> received;
@@ -37,9 +40,11 @@ struct qxsession {
 // Starts on the port the dialog opened: says so in the terminal.
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
 // Sends a row and its line feed; a row that cannot be sent is shown with a
-// notice that says why.  False when it did not leave.
+// notice that says why, and one whose line feed alone failed as sent, with
+// a notice that its line end was not.  True when all of it left.
 bool qxsession_send(qxsession *s, const char *text);
-// Sends bytes, shown as the text they were written as, the same way.
+// Sends bytes, shown as the text they were written as; bytes that cannot
+// be sent are shown with a notice that says why.
 bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes);
 // Shows every complete line that has arrived, tells a loss and tries to
 // reopen a lost port when its time has come; true when a batch was cut and

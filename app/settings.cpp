@@ -112,6 +112,14 @@ qxsettings qxsettings_read(const char *file)
     std::vector<char> text(SETTINGS_FILE_MAX);
     if (!kxfile_load(text.data(), text.size(), file))
         return qxsettings{};
+    // The settings are text: what a NUL or the size limit cuts off is not read.
+    const long size = kxfile_size(file);
+    const long read = static_cast<long>(std::strlen(text.data()));
+    if (read < size && read < static_cast<long>(SETTINGS_FILE_MAX) - 1)
+        std::printf("quenlorix: %s: nothing after the NUL byte at offset %ld is read\n", file,
+                    read);
+    else if (read < size)
+        std::printf("quenlorix: %s: only the first %ld of %ld bytes are read\n", file, read, size);
     return qxsettings_parse(text.data());
 }
 

@@ -671,7 +671,7 @@ void BM_QuenlorixIdleWhileLost(benchmark::State &state)
         state.SetIterationTime(wall);
         state.counters["cpu_percent"] = 100.0 * used / wall;
     }
-    if (!s.peer.start(1) || !s.wait_tail("COM1 wieder verbunden\n"))
+    if (!s.peer.start(1) || !s.wait_tail(") wieder verbunden\n"))
         state.SkipWithError("the device was not taken back");
     state.SetLabel("device gone, retried once a second, 10 s");
 }

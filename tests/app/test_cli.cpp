@@ -94,6 +94,8 @@ TEST(QuenlorixOptions, ADirectoryWithSpacesFromOneCommandLineString)
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -165,14 +167,19 @@ TEST(QuenlorixBinary, TheDirectoryIsMadeAndWorkedInOrRefusedWithALine)
     EXPECT_EQ(refused.lines.at(0).rfind("quenlorix: cannot work in \"file/sub\": ", 0), 0u)
         << text_of(refused);
 
-    // Relative to where it was started; the log is begun before the dialog.
+    // Relative to where it was started; the program works there while its
+    // dialog waits (no file is written before the dialog is confirmed).
     setenv("KX_HOST", "headless", 1);
     kxtest_proc app;
     ASSERT_TRUE(app.start({KX_TEST_BINARY_DIR "/quenlorix", "--directory", "new/work"}));
-    EXPECT_TRUE(kxtest_waitfor([&] { return access(started.file("new/work/quenlorix.log").c_str(),
-                                                   F_OK) == 0; },
-                               20000))
-        << text_of(app);
+    const std::string cwd = "/proc/" + std::to_string(app.pid) + "/cwd";
+    char work[PATH_MAX];
+    ASSERT_NE(realpath(started.path.c_str(), work), nullptr);
+    const std::string expect = std::string(work) + "/new/work";
+    EXPECT_TRUE(kxtest_waitfor([&] {
+        char now[PATH_MAX];
+        return realpath(cwd.c_str(), now) && expect == now;
+    }, 20000)) << text_of(app);
     EXPECT_NE(access(started.file("quenlorix.log").c_str(), F_OK), 0);
 }
 

@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -24,6 +25,7 @@
 #include "../serialpeer.h"
 #include "base/file.h"
 #include "core/event.h"
+#include "io/port.h"
 #include "graphics/image.h"
 #include "kx9d.h"
 #include "markup/dbf.h"
@@ -179,6 +181,16 @@ struct App : testing::Test {
         click(660, row_y(row));
     }
     void until(std::function<bool()> cond) { steps.push_back(std::move(cond)); }
+    // A condition that the fault under test would never meet gives up after
+    // ms from its first asking, so that the test fails rather than hangs.
+    static Step bounded(std::function<bool()> cond, int ms)
+    {
+        return [cond = std::move(cond), ms, deadline = std::int64_t{0}]() mutable {
+            if (!deadline)
+                deadline = kxtest_ms() + ms;
+            return cond() || kxtest_ms() > deadline;
+        };
+    }
     void close_main()
     {
         steps.push_back([] {
@@ -556,11 +568,111 @@ TEST_F(App, ALostDeviceIsToldARowMeanwhileIsNotSentAndTheLinesAfterItsReturnArri
     EXPECT_NE(l[2].find(") unterbrochen: Ger\xe4t getrennt"), std::string::npos) << l[2];
     EXPECT_EQ(l[3], "AT");
     EXPECT_EQ(l[4].rfind("nicht gesendet: ", 0), 0u) << l[4];
-    EXPECT_EQ(l[5], "COM1 wieder verbunden");
+    EXPECT_EQ(l[5].rfind("COM1 (/dev/pts/", 0), 0u) << l[5];
+    EXPECT_NE(l[5].find(") wieder verbunden"), std::string::npos) << l[5];
     EXPECT_EQ(l[6], "ATI");
     EXPECT_EQ(l[7], "danach");
 }
 
+// COM2 is a link in the working directory, and $KX_SERIAL_DIR has a COM2 of
+// its own, another device.  When the link's device vanishes, the reopen
+// looks for that link only: a row meanwhile is not sent to the other
+// device; when a device is behind the link again, the session goes on there
+// and says where.
+TEST_F(App, AReconnectTakesOnlyTheLostLinkNeverALaterStepOfTheLookup)
+{
+    kxtest_serialpeer other;
+    ASSERT_TRUE(other.start(2));
+    ASSERT_TRUE(peer.start(2));
+    setenv("KX_SERIAL_DIR", other.dir.path.c_str(), 1);
+    ASSERT_TRUE(kxfile_save("port=2   baud=9600\n", "quenlorix.cfg"));
+    std::string got, back;
+    confirm_dialog();
+    wait_main();
+    until([&] {
+        peer.stop();
+        return true;
+    });
+    until([&] { return traffic().find("unterbrochen") != std::string::npos; });
+    until([&] { return !kxport_lost(2); });  // the first reopen has been tried
+    send_row(1, "AT");
+    until([&] { return traffic().find("AT\n") != std::string::npos; });
+    until([&] {
+        if (!peer.start(2))
+            return false;
+        setenv("KX_SERIAL_DIR", other.dir.path.c_str(), 1);
+        char device[PATH_MAX];
+        back = std::string("COM2 (") + (realpath("COM2", device) ? device : "?") +
+               ") wieder verbunden";
+        return true;
+    });
+    until(bounded([&] { return traffic().find(back) != std::string::npos; }, 10000));
+    send_row(2, "ATI");
+    until(bounded(
+        [&] {
+            got += peer.receive(1, 1);
+            return got.size() >= 4;
+        },
+        5000));
+    close_main();
+    run();
+    EXPECT_EQ(other.receive(1, 100), "") << "the other device was written to";
+    EXPECT_EQ(got, "ATI\n");
+    std::vector<std::string> l = lines_of(traffic());
+    ASSERT_EQ(l.size(), 6u) << traffic();
+    EXPECT_NE(l[1].find(") unterbrochen: "), std::string::npos) << l[1];
+    EXPECT_EQ(l[2], "AT");
+    EXPECT_EQ(l[3], "nicht gesendet: existiert nicht");
+    EXPECT_EQ(l[4], back);
+    EXPECT_EQ(l[5], "ATI");
+}
+
+// A steady trickle, then 30 lines just after the program drew the last of
+// it, and the device's end gone 30 ms after them, before the program's next
+// timer: the bytes were read as they came, so all 30 are shown and logged.
+TEST_F(App, LinesThatArriveJustBeforeTheDeviceVanishesAreKept)
+{
+    ASSERT_TRUE(peer.start(1));
+    std::thread device;
+    confirm_dialog();
+    wait_main();
+    steps.push_back([&] {
+        device = std::thread([&] {
+            const std::string log = home + "/quenlorix.log";
+            std::error_code ec;
+            auto size = std::filesystem::file_size(log, ec);
+            // Lines every 5 ms, until the program has drawn some of them.
+            for (int i = 0; i < 1000; i++) {
+                peer.send("vorher " + std::to_string(i) + "\r\n");
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                if (i >= 20 && std::filesystem::file_size(log, ec) != size)
+                    break;
+                size = std::filesystem::file_size(log, ec);
+            }
+            for (int i = 1; i <= 30; i++) {
+                peer.send("Zeile " + std::to_string(i) + "\r\n");
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            peer.stop();
+        });
+        return true;
+    });
+    until([&] { return traffic().find("unterbrochen") != std::string::npos; });
+    close_main();
+    run();
+    device.join();
+    const std::string t = traffic();
+    std::size_t at = t.find("\nZeile 1\n");
+    ASSERT_NE(at, std::string::npos) << t;
+    std::string want;
+    for (int i = 1; i <= 30; i++)
+        want += "Zeile " + std::to_string(i) + "\n";
+    EXPECT_EQ(t.substr(at + 1, want.size()), want) << t;
+    EXPECT_EQ(t.find("Verbindung zu COM1", at), at + 1 + want.size()) << t;
+}
+
+// The bytes of a sequence left unfinished are the line's text.
 TEST_F(App, AShiftOrAnUnfinishedSequenceEndsWithItsLine)
 {
     ASSERT_TRUE(peer.start(1));
@@ -570,7 +682,22 @@ TEST_F(App, AShiftOrAnUnfinishedSequenceEndsWithItsLine)
     until([&] { return traffic().find("low") != std::string::npos; });
     close_main();
     run();
-    EXPECT_EQ(traffic(), opened + "#bc\nSTATUS OK: temperature low\n");
+    EXPECT_EQ(traffic(), opened + "#bc\x1b[\nSTATUS OK: temperature low\n");
+}
+
+// Every byte of a received line reaches the log: a NUL is no end of it, nor
+// is a sequence that the line end leaves unfinished.
+TEST_F(App, BytesAfterANulOrInAnUnfinishedSequenceAreLogged)
+{
+    using namespace std::string_literals;
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    until([&] { return peer.send("A\0BCD\r\n\0G\r\nWert \x1b[12;3 = 45.6\r\nEnde\r\n"s); });
+    until([&] { return traffic().find("Ende") != std::string::npos; });
+    close_main();
+    run();
+    EXPECT_EQ(traffic(), opened + "A\0BCD\n\0G\nWert \x1b[12;3 = 45.6\nEnde\n"s);
 }
 
 // Time-stamped lines: "hh:mm:ss.mmm " and the rest.

@@ -343,9 +343,10 @@ TEST(QuenlorixX11, WhileTheDeviceIsGoneTheTesterWaitsQuietlyAndTakesItBack)
     click(t.mx + 660, t.my + row_y(3));  // row 3's "senden"
     ASSERT_TRUE(logged("nicht gesendet: "));
     ASSERT_TRUE(t.peer.start(3));
-    ASSERT_TRUE(logged("COM3 wieder verbunden\n"));
+    ASSERT_TRUE(logged(") wieder verbunden\n"));
     ASSERT_TRUE(t.peer.send("OK\r\n"));
-    EXPECT_TRUE(logged("COM3 wieder verbunden\nOK\n")) << t.log();
+    EXPECT_TRUE(logged(") wieder verbunden\nOK\n")) << t.log();
+    EXPECT_TRUE(logged("\nCOM3 (/dev/pts/")) << t.log();
     kxtest_sh("xdotool mousemove " + std::to_string(t.mx + 350) + " " +
               std::to_string(t.my + 300) + " key alt+F4");
     ASSERT_TRUE(t.app.finish(15000));
@@ -406,6 +407,111 @@ TEST(QuenlorixX11, LosingTheDisplayEndsItAsClosingItsWindowDoesAndTheEditIsKept)
     for (const std::string &l : t.app.lines)
         told |= l == "x11: connection to the display lost";
     EXPECT_TRUE(told);
+}
+
+// Confirms (Return) or cancels ("Abbrechen") the settings dialog of a tester
+// started after the others, whose dialogs are closed.
+void answer_dialog(bool confirm)
+{
+    unsigned long dialog = kxtest_find_window("Schnittstelle konfigurieren");
+    ASSERT_NE(dialog, 0u) << "the settings dialog did not appear";
+    ASSERT_TRUE(kxtest_wait_painted(dialog));
+    int dx, dy;
+    ASSERT_TRUE(origin(dialog, &dx, &dy));
+    if (confirm)
+        kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " +
+                  std::to_string(dy + 20) + " key Return");
+    else
+        click(dx + 225, dy + 267);
+    ASSERT_TRUE(window_gone(dialog, 10000));
+}
+
+// A second tester in the same directory, on another port, keeps its hands
+// off the log the first one writes: it logs to a name of its own and says
+// so.  A third, cancelled in its dialog, touches no log at all.
+TEST(QuenlorixX11, ASecondTesterInTheSameDirectoryLogsToANameOfItsOwn)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    Tester first;
+    KX_STEP(first.start());
+    KX_STEP(first.confirm());
+    auto logged = [&](const std::string &file, const std::string &text) {
+        return kxtest_waitfor(
+            [&] { return slurp(first.home + "/" + file).find(text) != std::string::npos; }, 15000);
+    };
+    ASSERT_TRUE(logged("quenlorix.log", "Baudrate=19200\n"));
+
+    kxtest_serialpeer device4;
+    ASSERT_TRUE(device4.start(4));  // KX_SERIAL_DIR now names its directory
+    std::ofstream(first.home + "/quenlorix.cfg") << "port=4 baud=19200\n";
+    kxtest_proc second;
+    ASSERT_TRUE(second.start({KX_TEST_BINARY_DIR "/quenlorix"}));
+    KX_STEP(answer_dialog(true));
+    ASSERT_TRUE(logged("quenlorix-2.log", "Serielle Schnittstelle 4 ge\xf6" "ffnet"))
+        << slurp(first.home + "/quenlorix-2.log");
+    EXPECT_EQ(slurp(first.home + "/quenlorix-2.log").find("Das Protokoll quenlorix.log wird von "
+                                                          "einem anderen Programm geschrieben, "
+                                                          "diese Sitzung wird in quenlorix-2.log "
+                                                          "protokolliert.\n"),
+              25u);  // right after the date line
+
+    kxtest_proc third;
+    ASSERT_TRUE(third.start({KX_TEST_BINARY_DIR "/quenlorix"}));
+    KX_STEP(answer_dialog(false));
+    ASSERT_TRUE(third.finish(15000)) << "the cancelled tester did not end";
+
+    // The first tester's log stayed where it was and is still written.
+    ASSERT_TRUE(first.peer.send("noch da\r\n"));
+    EXPECT_TRUE(logged("quenlorix.log", "Baudrate=19200\nnoch da\n")) << first.log();
+    EXPECT_FALSE(std::filesystem::exists(first.home + "/quenlorix.log.1"));
+    for (kxtest_proc *p : {&second, &first.app}) {
+        kill(p->pid, SIGTERM);
+        ASSERT_TRUE(p->finish(15000));
+    }
+    bool told = false;
+    for (const std::string &l : second.lines)
+        told |= l == "kxterm_log: quenlorix.log is in use by another program: logging to "
+                     "quenlorix-2.log";
+    EXPECT_TRUE(told) << "the second tester said:\n" << [&] {
+        std::string all;
+        for (const std::string &l : second.lines)
+            all += l + "\n";
+        return all;
+    }();
+}
+
+// Starts that end in the settings dialog, cancelled there or ended by a
+// signal, leave the last session's log as it was.
+TEST(QuenlorixX11, StartsEndedInTheDialogLeaveTheLastSessionsLogAlone)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    Tester t;
+    KX_STEP(t.start());
+    KX_STEP(t.confirm());
+    ASSERT_TRUE(t.peer.send("letzte Zeile\r\n"));
+    ASSERT_TRUE(kxtest_waitfor(
+        [&] { return t.log().find("letzte Zeile\n") != std::string::npos; }, 15000));
+    kill(t.app.pid, SIGTERM);
+    ASSERT_TRUE(t.app.finish(15000));
+    const std::string last = t.log();
+
+    for (bool cancel : {true, false}) {
+        kxtest_proc again;
+        ASSERT_TRUE(again.start({KX_TEST_BINARY_DIR "/quenlorix"}));
+        if (cancel) {
+            KX_STEP(answer_dialog(false));
+        } else {
+            unsigned long dialog = kxtest_find_window("Schnittstelle konfigurieren");
+            ASSERT_NE(dialog, 0u);
+            ASSERT_TRUE(kxtest_wait_painted(dialog));
+            kill(again.pid, SIGTERM);
+        }
+        ASSERT_TRUE(again.finish(15000)) << "the start did not end";
+    }
+    EXPECT_EQ(t.log(), last);
+    EXPECT_FALSE(std::filesystem::exists(t.home + "/quenlorix.log.1"));
 }
 
 // The desktop finds the tester's windows by its process and knows them as

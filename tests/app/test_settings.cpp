@@ -3,10 +3,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include "io/terminal.h"
 #include "lineview.h"
 #include "settings.h"
+#include "support.h"
 
 namespace {
 
@@ -42,6 +45,29 @@ TEST(Settings, NumbersOutOfRangeOrUnreadableKeepTheirDefaults)
     EXPECT_EQ(s.baud, 2147483647);
 }
 
+// The settings are text: what a NUL or the size limit cuts off is not read,
+// and a line says so.
+TEST(Settings, TextAfterANulOrBeyondTheLimitIsNotReadAndSaysSo)
+{
+    const std::string file = kxtest_output_dir() + "/settings_cut.cfg";
+    auto read = [&](const std::string &text, qxsettings *s) {
+        std::ofstream(file, std::ios::binary) << text;
+        return kxtest_stdout([&] { *s = qxsettings_read(file.c_str()); });
+    };
+    qxsettings s;
+    EXPECT_EQ(read(std::string("port=3\0baud=19200\n", 18), &s),
+              "quenlorix: " + file + ": nothing after the NUL byte at offset 6 is read\n");
+    EXPECT_EQ(s.port, 3);
+    EXPECT_EQ(s.baud, QX_BAUD_DEFAULT);
+    const std::string big = "port=3   baud=19200\n" + std::string(70000, ' ') + "\nshow=hex\n";
+    EXPECT_EQ(read(big, &s), "quenlorix: " + file + ": only the first 65535 of " +
+                                 std::to_string(big.size()) + " bytes are read\n");
+    EXPECT_EQ(s.baud, 19200);
+    EXPECT_EQ(s.show, qxshow::text);
+    EXPECT_EQ(read("port=3   baud=19200\nshow=hex\n", &s), "");
+    EXPECT_EQ(s.show, qxshow::hex);
+}
+
 TEST(Settings, TheNewKeysAreLinesAfterTheOldOneAndOnlyWhenSet)
 {
     qxsettings s;
@@ -73,7 +99,7 @@ TEST(LineView, TextHexAndBothOfTheSameLines)
     using V = qxshow;
     const std::string crlf = "OK\r\n", nul("AB\0CD\n", 6), shift = "\x0e" "q\x1b[31m\x7f\xe4\x9f\n";
     EXPECT_EQ(joined(qxline_received(crlf, V::text)), "OK");
-    EXPECT_EQ(joined(qxline_received(nul, V::text)), "AB");
+    EXPECT_EQ(joined(qxline_received(nul, V::text)), std::string("AB\0CD", 5));  // NUL no end
     EXPECT_TRUE(qxline_received("\r\n", V::text).empty());
     EXPECT_EQ(joined(qxline_received(crlf, V::hex)), "4F 4B 0D 0A");
     EXPECT_EQ(joined(qxline_received(nul, V::hex)), "41 42 00 43 44 0A");

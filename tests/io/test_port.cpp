@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <thread>
 
 #include "core/event.h"
@@ -78,6 +79,25 @@ TEST_F(PortTest, PartialLineIsCarriedToTheNextCall)
     ASSERT_TRUE(wait_line());
     EXPECT_STREQ(buf, "");
     EXPECT_FALSE(kxport_readline(buf, 256));
+}
+
+// A call that finds no complete line leaves an empty string, not the
+// partial line unterminated.
+TEST_F(PortTest, NoCompleteLineLeavesTheBufferEmpty)
+{
+    std::memset(buf, 'x', sizeof buf - 1);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    EXPECT_STREQ(buf, "");  // nothing has come
+    ASSERT_TRUE(peer.send("AB"));
+    std::int64_t end = kxtest_ms() + 200;
+    while (kxtest_ms() < end) {
+        std::memset(buf, 'x', sizeof buf - 1);
+        ASSERT_FALSE(kxport_readline(buf, 256));
+        ASSERT_STREQ(buf, "");  // the part that came is kept, not handed out
+    }
+    ASSERT_TRUE(peer.send("C\n"));
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "ABC");
 }
 
 TEST_F(PortTest, LineEndsCrLfAndBoth)
@@ -270,6 +290,29 @@ TEST_F(PortTest, BytesForAReaderWakeTheWaitingProgramOnce)
     kxsys_waitwake(300);
     EXPECT_GE(kxsys_ticks() - t0, 250) << "a port nobody reads woke the wait";
     EXPECT_FALSE(kxserial_arrived(6));
+    ASSERT_TRUE(wait_line());  // taken by the wait all the same, and kept
+    EXPECT_STREQ(buf, "more");
+    kxtimer_destroy(&fallback);
+}
+
+// Bytes are taken from the device by the wait they arrive in, so that what
+// a device sent just before it vanished is still read: a hang-up takes what
+// the driver held with it.
+TEST_F(PortTest, BytesTakenByTheWaitOutliveTheirDevice)
+{
+    kxTimer fallback;
+    kxtimer_create(&fallback, 5000);
+    EXPECT_FALSE(kxport_readline(buf, 256));
+    ASSERT_TRUE(peer.send("zuletzt\n"));
+    ASSERT_TRUE(kxtest_waitfor(
+        [&] {
+            kxsys_waitwake(100);
+            return kxserial_arrived(6);
+        },
+        5000));
+    peer.stop();
+    ASSERT_TRUE(wait_line());
+    EXPECT_STREQ(buf, "zuletzt");
     kxtimer_destroy(&fallback);
 }
 

@@ -14,6 +14,7 @@
 #include "core/view.h"
 #include "core/window.h"
 #include "graphics/font.h"
+#include "graphics/image.h"
 #include "graphics/text.h"
 #include "io/terminal.h"
 #include "kx9d.h"
@@ -280,7 +281,83 @@ TEST_F(TerminalTest, TheLogOfThePreviousSessionIsKeptAsDotOne)
     kxterm_puts(term, "neu\n");
     EXPECT_EQ(slurp(log + ".1"), "abgest\xfcrzt\n");
     kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
-    EXPECT_EQ(logged(log + ".1"), "neu\n");  // one generation only
+    EXPECT_EQ(logged(log + ".1"), "neu\n");  // the latest is .1
+}
+
+// Removes a log and every kept or numbered file beside it.
+void remove_logs(const std::string &log)
+{
+    std::remove(log.c_str());
+    for (int n = 1; n <= KX_TERM_LOGS_KEPT + 1; n++)
+        std::remove((log + "." + std::to_string(n)).c_str());
+}
+
+TEST_F(TerminalTest, TheLogsOfTheFivePreviousSessionsAreKept)
+{
+    const std::string log = kxtest_output_dir() + "/terminal_five.log";
+    remove_logs(log);
+    for (int session = 1; session <= 7; session++) {
+        kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s", log.c_str());
+        kxterm_printf(term, "Sitzung %d\n", session);
+        kxterm_destroy(term);
+    }
+    EXPECT_EQ(logged(log), "Sitzung 7\n");
+    for (int n = 1; n <= 5; n++)
+        EXPECT_EQ(logged(log + "." + std::to_string(n)), "Sitzung " + std::to_string(7 - n) + "\n");
+    EXPECT_FALSE(std::filesystem::exists(log + ".6"));
+}
+
+// A log that another terminal writes (for the lock, another program) is
+// neither moved nor emptied: the second terminal logs to a name of its own
+// and says so, on standard output, in its pane and so in its log.
+TEST_F(TerminalTest, ALogInUseIsLeftAloneAndTheSecondTerminalLogsToANameOfItsOwn)
+{
+    const std::string log = kxtest_output_dir() + "/terminal_held.log";
+    const std::string second = kxtest_output_dir() + "/terminal_held-2.log";
+    remove_logs(log);
+    remove_logs(second);
+    kxterm_create(term, "x=10,y=10,lines=4,columns=110,logfile=%s", log.c_str());
+    kxterm_puts(term, "erste\n");
+    auto *other = new kxTerminal;
+    kxterm_init(other);
+    std::string out = kxtest_stdout([&] {
+        kxterm_create(other, "x=10,y=100,lines=6,columns=110,logfile=%s", log.c_str());
+        kxterm_puts(other, "zweite\n");
+    });
+    kxterm_puts(term, "weiter\n");
+    EXPECT_EQ(out, "kxterm_log: " + log + " is in use by another program: logging to " + second +
+                       "\n");
+    EXPECT_EQ(logged(log), "erste\nweiter\n");
+    EXPECT_FALSE(std::filesystem::exists(log + ".1"));
+    EXPECT_EQ(other->logname, second);
+    EXPECT_EQ(kxterm_cell(other, 0, 0).fg, KX_TERM_NOTICE);
+    EXPECT_EQ(logged(second), "The log " + log +
+                                  " is being written by another program: this session is "
+                                  "logged in " + second + ".\nzweite\n");
+    kxterm_destroy(other);
+    delete other;
+}
+
+// With "logdeferred" a terminal made and dropped again, as in a start that
+// is cancelled in its dialog, leaves the last session's log alone; the
+// session's start keeps it and begins a new one.
+TEST_F(TerminalTest, ADeferredLogLeavesTheLastLogAloneUntilTheSessionStarts)
+{
+    const std::string log = kxtest_output_dir() + "/terminal_deferred.log";
+    remove_logs(log);
+    std::ofstream(log, std::ios::binary) << "letzte Sitzung\n";
+    for (int start = 0; start < 2; start++) {
+        kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s,logdeferred", log.c_str());
+        kxterm_destroy(term);
+    }
+    EXPECT_EQ(slurp(log), "letzte Sitzung\n");
+    EXPECT_FALSE(std::filesystem::exists(log + ".1"));
+    kxterm_create(term, "x=10,y=10,lines=4,columns=40,logfile=%s,logdeferred", log.c_str());
+    EXPECT_FALSE(term->logging);
+    EXPECT_TRUE(kxterm_startlog(term));
+    kxterm_puts(term, "neu\n");
+    EXPECT_EQ(slurp(log + ".1"), "letzte Sitzung\n");
+    EXPECT_EQ(logged(log), "neu\n");
 }
 
 TEST_F(TerminalTest, WhatTheScreenShowsIsAlreadyInTheLog)
@@ -320,6 +397,93 @@ TEST_F(TerminalTest, ACreatedAgainTerminalStartsFromTheDefaults)
     kxterm_create(term, "x=10,y=10,lines=3,columns=10,wordbreak");
     kxterm_puts(term, "neu ");
     EXPECT_EQ(line(0), "neu");
+}
+
+TEST_F(TerminalTest, ACursorPlacedBeforeASmallerCreationStaysInsideTheGrid)
+{
+    kxterm_gotoxy(term, 79, 24);
+    kxterm_create(term, "x=10,y=10,columns=10,lines=3");
+    kxterm_puts(term, "X");
+    EXPECT_EQ(line(2), "         X");
+}
+
+// Sizes an attribute string asks for (a page read from a file reaches them)
+// are cut to what a terminal holds, with a diagnostic.
+TEST_F(TerminalTest, SizesBeyondWhatATerminalHoldsAreCutWithADiagnostic)
+{
+    for (const char *huge : {"100000000", "2147483647"}) {
+        std::string out = kxtest_stdout([&] {
+            kxterm_create(term, "x=10,y=10,lines=5,columns=20,scrollback=%s", huge);
+        });
+        EXPECT_EQ(out, std::string("kxterm_create: scrollback=") + huge + " cut to 100000\n");
+        EXPECT_EQ(term->lines, KX_TERM_SCROLLBACK_MAX);
+    }
+    std::string out = kxtest_stdout(
+        [&] { kxterm_create(term, "x=10,y=10,lines=300000000,columns=300000000"); });
+    EXPECT_EQ(out, "kxterm_create: columns=300000000 cut to 2000\n"
+                   "kxterm_create: lines=300000000 cut to 1000\n");
+    EXPECT_LE(term->geom.ys, 400);  // and then to the window
+    kxterm_puts(term, "passt");
+    EXPECT_EQ(line(0), "passt");
+    out = kxtest_stdout(
+        [&] { kxterm_create(term, "x=10,y=10,lines=-2147483648,columns=-2147483648"); });
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(term->lines, 1);
+    EXPECT_EQ(term->columns, 1);
+}
+
+// Every drawing command acts on the terminal's background as it acts on a
+// view's content, with the same answer; an update shows a rectangle of it.
+TEST_F(TerminalTest, DrawingCommandsActOnTheBackgroundAsOnAViewsContent)
+{
+    kxterm_create(term, "x=10,y=10,xs=200,ys=100");
+    auto *view = new kxView;
+    kxview_init(view);
+    kxview_create(view, "x=300,y=10,xs=200,ys=100");
+    ASSERT_EQ(view->content->width, 200);
+    ASSERT_EQ(view->content->height, 100);
+    const std::string picture = kxtest_output_dir() + "/terminal_draw_in.ppm";
+    {
+        Px in(KX_PXFMT_TRUECOLOR, 8, 6);
+        kxpxmap_clear(&in.p, 0x00AA00);
+        ASSERT_TRUE(kxpxmap_savetofile_ppm(&in.p, picture.c_str()));
+    }
+    const char *xpm[] = {"2 2 2 1", "a c #FF0000", "b c #0000FF", "ab", "ba"};
+    int palette[256] = {0x112233, 0x445566};
+    auto both = [&](int code, kxarg a0 = 0, kxarg a1 = 0, kxarg a2 = 0, kxarg a3 = 0,
+                    kxarg a4 = 0, kxarg a5 = 0) {
+        kxarg answer = kxterm_handler(term, code, a0, a1, a2, a3, a4, a5, 0, 0);
+        EXPECT_EQ(answer, kxview_draw(view, code, a0, a1, a2, a3, a4, a5, 0, 0)) << code;
+        return answer;
+    };
+    both(KX_DRAW_SETFONT, kxfont_builtin_6x13());
+    both(KX_DRAW_CLEAR, 0xFFFFFF);
+    both(KX_DRAW_MOVETO, 20, 5);
+    both(KX_DRAW_LINETO, 60, 30, 0xFF0000);
+    EXPECT_GT(both(KX_DRAW_WRAPPED, 5, 40, 60, 50, 0, kxptr("ein Text, der umbricht")), 13);
+    EXPECT_NE(both(KX_DRAW_PICTURE, 120, 5, kxptr(picture.c_str())), 0);
+    EXPECT_NE(both(KX_DRAW_XPM, 150, 40, kxptr(xpm), kxptr("")), 0);
+    EXPECT_NE(both(KX_DRAW_XPMPALETTE, 160, 40, kxptr(xpm), kxptr(palette)), 0);
+    both(KX_DRAW_OPTION, 0x00FF00);
+    EXPECT_EQ(term->background.palette[KX_TRANSPARENT_INDEX], 0x00FF00);
+    int differ = 0;
+    for (int y = 0; y < 100; y++)
+        for (int x = 0; x < 200; x++)
+            differ += kxpxmap_getpixel(&term->background, x, y) !=
+                      kxpxmap_getpixel(view->content, x, y);
+    EXPECT_EQ(differ, 0);
+    const std::string saved = kxtest_output_dir() + "/terminal_draw_t.ppm";
+    const std::string view_saved = kxtest_output_dir() + "/terminal_draw_v.ppm";
+    EXPECT_NE(kxterm_handler(term, KX_DRAW_SAVE, kxptr(saved.c_str()), 0, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_NE(kxview_draw(view, KX_DRAW_SAVE, kxptr(view_saved.c_str()), 0, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_EQ(slurp(saved), slurp(view_saved));
+
+    // The line's first pixel reaches the window with the update.
+    EXPECT_EQ(kxpxmap_getpixel(&win->plat.pixmap, 10 + 20, 10 + 5), 0xFFFFFF);
+    kxterm_handler(term, KX_DRAW_UPDATE, 0, 0, 100, 50, 0, 0, 0, 0);
+    EXPECT_EQ(kxpxmap_getpixel(&win->plat.pixmap, 10 + 20, 10 + 5), 0xFF0000);
+    kxview_destroy(view);
+    delete view;
 }
 
 TEST_F(TerminalTest, ScrollBackFollowsTheCursorAndTheWheelScrolls)

@@ -102,10 +102,16 @@ void kxview_destroy(kxView *v);
 kxarg kxview_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
                      kxarg a5, kxarg a6, kxarg a7);
 
-// The drawing commands that change pixels, on any pixmap: true when code
-// was one of them.  width is the content width that centred text uses.
-bool kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a1, kxarg a2,
-                    kxarg a3, kxarg a4, kxarg a5, kxarg a6);
+// What kxdraw_execute did: code was none of its commands, or it was one
+// that left the pixels as they were, or one that may have changed them.
+enum class kxdrawn { none, kept, changed };
+// The drawing commands that act on a pixmap alone, the same for every
+// drawing target (a view's content, a terminal's background): all but the
+// font commands, the refresh and the update, and the questions about the
+// target's size and pointer.  answer gets the command's answer.  width is
+// the content width that centred text uses, font the target's font.
+kxdrawn kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a1, kxarg a2,
+                       kxarg a3, kxarg a4, kxarg a5, kxarg a6, kxarg *answer);
 // The font commands (1027..1029 choose a font, 1036..1038 measure in font):
 // true when code was one of them, with the answer and, when choose is set,
 // the font to use from now on.

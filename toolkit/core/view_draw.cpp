@@ -29,10 +29,9 @@ void shadow_rect(kxpxmap *p, int x, int y, int w, int h, int colour)
     kxpxmap_fillrect(p, x + 2, y + h, w - 1, 2, colour);
 }
 
-} // namespace
-
-bool kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a1, kxarg a2,
-                    kxarg a3, kxarg a4, kxarg a5, kxarg a6)
+// The commands that only draw.
+bool draw_pixels(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a1, kxarg a2,
+                 kxarg a3, kxarg a4, kxarg a5, kxarg a6)
 {
     switch (code) {
     case KX_DRAW_SETPIXEL: kxpxmap_setpixel(p, I(a0), I(a1), I(a2)); break;
@@ -85,6 +84,55 @@ bool kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a
     return true;
 }
 
+} // namespace
+
+kxdrawn kxdraw_execute(kxpxmap *p, int font, int width, int code, kxarg a0, kxarg a1, kxarg a2,
+                       kxarg a3, kxarg a4, kxarg a5, kxarg a6, kxarg *answer)
+{
+    *answer = 0;
+    if (draw_pixels(p, font, width, code, a0, a1, a2, a3, a4, a5, a6))
+        return kxdrawn::changed;
+    switch (code) {
+    case KX_DRAW_MOVETO: kxgraphic_moveto(p, I(a0), I(a1)); return kxdrawn::kept;
+    case KX_DRAW_WRAPPED:
+        *answer = kxtext_drawwrapped(p, font, I(a0), I(a1), I(a2), I(a3), I(a4), S(a5), false);
+        return kxdrawn::changed;
+    case KX_DRAW_SAVE:
+        *answer = p && S(a0) && kxpxmap_savetofile(p, "%s", S(a0));
+        return kxdrawn::kept;
+    case KX_DRAW_PICTURE:
+        if (!S(a2))
+            return kxdrawn::kept;
+        // The file text may carry its own "x=", "y="; a given position wins.
+        *answer = I(a0) || I(a1)
+                      ? kxgraphic_gloadintern_file(p, "%s,x=%d,y=%d", S(a2), I(a0), I(a1))
+                      : kxgraphic_gloadintern_file(p, "%s", S(a2));
+        return kxdrawn::changed;
+    case KX_DRAW_XPM: {
+        auto xpm = kxunptr<const char *const>(a2);
+        if (!xpm)
+            return kxdrawn::kept;
+        *answer = kxgraphic_drawxpm(p, xpm, I(a0), I(a1), "%s", S(a3) ? S(a3) : "");
+        return kxdrawn::changed;
+    }
+    case KX_DRAW_XPMPALETTE: {
+        auto xpm = kxunptr<const char *const>(a2);
+        if (!xpm)
+            return kxdrawn::kept;
+        *answer = kxgraphic_drawxpm_at(p, xpm, I(a0), I(a1), -1, -1, 0, kxunptr<const int>(a3));
+        return kxdrawn::changed;
+    }
+    case KX_DRAW_GETPIXEL: *answer = kxpxmap_getpixel(p, I(a0), I(a1)); return kxdrawn::kept;
+    case KX_DRAW_OPTION:
+        // The one per-pixmap setting the pixmap module has: its transparent
+        // colour.
+        kxpxmap_settransparent(p, I(a0));
+        return kxdrawn::kept;
+    case KX_DRAW_PIXMAP: *answer = kxptr(p); return kxdrawn::kept;
+    default: return kxdrawn::none;
+    }
+}
+
 bool kxdraw_fontcommand(int font, int code, kxarg a0, kxarg *answer, bool *choose, int *chosen)
 {
     *answer = 0;
@@ -123,58 +171,17 @@ kxarg kxview_draw(kxView *v, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, k
             v->font = chosen;
         return answer;
     }
-    if (kxdraw_execute(p, v->font, v->pxs, code, a0, a1, a2, a3, a4, a5, a6)) {
-        changed(v);
-        return 0;
-    }
-    switch (code) {
-    case KX_DRAW_MOVETO: kxgraphic_moveto(p, I(a0), I(a1)); return 0;
-    case KX_DRAW_REFRESH: kxview_refresh(v); return 0;
-    case KX_DRAW_WRAPPED: {
-        int used = kxtext_drawwrapped(p, v->font, I(a0), I(a1), I(a2), I(a3), I(a4), S(a5), false);
-        changed(v);
-        return used;
-    }
-    case KX_DRAW_SAVE:
-        if (!p || !S(a0))
-            return 0;
+    if (code == KX_DRAW_SAVE && p && S(a0))
         for (std::size_t i = 0; i < v->c.entries.size(); i++)
             kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_SNAPSHOT);
-        return kxpxmap_savetofile(p, "%s", S(a0));
-    case KX_DRAW_PICTURE: {
-        if (!S(a2))
-            return 0;
-        // The file text may carry its own "x=", "y="; a given position wins.
-        bool ok = I(a0) || I(a1)
-                      ? kxgraphic_gloadintern_file(p, "%s,x=%d,y=%d", S(a2), I(a0), I(a1))
-                      : kxgraphic_gloadintern_file(p, "%s", S(a2));
+    const kxdrawn done = kxdraw_execute(p, v->font, v->pxs, code, a0, a1, a2, a3, a4, a5, a6, &answer);
+    if (done == kxdrawn::changed)
         changed(v);
-        return ok;
-    }
-    case KX_DRAW_XPM: {
-        auto xpm = kxunptr<const char *const>(a2);
-        if (!xpm)
-            return 0;
-        bool ok = kxgraphic_drawxpm(p, xpm, I(a0), I(a1), "%s", S(a3) ? S(a3) : "");
-        changed(v);
-        return ok;
-    }
-    case KX_DRAW_XPMPALETTE: {
-        auto xpm = kxunptr<const char *const>(a2);
-        if (!xpm)
-            return 0;
-        bool ok = kxgraphic_drawxpm_at(p, xpm, I(a0), I(a1), -1, -1, 0, kxunptr<const int>(a3));
-        changed(v);
-        return ok;
-    }
-    case KX_DRAW_GETPIXEL: return kxpxmap_getpixel(p, I(a0), I(a1));
-    case KX_DRAW_OPTION:
-        // The one per-pixmap setting the pixmap module has: its transparent
-        // colour.
-        kxpxmap_settransparent(p, I(a0));
-        return 0;
+    if (done != kxdrawn::none)
+        return answer;
+    switch (code) {
+    case KX_DRAW_REFRESH: kxview_refresh(v); return 0;
     case KX_DRAW_UPDATE: kxview_handler(v, KX_REQ_UPDATE, a0, a1, a2, a3, 0, 0, 0, 0); return 0;
-    case KX_DRAW_PIXMAP: return kxptr(p);
     case KX_DRAW_WIDTH: return v->pxs - (v->vbar ? v->vthick : 0);
     case KX_DRAW_HEIGHT: return v->pys - (v->hbar ? v->hthick : 0);
     case KX_DRAW_POINTER_X: return v->lastx;

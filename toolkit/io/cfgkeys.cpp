@@ -18,6 +18,7 @@ constexpr FlagRow<T> terminal_words[] = {
     {"cursor=on", &T::cursor},       {"cursor=1", &T::cursor},
     {"cursoron", &T::cursor},        {"directdraw", &T::directdraw},
     {"drawdirect", &T::directdraw},  {"nostandardview", &T::nostandardview},
+    {"logdeferred", &T::logdeferred},
 };
 constexpr IntRow<T> terminal_numbers[] = {
     {"scrollback=", &T::scrollback, Num::keep},

@@ -8,5 +8,6 @@ struct kxtermattr {
     int scrollback = 0, lines = 25, columns = 80;
     char logfile[KX_CFG_TEXT] = {};  // "" = no log
     bool wordbreak = false, cursor = false, directdraw = false, nostandardview = false;
+    bool logdeferred = false;  // the log opens at kxterm_startlog, not at creation
 };
 void kxcfgstr_terminal(char **tokens, int start, kxtermattr *t);

@@ -274,6 +274,17 @@ void kxansi_feed(kxAnsiDecoder *d, int byte)
     }
 }
 
+void kxansi_finish(kxAnsiDecoder *d)
+{
+    if (d->in_escape) {
+        add(d, KX_ANSI_CHAR, ESC);
+        for (int i = 0; i < d->seqlen; i++)
+            add(d, KX_ANSI_CHAR, static_cast<unsigned char>(d->seq[i]));
+        leave_escape(d);
+    }
+    d->shifted = 0;
+}
+
 int kxansi_plain(const kxAnsiDecoder *d, int byte)
 {
     const int c = byte & 0xFF;

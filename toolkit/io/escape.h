@@ -6,8 +6,9 @@
 
 constexpr int KX_ANSI_SEQ_SIZE = 52;  // 51 bytes after ESC and a NUL
 constexpr int KX_ANSI_SEQ_MAX = KX_ANSI_SEQ_SIZE - 1;
-constexpr int KX_ANSI_RING = 48;
+constexpr int KX_ANSI_RING = 64;  // a sequence given up as characters, and a byte more
 constexpr int KX_ANSI_PARAMS = 5;
+static_assert(KX_ANSI_RING > KX_ANSI_SEQ_SIZE, "an unfinished sequence fits the ring");
 // Unrecognised sequences: the first few are reported one by one, the rest
 // as a count, at most one line a second.
 constexpr int KX_ANSI_REPORTS = 5;
@@ -70,6 +71,11 @@ int kxansi_next(kxAnsiDecoder *d, int *value);
 // waiting: the KX_ANSI_CHAR value that feeding it would give, and the byte
 // counts as decoded.  Otherwise -1, and the byte is to be fed.
 int kxansi_plain(const kxAnsiDecoder *d, int byte);
+// Returns to the ground state where a piece of text must leave it (a
+// received line that is not to reach into the next): a sequence left
+// unfinished is no sequence, and its bytes, ESC first, wait as characters,
+// to come out before the results of the next byte fed; a shift ends.
+void kxansi_finish(kxAnsiDecoder *d);
 // Reports the count of unrecognised sequences not reported yet, once a
 // second has passed since the last report line.  Called now and then by the
 // owner, so that the count of a burst is not held back until the next one.

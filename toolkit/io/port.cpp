@@ -81,6 +81,7 @@ int read_line(int port, char *buf, int count, bool with_end, int *stamp)
                 break;  // the device has gone: what it sent is all there is
             if (length > 0)
                 keep_carry(buf, length, when);
+            buf[0] = 0;  // no line: the caller finds none, not a part of one
             return -1;
         }
         if (length == 0)
@@ -147,6 +148,33 @@ void post_arrival()
         kxevent_post(arrival_id);
 }
 
+// The layer's first open registers its clean-up and its arrival id.
+void first_open()
+{
+    if (exit_registered)
+        return;
+    kxapp_atcleanup(kxport_closeall);
+    exit_registered = true;
+    arrival_id = kxid_new();
+    kxevent_setdevicehook(post_arrival);
+}
+
+// The result of an open; a failure is printed once for each new problem,
+// so that a retry loop prints it once.
+bool opened(int port, bool ok)
+{
+    std::string &last = told[static_cast<std::size_t>(port - 1)];
+    if (ok) {
+        last.clear();
+        return true;
+    }
+    std::string problem = kxport_problem(port);
+    if (problem != last)
+        std::printf("kxport_open: %s: %s\n", kxport_device(port).c_str(), problem.c_str());
+    last = problem;
+    return false;
+}
+
 } // namespace
 
 int kxport_getc(int port)
@@ -206,22 +234,17 @@ bool kxport_open(int port, int baud)
     current_port = port;
     if (!valid_port(port))
         return false;
-    if (!exit_registered) {
-        kxapp_atcleanup(kxport_closeall);
-        exit_registered = true;
-        arrival_id = kxid_new();
-        kxevent_setdevicehook(post_arrival);
-    }
-    std::string &last = told[static_cast<std::size_t>(port - 1)];
-    if (kxserial_open(port - 1, baud)) {
-        last.clear();
-        return true;
-    }
-    std::string problem = kxport_problem(port);
-    if (problem != last)
-        std::printf("kxport_open: %s: %s\n", kxport_device(port).c_str(), problem.c_str());
-    last = problem;
-    return false;
+    first_open();
+    return opened(port, kxserial_open(port - 1, baud));
+}
+
+bool kxport_reopen(int port)
+{
+    current_port = port;
+    if (!valid_port(port))
+        return false;
+    first_open();
+    return opened(port, kxserial_reopen(port - 1));
 }
 
 bool kxport_write(const char *text) { return kxport_puts(current_port, text); }

@@ -22,8 +22,9 @@ bool kxport_puts(int port, const char *text);
 // Reads what has arrived into buf (count + 1 characters, and at least
 // KX_LINE_MAX + 1).  True with a complete line (its CR or LF removed, a
 // line longer than count comes in pieces of count); false when no line is
-// complete yet, the partial line being kept for the next call.  When the
-// port's device has gone, the partial line it left is complete.
+// complete yet, buf then being "" and the partial line kept for the next
+// call.  When the port's device has gone, the partial line it left is
+// complete.
 bool kxport_gets(int port, char *buf, int count);
 // The same with every byte kept: the line's length, its end included (LF,
 // CR, or CR LF when both have arrived), NULs as they came; -1 when no line
@@ -35,6 +36,10 @@ void kxport_close(int port);
 
 // The current port.
 bool kxport_open(int port, int baud);
+// Opens the device the port lost again (kxserial_reopen: the same binding
+// or link, never another step of the lookup) and makes it the current
+// port; a failure prints as kxport_open's does.
+bool kxport_reopen(int port);
 bool kxport_write(const char *text);
 bool kxport_readline(char *buf, int count);
 int kxport_readbytes(char *buf, int count, int *stamp);

@@ -56,13 +56,21 @@ bool line_visible(const kxTerminal *t, int l) { return l - t->top >= 0 && l - t-
 // ---- the log file
 
 struct LogTexts {
-    const char *cannot_write, *cannot_keep;
+    const char *cannot_write, *cannot_keep, *in_use, *all_in_use;
 };
 constexpr LogTexts log_texts[] = {
     {"The log file %s cannot be written (%s): logging has stopped.",
-     "The previous log %s could not be kept as %s.1 (%s)."},
+     "The previous log %s could not be kept as %s (%s): this session is added to its end.",
+     "The log %s is being written by another program: this session is logged in %s.",
+     "The log %s and the names after it are all being written by other programs: this "
+     "session is not logged."},
     {"Die Protokolldatei %s kann nicht geschrieben werden (%s), die Aufzeichnung ist beendet.",
-     "Das vorige Protokoll %s konnte nicht als %s.1 aufbewahrt werden (%s)."},
+     "Das vorige Protokoll %s konnte nicht als %s aufbewahrt werden (%s), diese Sitzung wird "
+     "angeh\xe4ngt.",
+     "Das Protokoll %s wird von einem anderen Programm geschrieben, diese Sitzung wird in %s "
+     "protokolliert.",
+     "Das Protokoll %s und die Namen danach werden alle von anderen Programmen geschrieben, "
+     "diese Sitzung wird nicht protokolliert."},
 };
 
 const LogTexts &log_text() { return log_texts[kxlanguage_get() == KX_LANG_GERMAN ? 1 : 0]; }
@@ -123,56 +131,119 @@ void log_char(kxTerminal *t, int ch)
         log_flush(t);
 }
 
-// The previous session's record, perhaps of one that ended badly, survives
-// one restart.  Only a plain file moves: a device or a link stays in place.
-void keep_previous_log(kxTerminal *t)
+// "<name>.<n>", a kept log.
+std::string kept_name(const std::string &name, int n) { return name + "." + std::to_string(n); }
+
+// The n-th name of a log that others hold: "quenlorix.log" gives
+// "quenlorix-2.log", "log" gives "log-2".
+std::string numbered_name(const std::string &name, int n)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path name = t->logname;
-    if (!fs::is_regular_file(fs::symlink_status(name, ec)))
-        return;
-    fs::path kept = name;
-    kept += ".1";
-    fs::rename(name, kept, ec);  // replaces an older .1 on every host
-    if (!ec)
-        return;
-    std::string reason = kxreason_text(ec);
-    std::printf("kxterm_log: cannot keep %s as %s.1: %s\n", t->logname, t->logname,
-                reason.c_str());
-    add_notice(t, log_text().cannot_keep, t->logname, t->logname, reason.c_str());
+    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot <= base)
+        dot = name.size();
+    return name.substr(0, dot) + "-" + std::to_string(n) + name.substr(dot);
 }
 
-// A date line replaces any earlier content; the stream then appends.
+bool plain_file(const std::string &name)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::symlink_status(name, ec));
+}
+
+// The logs of the sessions before survive: name.4 becomes name.5 (the
+// oldest goes), and so on, and name becomes name.1.  Only plain files move:
+// a device or a link stays in place.  Nothing older is replaced once a move
+// failed; false then (after a notice), and the session is added to name.
+bool keep_previous_logs(kxTerminal *t)
+{
+    namespace fs = std::filesystem;
+    const std::string name = t->logname;
+    for (int n = KX_TERM_LOGS_KEPT; n >= 1; n--) {
+        const std::string from = n == 1 ? name : kept_name(name, n - 1);
+        const std::string to = kept_name(name, n);
+        std::error_code ec;
+        if (n > 1 && !plain_file(from))
+            continue;  // that generation is missing
+        fs::rename(from, to, ec);  // replaces the older file on every host
+        if (!ec)
+            continue;
+        const std::string reason = kxreason_text(ec);
+        std::printf("kxterm_log: cannot keep %s as %s: %s\n", from.c_str(), to.c_str(),
+                    reason.c_str());
+        add_notice(t, log_text().cannot_keep, from.c_str(), to.c_str(), reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Opens t->logname locked (null, with held set, when another holds it).  A
+// log that an earlier session left is kept and a new one begun; a link's
+// file, which does not move, is begun anew.
+std::FILE *take_log(kxTerminal *t, bool *held)
+{
+    namespace fs = std::filesystem;
+    std::FILE *f = kxsys_openlocked(t->logname, held);
+    std::error_code ec;
+    if (!f || fs::file_size(t->logname, ec) == 0 || ec)
+        return f;
+    if (!plain_file(t->logname)) {
+        fs::resize_file(t->logname, 0, ec);
+        return f;
+    }
+    if (!keep_previous_logs(t))
+        return f;
+    std::fclose(f);  // it is name.1 now
+    return kxsys_openlocked(t->logname, held);
+}
+
+// The date line, then the stream appends through logbuf.
+void begin_log(kxTerminal *t, std::FILE *f)
+{
+    std::setvbuf(f, nullptr, _IONBF, 0);  // logbuf is the buffer
+    t->log = f;
+    char when[64];
+    kxsys_datetime(when, sizeof when);
+    if (std::fprintf(f, "%s\n", when) < 0) {
+        log_failed(t, "write", errno);
+        return;
+    }
+    t->logbuf.reserve(KX_TERM_LOGBUF);
+    t->logging = true;
+}
+
+// The log named in the attribute string, or when another program holds it
+// the first of the numbered names that is free.
 void open_log(kxTerminal *t)
 {
     t->logging = false;
-    keep_previous_log(t);
-    std::FILE *f = std::fopen(t->logname, "wb");
-    if (!f) {
-        log_failed(t, "open", errno);
+    const std::string asked = t->logname;
+    for (int n = 1; n <= KX_TERM_LOGNAMES; n++) {
+        const std::string name = n == 1 ? asked : numbered_name(asked, n);
+        if (name.size() >= sizeof t->logname)
+            break;
+        std::snprintf(t->logname, sizeof t->logname, "%s", name.c_str());
+        bool held = false;
+        std::FILE *f = take_log(t, &held);
+        if (!f && held)
+            continue;
+        if (!f) {
+            log_failed(t, "open", errno);
+            return;
+        }
+        if (n > 1) {
+            std::printf("kxterm_log: %s is in use by another program: logging to %s\n",
+                        asked.c_str(), t->logname);
+            add_notice(t, log_text().in_use, asked.c_str(), t->logname);
+        }
+        begin_log(t, f);
         return;
     }
-    char when[64];
-    kxsys_datetime(when, sizeof when);
-    bool ok = std::fprintf(f, "%s\n", when) > 0 && std::fflush(f) == 0;
-    int err = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        log_failed(t, "write", err);
-        return;
-    }
-    t->log = std::fopen(t->logname, "a+b");
-    if (!t->log) {
-        log_failed(t, "open", errno);
-        return;
-    }
-    std::setvbuf(t->log, nullptr, _IONBF, 0);  // logbuf is the buffer
-    t->logbuf.reserve(KX_TERM_LOGBUF);
-    t->logging = true;
+    std::snprintf(t->logname, sizeof t->logname, "%s", asked.c_str());
+    std::printf("kxterm_log: %s and the names after it are in use by other programs: not "
+                "logging\n", t->logname);
+    add_notice(t, log_text().all_in_use, t->logname);
 }
 
 void close_log(kxTerminal *t)
@@ -473,6 +544,17 @@ void bar_notice(void *owner, int code, int value)
     kxterm_handler(owner, code, value, 0, 0, 0, 0, 0, 0, 0);
 }
 
+// A size asked for in the attribute string (perhaps read from a file), held
+// to what the terminal can hold.
+int asked_size(const char *key, int value, int max)
+{
+    if (value > max) {
+        std::printf("kxterm_create: %s%d cut to %d\n", key, value, max);
+        return max;
+    }
+    return value < 0 ? 0 : value;
+}
+
 void layout(kxTerminal *t, const kxtermattr &ta)
 {
     t->charw = kxtext_width(t->font, "w");
@@ -481,27 +563,57 @@ void layout(kxTerminal *t, const kxtermattr &ta)
         t->charw = 1;
     if (t->lineh <= 0)
         t->lineh = 1;
-    kxcfgstr_defaultsize(&t->geom, ta.columns * t->charw + 4, ta.lines * t->lineh + 4);
+    const int columns = asked_size("columns=", ta.columns, KX_TERM_COLUMNS_MAX);
+    const int lines = asked_size("lines=", ta.lines, KX_TERM_LINES_MAX);
+    kxcfgstr_defaultsize(&t->geom, columns * t->charw + 4, lines * t->lineh + 4);
     kxcfgstr_resolve(&t->geom);
     t->visible = (t->geom.ys - 4) / t->lineh;
-    if (t->visible < 1)
-        t->visible = 1;
     t->lines = t->scrollback > 0 ? t->scrollback : t->visible;
-    if (t->lines < t->visible)
-        t->lines = t->visible;
     t->columns = (t->geom.xs - 4) / t->charw;
     if (t->scrollback > 0)
         t->columns -= guimetrics("scrollbarwidth") / t->charw + 1;
-    if (t->columns < 1)
-        t->columns = 1;
+    // A larger widget than the grid shows its background beyond it.
+    t->visible = clamp(t->visible, 1, KX_TERM_LINES_MAX);
+    t->columns = clamp(t->columns, 1, KX_TERM_COLUMNS_MAX);
+    t->lines = clamp(t->lines, t->visible, KX_TERM_SCROLLBACK_MAX);
+    if (static_cast<long long>(t->lines) * t->columns > KX_TERM_CELLS_MAX) {
+        int fit = static_cast<int>(KX_TERM_CELLS_MAX / t->columns);
+        std::printf("kxterm_create: scrollback=%d cut to %d for %d columns\n", t->lines, fit,
+                    t->columns);
+        t->lines = std::max(fit, t->visible);
+    }
 }
 
 // The drawing commands that neither change nor read the background's pixels.
 constexpr int background_untouched[] = {
-    KX_DRAW_REFRESH,    KX_DRAW_WIDTH,     KX_DRAW_HEIGHT,     KX_DRAW_POINTER_X,
-    KX_DRAW_POINTER_Y,  KX_DRAW_SETFONT,   KX_DRAW_LOADFONT,   KX_DRAW_FINDFONT,
-    KX_DRAW_TEXTWIDTH,  KX_DRAW_FONTHEIGHT, KX_DRAW_CHARWIDTH,
+    KX_DRAW_REFRESH,    KX_DRAW_WIDTH,      KX_DRAW_HEIGHT,    KX_DRAW_POINTER_X,
+    KX_DRAW_POINTER_Y,  KX_DRAW_SETFONT,    KX_DRAW_LOADFONT,  KX_DRAW_FINDFONT,
+    KX_DRAW_TEXTWIDTH,  KX_DRAW_FONTHEIGHT, KX_DRAW_CHARWIDTH, KX_DRAW_MOVETO,
+    KX_DRAW_OPTION,     KX_DRAW_UPDATE,
 };
+
+// Brings a rectangle of the widget (in its own coordinates) up to date on
+// the screen, as a view's update copies a rectangle of its content: the
+// background there, the characters over it, and a copy towards the screen.
+void update_area(kxTerminal *t, int x, int y, int w, int h)
+{
+    const kxgeometry &g = t->geom;
+    const int x0 = clamp(x, 0, g.xs), y0 = clamp(y, 0, g.ys);
+    const int x1 = clamp(x + std::max(w, 0), x0, g.xs), y1 = clamp(y + std::max(h, 0), y0, g.ys);
+    if (!can_draw(t) || x1 == x0 || y1 == y0)
+        return;
+    log_flush(t);
+    copy_background(t, g.x + x0, g.y + y0, x1 - x0, y1 - y0);
+    const int first_col = std::max((x0 - 2) / t->charw, 0), last_col = (x1 - 3) / t->charw;
+    const int first_line = t->top + std::max((y0 - 2) / t->lineh, 0);
+    const int last_line = t->top + (y1 - 3) / t->lineh;
+    for (int l = first_line; l <= last_line && l < t->lines; l++)
+        for (int c = first_col; c <= last_col && c < t->columns; c++)
+            draw_cell(t, c, l, false, false);
+    if (t->bar.created)
+        t->bar.draw();  // it lies over the widget's right edge
+    kxwidget_request(t, KX_REQ_UPDATE, g.x + x0, g.y + y0, x1 - x0, y1 - y0);
+}
 
 kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
                    kxarg a5, kxarg a6)
@@ -510,12 +622,13 @@ kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
     if (std::find(std::begin(background_untouched), std::end(background_untouched), code) ==
         std::end(background_untouched))
         p = drawn_background(t);
-    if (kxdraw_execute(p, t->font, p->width, code, a0, a1, a2, a3, a4, a5, a6)) {
-        if (t->drawing)
-            kxrefresh_schedule(kxterm_handler, t);
-        return 0;
-    }
     kxarg answer = 0;
+    const kxdrawn done = kxdraw_execute(p, t->font, p->width, code, a0, a1, a2, a3, a4, a5, a6,
+                                        &answer);
+    if (done == kxdrawn::changed && t->drawing)
+        kxrefresh_schedule(kxterm_handler, t);
+    if (done != kxdrawn::none)
+        return answer;
     bool choose = false;
     int chosen = 0;
     if (kxdraw_fontcommand(t->font, code, a0, &answer, &choose, &chosen)) {
@@ -525,9 +638,10 @@ kxarg draw_command(kxTerminal *t, int code, kxarg a0, kxarg a1, kxarg a2, kxarg 
     }
     switch (code) {
     case KX_DRAW_REFRESH: redraw(t); return 0;
-    case KX_DRAW_GETPIXEL:
-        return kxpxmap_getpixel(p, static_cast<int>(a0), static_cast<int>(a1));
-    case KX_DRAW_PIXMAP: return kxptr(p);
+    case KX_DRAW_UPDATE:
+        update_area(t, static_cast<int>(a0), static_cast<int>(a1), static_cast<int>(a2),
+                    static_cast<int>(a3));
+        return 0;
     case KX_DRAW_WIDTH: return p->width;
     case KX_DRAW_HEIGHT: return p->height;
     case KX_DRAW_POINTER_X: return t->pointer_x;
@@ -756,7 +870,7 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     if (t->font < 0)
         t->font = kxfont_builtin_6x13();
     t->deftext = t->textcolor;
-    t->scrollback = ta.scrollback;
+    t->scrollback = asked_size("scrollback=", ta.scrollback, KX_TERM_SCROLLBACK_MAX);
     t->wordbreak = ta.wordbreak;
     t->cursor = ta.cursor;
     t->directdraw = ta.directdraw;
@@ -768,6 +882,9 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     kxwidget_register(t, kxterm_handler,
                       KX_REG_MOUSE | KX_REG_FOCUSABLE | KX_REG_HOVER | KX_REG_SCROLLS);
     t->cells.assign(static_cast<std::size_t>(t->lines) * t->columns, kxTermCell{});
+    // A cursor placed before the creation stays inside this grid.
+    t->cx = clamp(t->cx, 0, t->columns - 1);
+    t->cy = clamp(t->cy, 0, t->lines - 1);
     kxpxmap_init(&t->background);
     t->background.width = g.xs > 0 ? g.xs : 1;
     t->background.height = g.ys > 0 ? g.ys : 1;
@@ -779,7 +896,8 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
         t->bar.set_vpos(0);
     }
     redraw(t);
-    if (t->logname[0])
+    t->logdeferred = ta.logdeferred && t->logname[0];
+    if (t->logname[0] && !t->logdeferred)
         open_log(t);
     kxtimer_add(kxterm_handler, t, KX_TERM_BLINK_MS, 0);
     if (!ta.nostandardview)
@@ -802,6 +920,16 @@ void kxterm_destroy(kxTerminal *t)
     if (t->child >= 0)
         kxprocess_detach(t->child);  // its output has nowhere to go now
     set_defaults(t, true);
+}
+
+bool kxterm_startlog(kxTerminal *t)
+{
+    if (t->created && t->logdeferred) {
+        t->logdeferred = false;
+        open_log(t);
+        show_notices(t);
+    }
+    return t->logging;
 }
 
 void kxterm_putc(kxTerminal *t, int ch)

@@ -6,8 +6,13 @@
 //
 // The log is written through a buffer that is flushed whenever the terminal
 // draws or drawing resumes, so whatever the screen shows is in the file, even
-// if the program is killed.  The previous file is kept as "<name>.1".  When
-// the file cannot be written, logging stops and the terminal says so once.
+// if the program is killed.  The logs of the five sessions before are kept as
+// "<name>.1" (the latest) to "<name>.5".  A log is locked while it is
+// written: no other terminal moves or empties it, and one that finds it held
+// writes to a name of its own ("quenlorix-2.log" for "quenlorix.log") and
+// says so.  With "logdeferred" the log waits for kxterm_startlog, so that a
+// program whose session never starts leaves the earlier logs alone.  When the
+// file cannot be written, logging stops and the terminal says so once.
 #pragma once
 
 #include <array>
@@ -25,6 +30,15 @@ constexpr int KX_TERM_KEYS = 32;
 constexpr int KX_TERM_WORD = 1000;
 constexpr int KX_TERM_LOGNAME = 1001;
 constexpr std::size_t KX_TERM_LOGBUF = 65536;  // a batch of received lines at least
+// Sessions whose logs are kept, and names tried when a log is held.
+constexpr int KX_TERM_LOGS_KEPT = 5;
+constexpr int KX_TERM_LOGNAMES = 9;
+// Sizes an attribute string may ask for; more is cut with a diagnostic.
+constexpr int KX_TERM_SCROLLBACK_MAX = 100000;
+constexpr int KX_TERM_LINES_MAX = 1000;
+constexpr int KX_TERM_COLUMNS_MAX = 2000;
+// Cells of the scroll-back at most (64 MB): a wide terminal keeps fewer lines.
+constexpr int KX_TERM_CELLS_MAX = 1 << 24;
 constexpr int KX_TERM_COLOURS = 16;
 constexpr int KX_TERM_BLINK_MS = 250;
 constexpr int KX_TERM_NOPOSITION = -999999;
@@ -64,6 +78,7 @@ struct kxTerminal : kxwidget {
     int top = 0;         // first visible buffer line
     int clicked = 0;
     bool logging = false;
+    bool logdeferred = false;  // the log waits for kxterm_startlog
     char logname[KX_TERM_LOGNAME] = {};
     std::FILE *log = nullptr;
     std::string logbuf;   // what is not in the file yet (the stream has no buffer)
@@ -95,6 +110,9 @@ void kxterm_init(kxTerminal *t);
 int kxterm_create(kxTerminal *t, const char *fmt, ...);
 // Unregisters, frees, closes the log and restores the defaults; the ids stay.
 void kxterm_destroy(kxTerminal *t);
+// Opens the log that "logdeferred" held back (the program's session has
+// begun); true when the terminal logs.
+bool kxterm_startlog(kxTerminal *t);
 void kxterm_printf(kxTerminal *t, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 void kxterm_puts(kxTerminal *t, const char *text);
 void kxterm_putc(kxTerminal *t, int ch);

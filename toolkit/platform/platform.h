@@ -158,7 +158,9 @@ void kxsys_timer_catchup();
 // Ends the current or next kxhost_wait early; callable from any thread.
 void kxsys_wake();
 // Sleeps until kxsys_wake is called, the base tick wants its next call,
-// bytes arrive on a serial device that was read empty, or ms have passed.
+// bytes arrive that a serial device's reader is to come for
+// (kxserial_arrived), or ms have passed.  Every open device's bytes are
+// read as they arrive, also those of a trickle that does not end the wait.
 void kxsys_waitwake(int ms);
 
 // ------------------------------------------------------------ serial devices
@@ -207,10 +209,18 @@ struct kxserialdevice {
 bool kxserial_openname(const char *name, int slot, int baud);
 // Opens "COM<slot+1>".
 bool kxserial_open(int slot, int baud);
+// Opens again, at the same rate, the name the slot's last good open took:
+// the same binding, link or path, its links followed anew (so a by-id link
+// finds its adapter under a new name), never another step of the lookup,
+// which could answer with another device.  False when the slot never opened.
+bool kxserial_reopen(int slot);
 bool kxserial_configure(int slot);
 bool kxserial_settimeouts(int slot);
 // The next received byte 0..255, or -1 at once when none has arrived (or the
-// device has gone: then the slot is closed and its status is lost).
+// device has gone: then the slot is closed and its status is lost).  Where
+// the host's waits watch the open devices (POSIX), bytes are taken from the
+// driver as they arrive and kept for this, so that a device that vanishes
+// takes none of what it sent with it.
 int kxserial_getc(int slot);
 // Waits up to KX_SERIAL_WRITE_WAIT_MS for room; false when the byte could
 // not be written (the status says why).
@@ -225,9 +235,11 @@ const kxserialstatus *kxserial_status(int slot);
 void kxserial_bind(int slot, const char *path);
 // What opening port slot+1 would open now.
 kxserialdevice kxserial_device(int slot);
-// True once after bytes have arrived on a slot that was read empty: where
-// the host can watch its devices (POSIX), a waiting program wakes for them,
-// and the pump asks this to tell the reader.  Win32 polls: always false.
+// True once after bytes have arrived on a slot that was read empty and that
+// the reader is to come for now (an answer after a quiet spell, a flood, a
+// full read-ahead, or the device's loss; a steady trickle waits for the
+// reader's own rhythm): where the host can watch its devices (POSIX), the
+// pump asks this to tell the reader.  Win32 polls: always false.
 bool kxserial_arrived(int slot);
 
 // --------------------------------------------------- clipboard and processes
@@ -267,6 +279,18 @@ int kxprocess_running();
 bool kxsys_syncfile(std::FILE *f);
 // Makes the latest changes of a directory's entries (a rename) last.
 bool kxsys_syncdir(const char *dir);
+
+// Opens a file for appending (made when missing) and takes its lock: while
+// one stream holds it, every other kxsys_openlocked of the same file, in this
+// process or another, is refused.  The lock goes with the stream and ends
+// when it is closed or the program ends, however it ends.  The file stays
+// readable by others, and the holder may rename it while it is open; a name
+// that another holder gave to another file meanwhile is opened anew, so the
+// lock is always on the file the name names.  A name that is no plain file
+// (a device) is opened without a lock.  Null with *held set when another
+// holds the lock; null with *held clear when the file cannot be opened
+// (errno tells why).
+std::FILE *kxsys_openlocked(const char *name, bool *held);
 
 // ----------------------------------------------------------- temporary files
 

@@ -13,22 +13,22 @@ namespace {
 
 constexpr int SERIAL_NAME_SIZE = 20;     // "COM%d" and its NUL
 constexpr int SERIAL_READAHEAD = 4096;   // bytes taken from the driver at once
-// A device read empty is watched for its next bytes when they came faster
-// than this since it was last empty (a flood: read on at once; 115200 baud
-// gives 11.5 bytes/ms) or when none came for SERIAL_QUIET_MS (an answer:
-// read at once).  A steady trickle is left to the reader's own rhythm, so
+// Bytes a wait takes are kept for the reader; whether they also wake it
+// (kxserial_arrived) follows the pace they came at since it last read the
+// device empty: faster than this (a flood: read on at once; 115200 baud
+// gives 11.5 bytes/ms), or after none came for SERIAL_QUIET_MS (an answer:
+// shown at once).  A steady trickle is left to the reader's own rhythm, so
 // that every few bytes do not wake the program.
 constexpr std::int64_t SERIAL_FAST_BYTES_PER_MS = 20;
 constexpr std::int64_t SERIAL_QUIET_MS = 50;
 
-// Whether the host's waits watch a device for its next bytes.
+// How the host's waits watch a device and when its bytes wake the reader.
 struct SerialWatch {
-    bool watched = false;  // the last read found nothing: wake for the next bytes
-    bool arrived = false;  // a wait saw bytes come (kxserial_arrived)
+    bool wake = false;     // the next bytes a wait takes wake the reader
+    bool arrived = false;  // they did (kxserial_arrived)
     bool quiet = false;    // the last wait watched it and nothing came
-    bool hung = false;     // a wait found it hung up: not watched until bytes come
-    bool woken = false;    // a wait watching it was woken by bytes not read yet
-    int burst = 0;                // bytes read since a read last found none
+    bool hung = false;     // a wait found it hung up yet not gone: not watched until bytes come
+    int burst = 0;                // bytes taken since a read last found none
     std::int64_t last_empty = 0;  // when a burst last ended, or began after quiet
     std::int64_t last_bytes = 0;  // when a read last gave bytes; 0: never
 };
@@ -39,6 +39,7 @@ struct SerialSlot {
     int head = 0, tail = 0;  // bytes ahead[head..tail) are read but not yet handed out
     kxserialstatus status;
     char bound[KX_SERIAL_PATH] = {};
+    char opened[KX_SERIAL_PATH] = {};  // the name the last good open took
     SerialWatch watch;
 };
 
@@ -88,54 +89,14 @@ void close_handle(SerialSlot &s)
     list_open(static_cast<int>(&s - slots), false);
 }
 
-// The device was read empty: whether the waits watch it for its next bytes.
-// A burst decides when it ends; an empty read after an empty read changes a
-// watch only once the device has been quiet long enough.
-void watch_empty(SerialWatch &w)
+// Opens the device at path into the slot, whose status it fills.
+bool open_path(int slot, const char *path, int baud)
 {
-    std::int64_t now = kxsys_ticks();
-    if (w.hung) {
-        w.watched = false;  // it reads empty for ever: the reader's timer looks
-        return;
-    }
-    if (w.burst > 0) {
-        std::int64_t took = std::max<std::int64_t>(1, now - w.last_empty);
-        w.watched = w.burst > SERIAL_FAST_BYTES_PER_MS * took;
-        w.burst = 0;
-        w.last_empty = now;
-    } else if (!w.watched) {
-        w.watched = w.last_bytes == 0 || now - w.last_bytes >= SERIAL_QUIET_MS;
-    }
-}
-
-// Bytes that woke a watching wait after a quiet spell start the burst's
-// clock: they came just now, and counted from an empty read long before,
-// the quiet time would make a flood look like a trickle that waits for the
-// reader's timer.  Bytes a wait did not watch for may have gathered since
-// the last empty read.
-void watch_bytes(SerialWatch &w, int n, bool woken)
-{
-    const std::int64_t now = std::max<std::int64_t>(1, kxsys_ticks());
-    if (woken && w.burst == 0 && (w.last_bytes == 0 || now - w.last_bytes >= SERIAL_QUIET_MS))
-        w.last_empty = now;
-    w.hung = false;
-    w.burst += n;
-    w.last_bytes = now;
-}
-
-} // namespace
-
-bool kxserial_openname(const char *name, int slot, int baud)
-{
-    if (!valid_slot(slot) || !name)
-        return false;
     SerialSlot &s = slots[slot];
     close_handle(s);  // a reopen replaces the slot's device
     s.head = s.tail = 0;
     s.status = kxserialstatus{};
     s.status.baud = baud;
-    char path[KX_SERIAL_PATH];
-    resolve(slot, name, path, sizeof path);
     kxserialdevice dev = kxserialhost_identify(path);
     copy(s.status.path, sizeof s.status.path, dev.path[0] ? dev.path : path);
     s.handle = kxserialhost_open(path, &s.status);
@@ -151,11 +112,87 @@ bool kxserial_openname(const char *name, int slot, int baud)
     return true;
 }
 
+// The reader found no bytes: whether the next bytes a wait takes wake it.
+// A burst decides when it ends; an empty read after an empty read changes
+// that only once the device has been quiet long enough.
+void watch_empty(SerialWatch &w)
+{
+    std::int64_t now = kxsys_ticks();
+    if (w.burst > 0) {
+        std::int64_t took = std::max<std::int64_t>(1, now - w.last_empty);
+        w.wake = w.burst > SERIAL_FAST_BYTES_PER_MS * took;
+        w.burst = 0;
+        w.last_empty = now;
+    } else if (!w.wake) {
+        w.wake = w.last_bytes == 0 || now - w.last_bytes >= SERIAL_QUIET_MS;
+    }
+}
+
+// Bytes a wait took after a quiet spell start the burst's clock: they came
+// just now, and counted from an empty read long before, the quiet time
+// would make a flood look like a trickle that waits for the reader's timer.
+void watch_bytes(SerialWatch &w, int n, bool by_wait)
+{
+    const std::int64_t now = std::max<std::int64_t>(1, kxsys_ticks());
+    if (by_wait && w.burst == 0 && (w.last_bytes == 0 || now - w.last_bytes >= SERIAL_QUIET_MS))
+        w.last_empty = now;
+    w.hung = false;
+    w.burst += n;
+    w.last_bytes = now;
+}
+
+// Takes what the driver holds into the read-ahead, after the bytes still
+// there: the count (0 when nothing came or there is no room), or -1 when
+// the device has gone (it is closed then, and nothing more can come).
+int take(SerialSlot &s, bool by_wait)
+{
+    if (s.head > 0) {
+        std::memmove(s.ahead, s.ahead + s.head, static_cast<std::size_t>(s.tail - s.head));
+        s.tail -= s.head;
+        s.head = 0;
+    }
+    if (s.tail == SERIAL_READAHEAD)
+        return 0;
+    int n = kxserialhost_read(s.handle, s.ahead + s.tail, SERIAL_READAHEAD - s.tail, &s.status);
+    if (n < 0) {
+        close_handle(s);  // the next open must find it anew
+        s.status.fault = kxserialfault::lost;
+        return -1;
+    }
+    s.tail += n;
+    if (n > 0)
+        watch_bytes(s.watch, n, by_wait);
+    return n;
+}
+
+} // namespace
+
+bool kxserial_openname(const char *name, int slot, int baud)
+{
+    if (!valid_slot(slot) || !name)
+        return false;
+    char path[KX_SERIAL_PATH];
+    resolve(slot, name, path, sizeof path);
+    if (!open_path(slot, path, baud))
+        return false;
+    copy(slots[slot].opened, sizeof slots[slot].opened, path);
+    return true;
+}
+
 bool kxserial_open(int slot, int baud)
 {
     char name[SERIAL_NAME_SIZE];
     std::snprintf(name, sizeof name, "COM%d", slot + 1);
     return kxserial_openname(name, slot, baud);
+}
+
+bool kxserial_reopen(int slot)
+{
+    if (!valid_slot(slot) || !slots[slot].opened[0])
+        return false;
+    char path[KX_SERIAL_PATH];
+    copy(path, sizeof path, slots[slot].opened);
+    return open_path(slot, path, slots[slot].status.baud);
 }
 
 bool kxserial_configure(int slot)
@@ -191,29 +228,15 @@ int kxserial_getc(int slot)
     if (s.head == s.tail) {
         if (s.handle == KX_SERIAL_NOHANDLE)
             return -1;
-        if (s.watch.quiet) {
-            // The wait has just seen it empty: bytes that come meanwhile
-            // wake the next wait, which watches it still.
-            s.watch.quiet = false;
-            return -1;
-        }
-        s.head = s.tail = 0;
-        const bool woken = s.watch.woken;
-        int n = kxserialhost_read(s.handle, s.ahead, SERIAL_READAHEAD, &s.status);
         s.watch.arrived = false;
-        s.watch.woken = false;
-        if (n < 0) {
-            // Gone: nothing more can come, and the next open must find it anew.
-            close_handle(s);
-            s.status.fault = kxserialfault::lost;
-            return -1;
-        }
-        s.tail = n;
-        if (n == 0) {
+        // The wait has just seen it empty: bytes that come meanwhile wake
+        // the next wait, which takes them.
+        const int n = s.watch.quiet ? 0 : take(s, false);
+        s.watch.quiet = false;
+        if (n == 0)
             watch_empty(s.watch);
+        if (n <= 0)
             return -1;
-        }
-        watch_bytes(s.watch, n, woken);
     }
     return s.ahead[s.head++];
 }
@@ -272,30 +295,44 @@ bool kxserial_arrived(int slot)
     return true;
 }
 
+// Every open device with room in its read-ahead, unless it hung up: its
+// bytes are taken as they arrive.
 int kxserial_watched(kxserialhandle *handles, int max)
 {
     int n = 0;
     for (int k = 0; k < open_count && n < max; k++)
-        if (const SerialSlot &s = slots[open_slots[k]]; s.watch.watched)
+        if (const SerialSlot &s = slots[open_slots[k]];
+            !s.watch.hung && (s.head > 0 || s.tail < SERIAL_READAHEAD))
             handles[n++] = s.handle;
     return n;
 }
 
-// A device that woke the wait is watched no more until it is read empty
-// again, so that a program that does not read it now (or a device that has
-// hung up) does not keep waking it.  One that stayed quiet needs no read to
-// tell so.
-void kxserial_seen(kxserialhandle handle, kxserialwake wake)
+// A device that woke the wait is read at once, since its bytes do not
+// outlive it (a pseudo-terminal's hang-up, an unplugged adapter).  They wake
+// the reader when it waits for them, when the read-ahead is full, and when
+// the device has gone; otherwise they keep for its next read.  One that hung
+// up yet reads empty is watched no more until bytes come, rather than
+// waking every wait.  One that stayed quiet needs no read to tell so.
+bool kxserial_seen(kxserialhandle handle, kxserialwake wake)
 {
     for (int i = 0; i < open_count; i++) {
-        SerialWatch &w = slots[open_slots[i]].watch;
-        if (slots[open_slots[i]].handle != handle || !w.watched)
+        SerialSlot &s = slots[open_slots[i]];
+        if (s.handle != handle)
             continue;
+        SerialWatch &w = s.watch;
         w.quiet = wake == kxserialwake::quiet;
-        if (!w.quiet) {
-            w.watched = false;
+        if (w.quiet)
+            return false;
+        const int n = take(s, true);
+        if (n < 0) {
+            s.watch.arrived = true;  // the reader tells the loss
+        } else if (n == 0) {
             w.hung = wake == kxserialwake::hung;
-            w.arrived = w.woken = wake == kxserialwake::bytes;
+        } else if (w.wake || s.tail == SERIAL_READAHEAD) {
+            w.wake = false;
+            w.arrived = true;
         }
+        return s.watch.arrived;
     }
+    return false;
 }

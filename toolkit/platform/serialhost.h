@@ -34,8 +34,10 @@ bool kxserialhost_write(kxserialhandle h, unsigned char byte, kxserialstatus *st
 void kxserialhost_close(kxserialhandle h);
 
 // Waking for bytes, where a host's waits can watch its devices (POSIX): the
-// devices read empty since bytes last came, up to max of them; after each
-// wait (also one that timed out) the host tells what it saw of each.
+// open devices whose bytes are to be taken as they arrive, up to max of
+// them; after each wait (also one that timed out) the host tells what it
+// saw of each, and those with bytes are read then: true when the reader is
+// to come for them now (kxserial_arrived).
 enum class kxserialwake { quiet, bytes, hung };
 int kxserial_watched(kxserialhandle *handles, int max);
-void kxserial_seen(kxserialhandle handle, kxserialwake wake);
+bool kxserial_seen(kxserialhandle handle, kxserialwake wake);

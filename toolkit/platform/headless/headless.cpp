@@ -183,6 +183,7 @@ struct Headless final : kxhost {
     {
         if (idle) {
             idle(idle_ctx);
+            kxsys_waitwake(0);
             return;
         }
         // Nothing arrives from outside; only a due timer ends the wait early.

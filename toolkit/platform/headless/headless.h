@@ -14,7 +14,8 @@ constexpr int KX_HEADLESS_BORDER = 4;
 constexpr int KX_HEADLESS_CAPTION = 20;
 
 // Called by the pump whenever it would sleep because nothing is waiting: a
-// test drives a whole program from here, step by step.
+// test drives a whole program from here, step by step.  The wait then takes
+// no time, but it still reads the serial devices that have bytes.
 using kxidlehook = void (*)(void *ctx);
 void kxheadless_setidle(kxidlehook hook, void *ctx);
 

@@ -417,13 +417,33 @@ int kxposix_serial_watch(pollfd *fds, int max)
     return n;
 }
 
-void kxposix_serial_seen(const pollfd *fds, int count)
+bool kxposix_serial_seen(const pollfd *fds, int count)
 {
+    bool wanted = false;
     for (int k = 0; k < count; k++) {
         const short ev = fds[k].revents;
         kxserialwake wake = ev == 0                                   ? kxserialwake::quiet
                             : (ev & (POLLHUP | POLLERR | POLLNVAL)) != 0 ? kxserialwake::hung
                                                                         : kxserialwake::bytes;
-        kxserial_seen(fds[k].fd, wake);
+        wanted = kxserial_seen(fds[k].fd, wake) || wanted;
+    }
+    return wanted;
+}
+
+int kxposix_wait(pollfd *fds, int own, int ms)
+{
+    const int total = kxposix_wait_ms(ms);
+    const std::int64_t end = kxsys_ticks() + total;
+    for (;;) {
+        const int serial = kxposix_serial_watch(fds + own, KX_WAIT_SERIAL);
+        const int left =
+            total < 0 ? -1 : static_cast<int>(std::max<std::int64_t>(0, end - kxsys_ticks()));
+        const int n = kxposix_poll(fds, own + serial, left);
+        if (n < 0)
+            return n;
+        const bool wanted = kxposix_serial_seen(fds + own, serial);
+        const bool mine = std::any_of(fds, fds + own, [](const pollfd &p) { return p.revents; });
+        if (n == 0 || mine || wanted || left == 0)
+            return n;
     }
 }

@@ -173,12 +173,10 @@ void kxsys_waitwake(int ms)
         kxsys_sleep(std::min(ms, 1) * 1000L);  // no base tick: nothing would wake it
         return;
     }
-    int serial = kxposix_serial_watch(p + 1, KX_WAIT_SERIAL);
-    if (kxposix_poll(p, 1 + serial, kxposix_wait_ms(ms)) < 0)
+    if (kxposix_wait(p, 1, ms) < 0)
         return;
     if (p[0].revents & POLLIN)
         kxposix_drain_wakefd();
-    kxposix_serial_seen(p + 1, serial);
 }
 
 bool kxposix_wakefd_open()

@@ -641,14 +641,11 @@ void X11::wait(int ms)
         poll(p, 1, std::min(ms, 1));  // no base tick: nothing would wake it
         return;
     }
-    int serial = kxposix_serial_watch(p + 2, KX_WAIT_SERIAL);
-    int n = kxposix_poll(p, 2 + serial, kxposix_wait_ms(ms));
-    if (n < 0)
+    if (kxposix_wait(p, 2, ms) < 0)
         return;
     quiet_request = p[0].revents ? 0 : NextRequest(dpy);
     if (p[1].revents & POLLIN)
         kxposix_drain_wakefd();
-    kxposix_serial_seen(p + 2, serial);
 }
 
 namespace {
