@@ -28,11 +28,10 @@ namespace {
 
 constexpr const char *CONFIG = "quenlorix.cfg";
 constexpr const char *TABLE = "quenlorix.dbf";
-constexpr int ROWS = 14;  // the table's rows, as the window has them
 // The terminal that keeps the log: the window's, without the window.
 constexpr const char *LOG_TERMINAL = "lines=10,xs=680,logfile=quenlorix.log";
 
-using Rows = std::array<std::string, ROWS>;
+using Rows = std::array<std::string, QX_ROWS>;
 
 void out(const std::string &text) { std::fputs(qxrun_utf8(text).c_str(), stdout); }
 
@@ -49,13 +48,14 @@ bool uses_rows(const kxscript &s)
                        [](const kxscript_step &st) { return st.kind == kxscript_kind::send_row; });
 }
 
-// The strings of the table's rows; false with the reason.
+// The strings of the table's rows; false with the reason.  Record 0 is the
+// table's header row, as the window keeps it.
 bool load_rows(Rows *rows, std::string *why)
 {
-    const bool ok = kxdbf_loadtable(TABLE, 0, 0, 1, ROWS, KX_TABLE_TEXT,
+    const bool ok = kxdbf_loadtable(TABLE, 0, 0, 1, QX_ROWS + 1, KX_TABLE_TEXT,
                                     [rows](int, int row, const char *text) {
-                                        if (row >= 0 && row < ROWS)
-                                            (*rows)[static_cast<std::size_t>(row)] = text;
+                                        if (row >= 1 && row <= QX_ROWS)
+                                            (*rows)[static_cast<std::size_t>(row - 1)] = text;
                                     });
     if (ok)
         return true;
@@ -185,7 +185,7 @@ int qxrun_main(const qxrunoptions &o)
     if (o.baud > 0)
         settings.baud = o.baud;
     kxscript_options so;
-    so.rows = ROWS;
+    so.rows = QX_ROWS;
     const kxscript_parsed parsed = kxscript_load(o.script.c_str(), so);
     if (!parsed.ok)
         return refuse(o, QX_RUN_USAGE, o.script + ": " + parsed.error);

@@ -41,8 +41,9 @@ struct qxsession {
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
 // Sends a row and its line feed; a row that cannot be sent is shown with a
 // notice that says why, and one whose line feed alone failed as sent, with
-// a notice that its line end was not.  True when all of it left.
-bool qxsession_send(qxsession *s, const char *text);
+// a notice that its line end was not.  True when all of it left.  A mark
+// (an answer's) is shown before the text in the notice colour.
+bool qxsession_send(qxsession *s, const char *text, const char *mark = nullptr);
 // Sends bytes, shown as the text they were written as; bytes that cannot
 // be sent are shown with a notice that says why.
 bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes);

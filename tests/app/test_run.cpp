@@ -84,10 +84,11 @@ struct Run : testing::Test {
     {
         ASSERT_TRUE(peer.start(1));
         home = peer.dir.path;
-        // Row 1 of the table asks the device who it is.
-        ASSERT_TRUE(kxdbf_savetable((home + "/quenlorix.dbf").c_str(), 0, 0, 2, 14,
+        // Row 1 of the table asks the device who it is (record 0 is the
+        // window's header row).
+        ASSERT_TRUE(kxdbf_savetable((home + "/quenlorix.dbf").c_str(), 0, 0, 2, 15,
                                     [](int column, int row) {
-                                        return column == 0 && row == 0 ? std::string("ATI")
+                                        return column == 0 && row == 1 ? std::string("ATI")
                                                                        : std::string();
                                     }));
     }
