@@ -573,7 +573,7 @@ TEST(QuenlorixX11, TermHupAndIntEndItWhileThePortFailureBoxIsShown)
     for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE(strsignal(sig));
         Tester t;
-        t.settings = "port=200 baud=19200\n";  // no COM200, no /dev/ttyS199
+        t.settings = "port=200 baud=19200\ncom200=/nonexistent/COM200\n";  // bound to nothing
         KX_STEP(t.start());
         KX_STEP(t.answer());
         const unsigned long box = kxtest_find_window("^info$");
