@@ -15,6 +15,7 @@
 #include "core/timer.h"
 #include "core/window.h"
 #include "control.h"
+#include "desk.h"
 #include "dialog.h"
 #include "icon.h"
 #include "io/port.h"
@@ -163,6 +164,8 @@ int quenlorix_main()
     qxcontrol_start(&control, &session, &mainwin, &content, term, CONFIG, close_id);
     kxTimer timer;
     kxtimer_create(&timer, QX_TIMER_MS);
+    qxdesk desk;  // periodic rows and answers
+    qxdesk_start(&desk, &session, tab, &settings, CONFIG, close_id);
     // Posted when a batch of lines was cut: not the timer's id, which tells
     // the session that a frame's time has passed.
     const int more = kxid_new();
@@ -173,7 +176,8 @@ int quenlorix_main()
             break;
         int id = kxevent_wait();
         // The program's own ids, ten a second when idle, are no row's.
-        const bool own = id == timer.id || id == more || id == kxport_arrivalid();
+        const bool own = id == timer.id || id == more || id == kxport_arrivalid() ||
+                         qxdesk_event(&desk, id);
         for (int r = 1; !own && r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(&session, tab, r);
@@ -191,6 +195,7 @@ int quenlorix_main()
             qxcontrol_tick(&control);
         qxsession_draw(&session, &timer, id == timer.id);
     }
+    qxdesk_stop(&desk);
     if (!saved)  // ended another way than by its window
         save_at_close(&table, tab, &told);
     kxtimer_destroy(&timer);

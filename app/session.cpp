@@ -71,21 +71,46 @@ bool show_received(qxsession *s)
     bool held = false;
     while (n < BATCH && (length = kxport_readbytes(line, LINE, &ms)) >= 0) {
         n++;
-        qxpieces pieces = qxline_received({line, static_cast<std::size_t>(length)},
-                                          s->settings.show);
-        if (pieces.empty())
-            continue;
-        if (!held) {
-            kxterm_handler(s->term, KX_TERM_HOLD, 0, 0, 0, 0, 0, 0, 0, 0);
-            held = true;
+        const std::string_view bytes(line, static_cast<std::size_t>(length));
+        qxpieces pieces = qxline_received(bytes, s->settings.show);
+        if (!pieces.empty()) {
+            if (!held) {
+                kxterm_handler(s->term, KX_TERM_HOLD, 0, 0, 0, 0, 0, 0, 0, 0);
+                held = true;
+            }
+            show_line(s, pieces, ms);
         }
-        show_line(s, pieces, ms);
+        // After the line: what it makes the program send comes below it.
+        if (s->received)
+            s->received(bytes);
     }
     if (held) {
         kxterm_handler(s->term, KX_TERM_RESUME, 0, 0, 0, 0, 0, 0, 0, 0);
         s->owed = true;
     }
     return n >= BATCH;
+}
+
+// A sent line: its time, a mark in the notice colour (an answer's), the text.
+void shown_sent(qxsession *s, const std::string &when, const char *text,
+                const char *mark = nullptr)
+{
+    kxterm_setcolor(s->term, QX_SENT_COLOUR);
+    kxterm_puts(s->term, when.c_str());
+    if (mark) {
+        kxterm_setcolor(s->term, KX_TERM_NOTICE);
+        kxterm_puts(s->term, mark);
+        kxterm_setcolor(s->term, QX_SENT_COLOUR);
+    }
+    kxterm_puts(s->term, text);
+    kxterm_puts(s->term, "\n");
+}
+
+// Not in the sent colour: the record must not say it left.
+void not_sent(qxsession *s, const std::string &when, const char *text)
+{
+    kxterm_notice(s->term, (when + text).c_str());
+    notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
 }
 
 // Once a second, the device that was lost: the same binding or link.
@@ -118,24 +143,33 @@ void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings)
 
 void qxsession_notice(qxsession *s, const std::string &text) { notice(s, text); }
 
-void qxsession_send(qxsession *s, const char *text)
+bool qxsession_send(qxsession *s, const char *text, const char *mark)
 {
     const std::string when = stamp(s, kxsys_daytime_ms());
     const bool left = s->write(text);
     const bool ended = left && s->write("\n");
     if (!ended && (!left || !*text)) {
-        // Not in the sent colour: the record must not say it left.
-        kxterm_notice(s->term, (when + text).c_str());
-        notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
-        return;
+        not_sent(s, when, text);
+        return false;
     }
-    kxterm_setcolor(s->term, QX_SENT_COLOUR);
-    kxterm_puts(s->term, when.c_str());
-    kxterm_puts(s->term, text);
-    kxterm_puts(s->term, "\n");
+    shown_sent(s, when, text, mark);
     // The text reached the device; only its line end did not.
     if (!ended)
         notice(s, "Zeilenende nicht gesendet: " + kxport_problem(s->settings.port));
+    return ended;
+}
+
+bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes)
+{
+    const std::string when = stamp(s, kxsys_daytime_ms());
+    const int port = kxport_current();
+    for (char b : bytes)
+        if (!kxport_putc(port, static_cast<unsigned char>(b))) {
+            not_sent(s, when, text);
+            return false;
+        }
+    shown_sent(s, when, text);
+    return true;
 }
 
 bool qxsession_poll(qxsession *s)

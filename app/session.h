@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <functional>
+#include <string_view>
 
 #include "io/port.h"
 #include "settings.h"
@@ -31,6 +33,9 @@ struct qxsession {
     bool hurried = false;  // the timer runs at QX_FRAME_MS for them
     bool ticked = false;   // the timer fired since they were last drawn
     bool (*write)(const char *text) = kxport_write;  // to the port (a test's own)
+    // Given every line read, its line end included (an unattended run
+    // looks for its answers there); may be empty.
+    std::function<void(std::string_view)> received;
 };
 
 // Starts on the port the dialog opened: says so in the terminal.
@@ -39,8 +44,12 @@ void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings)
 void qxsession_notice(qxsession *s, const std::string &text);
 // Sends a row and its line feed; a row that cannot be sent is shown with a
 // notice that says why, and one whose line feed alone failed as sent, with
-// a notice that its line end was not.
-void qxsession_send(qxsession *s, const char *text);
+// a notice that its line end was not.  True when all of it left.  A mark
+// (an answer's) is shown before the text in the notice colour.
+bool qxsession_send(qxsession *s, const char *text, const char *mark = nullptr);
+// Sends bytes, shown as the text they were written as; bytes that cannot
+// be sent are shown with a notice that says why.
+bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes);
 // Shows every complete line that has arrived, tells a loss and tries to
 // reopen a lost port when its time has come; true when a batch was cut and
 // more lines may be waiting.

@@ -136,12 +136,32 @@ std::string format_line(const qxsettings &s)
     return text;
 }
 
+// "period<row>=ms" with the row in 1..QX_ROWS and ms within the limits.
+void read_period(std::string_view line, qxsettings *s)
+{
+    const std::size_t eq = line.find('=');
+    std::string_view digits = line.substr(6, eq == std::string_view::npos ? 0 : eq - 6);
+    if (digits.empty() || digits.size() > 2 || digits.find_first_not_of("0123456789") != digits.npos)
+        return;
+    const int row = std::atoi(std::string(digits).c_str());
+    std::string v;
+    if (row < 1 || row > QX_ROWS || !line_value(line, line.substr(0, eq + 1), &v))
+        return;
+    const int ms = number_after(("=" + v).c_str(), "=", QX_PERIOD_MIN, QX_PERIOD_MAX, 0);
+    s->periods[static_cast<std::size_t>(row)] = ms;
+}
+
 void read_line(std::string_view line, qxsettings *s)
 {
     std::string v;
     if (read_lineskey(line, s))
         return;
-    if (line_value(line, "show=", &v)) {
+    if (line.substr(0, 6) == "period") {
+        read_period(line, s);
+    } else if (line_value(line, "answer=", &v)) {
+        if (!v.empty())
+            s->answers.push_back(v);
+    } else if (line_value(line, "show=", &v)) {
         for (std::size_t i = 0; i < std::size(show_names); i++)
             if (v == show_names[i])
                 s->show = static_cast<qxshow>(i);
@@ -180,6 +200,12 @@ std::string qxsettings_format(const qxsettings &s)
     for (int n = 1; n <= QX_PORT_MAX; n++)
         if (!s.bound[static_cast<std::size_t>(n)].empty())
             text += "com" + std::to_string(n) + "=" + s.bound[static_cast<std::size_t>(n)] + "\n";
+    for (int row = 1; row <= QX_ROWS; row++)
+        if (s.periods[static_cast<std::size_t>(row)] > 0)
+            text += "period" + std::to_string(row) + "=" +
+                    std::to_string(s.periods[static_cast<std::size_t>(row)]) + "\n";
+    for (const std::string &a : s.answers)
+        text += "answer=" + a + "\n";
     return text;
 }
 

@@ -10,10 +10,15 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "io/portline.h"
 
 constexpr int QX_PORT_MAX = 255;
+constexpr int QX_ROWS = 14;               // the table's rows
+constexpr int QX_PERIOD_MIN = 10;         // a periodic row's period, ms
+constexpr int QX_PERIOD_MAX = 3600000;    // 1 h
+constexpr int QX_PERIOD_DEFAULT = 1000;
 constexpr int QX_BAUD_DEFAULT = 9600;
 
 // How received lines are shown and logged.
@@ -28,6 +33,8 @@ struct qxsettings {
     qxshow show = qxshow::text;
     bool timestamps = false;
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
+    std::array<int, QX_ROWS + 1> periods{};  // [row]: its period in ms; 0 for none chosen
+    std::vector<std::string> answers;        // answer rules, "ROW PATTERN" (io/answer.h)
 };
 
 // The settings in a file's text; a missing, unreadable or out-of-range value

@@ -137,6 +137,23 @@ TEST(Settings, TheLineKeysAreWrittenOnlyWhenNotTheDefault)
     EXPECT_EQ(qxsettings_format(back), "port=1   baud=9600\ndatabits=5\nrts=0\n");
 }
 
+TEST(Settings, PeriodsAndAnswerRulesAreLinesOfTheirOwn)
+{
+    qxsettings s;
+    s.periods[3] = 500;
+    s.periods[14] = QX_PERIOD_MAX;
+    s.answers = {"2 RING", "5 /^\\+CMTI/"};
+    const std::string text = qxsettings_format(s);
+    EXPECT_EQ(text, "port=1   baud=9600\nperiod3=500\nperiod14=3600000\n"
+                    "answer=2 RING\nanswer=5 /^\\+CMTI/\n");
+    EXPECT_EQ(qxsettings_format(qxsettings_parse(text.c_str())), text);
+    // A period out of its limits, or of no row, is left out.
+    const qxsettings bad =
+        qxsettings_parse("period1=9\nperiod2=3600001\nperiod0=50\nperiod15=50\nperiodx=50\n"
+                         "period4=50 \r\nanswer=\n");
+    EXPECT_EQ(qxsettings_format(bad), "port=1   baud=9600\nperiod4=50\n");
+}
+
 TEST(LineView, TextHexAndBothOfTheSameLines)
 {
     using V = qxshow;

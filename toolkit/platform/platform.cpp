@@ -21,6 +21,7 @@ struct WindowSlot {
 };
 
 kxhost *host = nullptr;
+std::string chosen;  // kxplatform_sethost's, before KX_HOST
 std::array<WindowSlot, KX_MAX_HOST_WINDOWS> windows;
 int depth = 0;  // asked once
 bool held = false;  // kxplatwin_hold
@@ -54,7 +55,7 @@ kxhost *choose_host()
     const char *d = std::getenv("DISPLAY");
     const bool display = d && *d;
 #endif
-    const char *want = std::getenv("KX_HOST");
+    const char *want = chosen.empty() ? std::getenv("KX_HOST") : chosen.c_str();
     if (want && *want) {
         std::string_view w = want;
         if (w == "headless")
@@ -106,6 +107,8 @@ void close_all()
 }
 
 } // namespace
+
+void kxplatform_sethost(const char *name) { chosen = name ? name : ""; }
 
 bool kxplatform_init()
 {

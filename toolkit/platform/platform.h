@@ -27,6 +27,9 @@
 // x11: "cannot open display"), and when neither DISPLAY nor KX_HOST is set:
 // a program never starts on the invisible headless screen unless asked to.
 bool kxplatform_init();
+// The host the next kxplatform_init opens, in place of KX_HOST's: a program
+// that runs without a window asks for "headless".  "" returns to KX_HOST.
+void kxplatform_sethost(const char *name);
 // Closes the host; windows still open are forgotten.
 void kxplatform_exit();
 // "x11", "headless", or "" before kxplatform_init.
