@@ -1,5 +1,6 @@
 #include "core/view.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -168,21 +169,46 @@ void make_visible(kxView *v, int index)
     kxview_refresh(v);
 }
 
+void repaint_entries(kxView *v)
+{
+    for (std::size_t i = 0; i < v->c.entries.size(); i++)
+        kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_REPAINT);
+}
+
+// A view that draws in its parent's pixmap: what lies beyond its old size
+// there is new and gets the background.
+void clear_grown(kxView *v, int oldxs, int oldys)
+{
+    if (!v->shared || !v->content || v->content->format == KX_PXFMT_SCREEN || v->hostdrawn)
+        return;
+    const kxgeometry &g = v->geom;
+    const int bg = stored_colour(v, v->bgcolor);
+    if (g.xs > oldxs)
+        kxpxmap_fillrect(v->content, g.x + oldxs, g.y, g.xs - oldxs, g.ys, bg);
+    if (g.ys > oldys)
+        kxpxmap_fillrect(v->content, g.x, g.y + oldys, std::min(oldxs, g.xs), g.ys - oldys, bg);
+}
+
+// The content keeps what was drawn into it: the markup's text and lines are
+// not redrawn by anyone.  A view drawing in its parent's pixmap has content
+// of its own size, which grows and shrinks with it.
 void resize(kxView *v, int w, int h)
 {
     if (w <= 0 || h <= 0)
         return;
     kxgeometry &g = v->geom;
     if (w == g.xs && h == g.ys) {
-        for (std::size_t i = 0; i < v->c.entries.size(); i++)
-            kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_REPAINT);
+        repaint_entries(v);
         kxview_refresh(v);
         return;
     }
+    const int oldxs = g.xs, oldys = g.ys;
     g.xs = w, g.ys = h;
+    if (v->shared)
+        v->pxs = w, v->pys = h;
     kxwidget_request(v, KX_REQ_MOVE, v->index, g.x, g.y, g.xs, g.ys);
     layout(v);
-    clear_content(v);
+    clear_grown(v, oldxs, oldys);
     for (std::size_t i = 0; i < v->c.entries.size(); i++)
         kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_RESIZE, g.xs, g.ys);
     kxview_refresh(v);
