@@ -1,8 +1,9 @@
 // The settings file "quenlorix.cfg": port and baud rate on the one line the
 // tester has always written ("port=%d   baud=%d"), and after it, each on a
 // line of its own and only when not at its default, the view of received
-// lines ("show=hex"), time stamps ("timestamps=1") and paths bound to port
-// numbers ("com3=/dev/serial/by-id/...").  A reader that knows only the
+// lines ("show=hex"), time stamps ("timestamps=1"), the main window's size
+// ("size=1000x800") and paths bound to port numbers
+// ("com3=/dev/serial/by-id/...").  A reader that knows only the
 // first line finds its two keys as before.
 #pragma once
 
@@ -11,6 +12,10 @@
 
 constexpr int QX_PORT_MAX = 255;
 constexpr int QX_BAUD_DEFAULT = 9600;
+// The main window's own size: its default and its minimum.
+constexpr int QX_WINDOW_XS = 700;
+constexpr int QX_WINDOW_YS = 570;
+constexpr int QX_WINDOW_MAX = 16384;
 
 // How received lines are shown and logged.
 enum class qxshow { text, hex, both };
@@ -20,6 +25,7 @@ struct qxsettings {
     int baud = QX_BAUD_DEFAULT;
     qxshow show = qxshow::text;
     bool timestamps = false;
+    int width = QX_WINDOW_XS, height = QX_WINDOW_YS;  // of the main window's content
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
 };
 
