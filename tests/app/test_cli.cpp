@@ -110,7 +110,8 @@ TEST(QuenlorixBinary, HelpAndVersionAnswerWithoutADisplay)
     std::string t = text_of(help);
     EXPECT_EQ(t.rfind("Usage: quenlorix [OPTION]...\n", 0), 0u) << t;
     for (const char *word : {"--directory", "--user-dir", "--version", "KX_HOST", "KX_SERIAL_DIR",
-                             "KX_HEADLESS_SCREEN", "KX_HEADLESS_DEPTH", "quenlorix.cfg",
+                             "KX_HEADLESS_SCREEN", "KX_HEADLESS_DEPTH", "KX_SCALE", "size=WxH",
+                             "quenlorix.cfg",
                              "quenlorix.dbf", "quenlorix.log", "/dev/ttyS<n-1>"})
         EXPECT_NE(t.find(word), std::string::npos) << word;
     kxtest_proc h;
