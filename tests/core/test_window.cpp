@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/app.h"
+#include "core/button.h"
 #include "core/event.h"
 #include "core/target.h"
 #include "core/window.h"
@@ -206,6 +207,24 @@ TEST_F(WindowTest, ADrawingSurvivesEveryResizeAndTheApplicationHearsOfIt)
         EXPECT_EQ(kxheadless_screen_pixel(host(), 199, 0), 0xff0000);
         kxwindow_close(win);
     }
+}
+
+// A child placed in percent moves with a resize and leaves nothing of its
+// old picture behind.
+TEST_F(WindowTest, AChildPlacedInPercentMovesWithoutAGhost)
+{
+    kxwindow_create(win, "t,x=0,y=0,xs=200,ys=100,bgcolor=ffffff");
+    kxButton b("OK,x=50%,y=10,xs=40,ys=20");
+    kxevent_poll();
+    ASSERT_NE(kxheadless_screen_pixel(host(), 100, 20), 0xffffff);
+    kxheadless_resize(host(), 400, 100);
+    drain();
+    EXPECT_EQ(b.geom.x, 180);
+    for (int x = 78; x < 122; x++)
+        for (int y = 8; y < 32; y++)
+            ASSERT_EQ(kxheadless_screen_pixel(host(), x, y), 0xffffff) << x << "," << y;
+    EXPECT_NE(kxheadless_screen_pixel(host(), 200, 20), 0xffffff);
+    b.destroy();
 }
 
 } // namespace
