@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/event.h"
+#include "platform/host.h"
 #include "support.h"
 
 namespace {
@@ -45,6 +46,26 @@ TEST(ScaleText, OneStepPer96DotsPerInchRoundedDown)
     EXPECT_EQ(kxscale_fromresources("*Xft.dpi:\t192\nXft.dpi:\tbig\n"), 0);
     EXPECT_EQ(kxscale_fromresources(""), 0);
     EXPECT_EQ(kxscale_fromresources(nullptr), 0);
+}
+
+TEST(ScaleText, EnlargingMakesEachPixelASquareAtEveryScale)
+{
+    constexpr int W = 7, H = 3;  // more than one SSE2 step, and a remainder
+    std::vector<std::uint32_t> src(W * H);
+    for (int i = 0; i < W * H; i++)
+        src[static_cast<std::size_t>(i)] = 0x010203u * static_cast<std::uint32_t>(i + 1);
+    for (int n = 1; n <= KX_SCALE_MAX; n++) {
+        const int dw = W * n + 1;  // a row longer than the picture keeps its last word
+        std::vector<std::uint32_t> dst(static_cast<std::size_t>(dw) * H * n, 0xDEAD);
+        kxscale_enlarge(src.data(), W, dst.data(), static_cast<std::size_t>(dw), W, H, n);
+        for (int y = 0; y < H * n; y++) {
+            for (int x = 0; x < W * n; x++)
+                ASSERT_EQ(dst[static_cast<std::size_t>(y) * dw + x],
+                          src[static_cast<std::size_t>(y / n) * W + x / n])
+                    << n << ": " << x << "," << y;
+            ASSERT_EQ(dst[static_cast<std::size_t>(y) * dw + W * n], 0xDEADu);
+        }
+    }
 }
 
 struct Recorder {

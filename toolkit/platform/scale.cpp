@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "platform/host.h"
 
@@ -61,8 +64,29 @@ int kxscale_fromresources(const char *resources)
     return scale;
 }
 
-// Each row is widened once and then copied down; at scale 2 a pixel goes
-// out as one 64-bit word of two equal halves.
+namespace {
+
+// Each pixel twice: four at a time where the processor has SSE2 (every
+// x86-64 has), else as 64-bit words of two equal halves.
+void widen2(const std::uint32_t *in, std::uint32_t *out, int width)
+{
+    int i = 0;
+#ifdef __SSE2__
+    for (; i + 4 <= width; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), _mm_unpacklo_epi32(v, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i + 4), _mm_unpackhi_epi32(v, v));
+    }
+#endif
+    for (; i < width; i++) {
+        const std::uint64_t pair = in[i] | static_cast<std::uint64_t>(in[i]) << 32;
+        std::memcpy(out + 2 * i, &pair, 8);
+    }
+}
+
+} // namespace
+
+// Each row is widened once and then copied down.
 void kxscale_enlarge(const std::uint32_t *src, std::size_t src_stride, std::uint32_t *dst,
                      std::size_t dst_stride, int width, int height, int scale)
 {
@@ -77,10 +101,7 @@ void kxscale_enlarge(const std::uint32_t *src, std::size_t src_stride, std::uint
             continue;
         }
         if (scale == 2) {
-            for (int i = 0; i < width; i++) {
-                const std::uint64_t pair = in[i] | static_cast<std::uint64_t>(in[i]) << 32;
-                std::memcpy(out + 2 * i, &pair, 8);
-            }
+            widen2(in, out, width);
         } else {
             for (int i = 0; i < width; i++)
                 for (int k = 0; k < scale; k++)
