@@ -41,20 +41,14 @@ constexpr const char *usage_text =
     "  -V, --version        show the program's and the toolkit's version and exit\n"
     "\n"
     "Files, in the working directory:\n"
-    "  quenlorix.cfg  port, baud rate, databits=5..8,
-"
-    "                 parity=none|odd|even|mark|space, stopbits=1|2,
-"
-    "                 flow=none|rtscts|xonxoff, dtr=0|1 and rts=0|1 at open,
-"
-    "                 pulse=MS (100) and break=MS (250), view (show=text|hex|both),
-"
-    "                 timestamps=1, comN=PATH bindings, periodN=MS of row N and
-"
-    "                 answer rules (answer=ROW PATTERN); written once the port
-"
-    "                 opened
-"
+    "  quenlorix.cfg  port, baud rate, databits=5..8,\n"
+    "                 parity=none|odd|even|mark|space, stopbits=1|2,\n"
+    "                 flow=none|rtscts|xonxoff, dtr=0|1 and rts=0|1 at open,\n"
+    "                 pulse=MS (100) and break=MS (250), view (show=text|hex|both),\n"
+    "                 timestamps=1, comN=PATH bindings, periodN=MS of row N and\n"
+    "                 answer rules (answer=ROW PATTERN); written once the port\n"
+    "                 opened; size=WxH, the main window's size when it was not\n"
+    "                 700x570 at the end of the last session\n"
     "  quenlorix.dbf  the table's strings and comments, written at exit; a file\n"
     "                 that cannot be read is kept as quenlorix.dbf.defekt\n"
     "  quenlorix.log  all traffic, begun anew when a session starts (the port has\n"
@@ -95,6 +89,9 @@ constexpr const char *usage_text =
     "  DISPLAY             the X display to open\n"
     "  KX_HOST             x11 (the default; win32 on Windows), or headless for a\n"
     "                      virtual screen in memory that nobody sees\n"
+    "  KX_SCALE            show the windows N times enlarged (1 to 4); without it\n"
+    "                      the desktop's scale (GDK_SCALE, Xft.dpi; on Windows the\n"
+    "                      screen's DPI) applies\n"
     "  KX_SERIAL_DIR       a directory searched for COMn after the working one\n"
     "  KX_HEADLESS_SCREEN  size of the virtual screen, WxH (default 1024x768)\n"
     "  KX_HEADLESS_DEPTH   its depth in bits: 8, 16, 24 or 32 (default 24)\n";

@@ -12,13 +12,14 @@
 #include "graphics/text.h"
 #include "io/port.h"
 #include "io/terminal.h"
+#include "layout.h"
 #include "markup/named.h"
 #include "session.h"
 #include "widgets/popupmenu.h"
 
 namespace {
 
-constexpr int FOOTER_X = 10;
+constexpr int FOOTER_X = QX_FOOTER_LEFT;
 constexpr int FOOTER_END = 555;  // where the program's name begins
 
 // The popup menu's entries: [entry number - 1], a separator after the first.
@@ -107,7 +108,7 @@ void draw_footer(qxcontrol *c)
     c->drawn_xs = v->content->width;
     c->drawn_ys = v->content->height;
     const int font = kxfont_builtin_5x7();
-    const int y = kxgui_getint(c->content, "yFooter");
+    const int y = kxgui_getint(c->content, "yFooter") + qxlayout_footershift(c->win);
     const int h = kxfont_height(font) + 1;
     const int space = kxtext_width(font, " ");
     kxview_draw(v, KX_DRAW_FILLRECT, FOOTER_X, y, FOOTER_END - FOOTER_X, h, v->bgcolor, 0, 0, 0);

@@ -151,6 +151,22 @@ void read_period(std::string_view line, qxsettings *s)
     s->periods[static_cast<std::size_t>(row)] = ms;
 }
 
+// "WxH", each within the window's own size and QX_WINDOW_MAX.
+void read_size(const std::string &v, qxsettings *s)
+{
+    const char *p = v.c_str();
+    char *end = nullptr;
+    const long w = std::strtol(p, &end, 10);
+    if (end == p || *end != 'x')
+        return;
+    p = end + 1;
+    const long h = std::strtol(p, &end, 10);
+    if (end == p || *end || w < QX_WINDOW_XS || h < QX_WINDOW_YS || w > QX_WINDOW_MAX ||
+        h > QX_WINDOW_MAX)
+        return;
+    s->width = static_cast<int>(w), s->height = static_cast<int>(h);
+}
+
 void read_line(std::string_view line, qxsettings *s)
 {
     std::string v;
@@ -167,6 +183,8 @@ void read_line(std::string_view line, qxsettings *s)
                 s->show = static_cast<qxshow>(i);
     } else if (line_value(line, "timestamps=", &v)) {
         s->timestamps = v == "1";
+    } else if (line_value(line, "size=", &v)) {
+        read_size(v, s);
     } else {
         read_binding(line, s);
     }
@@ -197,6 +215,8 @@ std::string qxsettings_format(const qxsettings &s)
         text += std::string("show=") + qxshow_name(s.show) + "\n";
     if (s.timestamps)
         text += "timestamps=1\n";
+    if (s.width != QX_WINDOW_XS || s.height != QX_WINDOW_YS)
+        text += "size=" + std::to_string(s.width) + "x" + std::to_string(s.height) + "\n";
     for (int n = 1; n <= QX_PORT_MAX; n++)
         if (!s.bound[static_cast<std::size_t>(n)].empty())
             text += "com" + std::to_string(n) + "=" + s.bound[static_cast<std::size_t>(n)] + "\n";

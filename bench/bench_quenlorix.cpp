@@ -1,12 +1,13 @@
 // Quenlorix beside picocom, a command-line serial terminal, on the same
 // work, each on a socat pseudo-terminal pair of its own and Quenlorix on a
 // private Xvfb: a flood of 20,000 lines of 21 bytes until the last line is
-// shown and logged, CPU per MB of it, idle CPU over 10 s, a stream paced at
-// 550 lines/s (115200 baud) for 10 s, memory after the flood, and the time
-// from exec to the first painted window (Quenlorix's settings dialog;
-// picocom's "Terminal ready").  Only the programs' own CPU time counts, not
-// socat's or the X server's.  tools/run-bench runs these with the rest of
-// the benchmarks and prints the comparison.
+// shown and logged, CPU per MB of it, idle CPU over 10 s (these two also at
+// scale 2), a stream paced at 550 lines/s (115200 baud) for 10 s, memory
+// after the flood, and the time from exec to the first painted window
+// (Quenlorix's settings dialog; picocom's "Terminal ready").  Only the
+// programs' own CPU time counts, not socat's or the X server's.
+// tools/run-bench runs these with the rest of the benchmarks and prints the
+// comparison.
 //
 // QUENLORIX names the program (default: the one built here);
 // KX_BENCH_SETTINGS names a file whose lines are added to its settings file.
@@ -192,6 +193,7 @@ class AreaWatch {
 struct Quenlorix : Subject {
     Area terminal;  // where received lines show
     AreaWatch watching;
+    int scale = 1;  // KX_SCALE of the program
 
     Quenlorix() { launch(""); }
     explicit Quenlorix(bool) {}
@@ -222,7 +224,8 @@ struct Quenlorix : Subject {
         Xclient x(xserver().display);
         const char *a[] = {program.c_str(), nullptr};
         pid = spawn(a, peer.dir.path.c_str(), -1, -1,
-                    {"DISPLAY=" + xserver().display, "KX_HOST=x11"});
+                    {"DISPLAY=" + xserver().display, "KX_HOST=x11",
+                     "KX_SCALE=" + std::to_string(scale)});
         Window dialog = x.wait_mapped(DIALOG, 20);
         if (!dialog || !painted(x, dialog, 20)) {
             error = "the settings dialog did not appear";
@@ -618,6 +621,15 @@ void BM_StartPicocom(benchmark::State &state)
     state.SetLabel("exec to \"Terminal ready\", median of 5");
 }
 
+// The same at scale 2: every copy to the screen four times the pixels.
+struct QuenlorixScale2 : Quenlorix {
+    QuenlorixScale2() : Quenlorix(true)
+    {
+        scale = 2;
+        launch("");
+    }
+};
+
 // The flood with the hex-and-text view and time stamps on, where the tester
 // knows these settings.
 struct QuenlorixViews : Quenlorix {
@@ -704,6 +716,8 @@ BENCHMARK(BM_Idle<Picocom>)->Name("BM_IdlePicocom")->Iterations(1)->UseManualTim
 BENCHMARK(BM_Flood<Quenlorix>)->Name("BM_FloodQuenlorix")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Flood<QuenlorixRfc2217>)->Name("BM_FloodRfc2217Quenlorix")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Flood<Picocom>)->Name("BM_FloodPicocom")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Idle<QuenlorixScale2>)->Name("BM_IdleQuenlorixScale2")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_Flood<QuenlorixScale2>)->Name("BM_FloodQuenlorixScale2")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memory<Quenlorix>)->Name("BM_MemoryQuenlorix")->Iterations(1);
 BENCHMARK(BM_Memory<Picocom>)->Name("BM_MemoryPicocom")->Iterations(1);
 BENCHMARK(BM_Paced<Quenlorix>)->Name("BM_PacedQuenlorix")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

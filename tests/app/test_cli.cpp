@@ -134,7 +134,7 @@ TEST(QuenlorixBinary, HelpAndVersionAnswerWithoutADisplay)
     EXPECT_EQ(t.rfind("Usage: quenlorix [OPTION]...\n", 0), 0u) << t;
     for (const char *word : {"--directory", "--user-dir", "--version", "--run", "--tap", "--port",
                              "--baud", "expect /regex/", "KX_HOST", "KX_SERIAL_DIR",
-                             "KX_HEADLESS_SCREEN", "KX_HEADLESS_DEPTH", "quenlorix.cfg",
+                             "KX_HEADLESS_SCREEN", "KX_HEADLESS_DEPTH", "KX_SCALE", "size=WxH", "quenlorix.cfg",
                              "quenlorix.dbf", "quenlorix.log", "/dev/ttyS<n-1>"})
         EXPECT_NE(t.find(word), std::string::npos) << word;
     kxtest_proc h;

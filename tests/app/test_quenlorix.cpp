@@ -434,6 +434,66 @@ TEST_F(App, TheMainWindowStartsInRowOnesString)
     EXPECT_EQ(got, "ATZ\n");
 }
 
+// Rows of a window's screen with red text, and pixels of ink in a band.
+int red_rows(const kxllgui_window *w, int top, int bottom)
+{
+    int rows = 0;
+    for (int y = top; y < bottom; y++) {
+        bool red = false;
+        for (int x = 0; x < w->pixmap.width && !red; x++) {
+            int p = kxheadless_screen_pixel(w, x, y);
+            red = p >= 0 && (p >> 16 & 255) >= 0x80 && (p >> 8 & 255) < 0x40 && (p & 255) < 0x40;
+        }
+        rows += red;
+    }
+    return rows;
+}
+
+int ink(const kxllgui_window *w, int x0, int y0, int x1, int y1)
+{
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++)
+            n += kxheadless_screen_pixel(w, x, y) == 0;
+    return n;
+}
+
+// The size of the last session is the window's size at the next start; a
+// larger window gives the terminal its room, the footer its corner, and is
+// remembered when it closes.
+TEST_F(App, TheWindowGrowsWithItsTerminalAndIsRememberedAtItsSize)
+{
+    ASSERT_TRUE(kxfile_save("port=1   baud=9600\nsize=900x700\n", "quenlorix.cfg"));
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    int made_xs = 0, made_ys = 0, rows = 0, footer = 0, tries = 0;
+    steps.push_back([&] {
+        kxllgui_window *m = titled("Quenlorix");
+        made_xs = m->pixmap.width, made_ys = m->pixmap.height;
+        kxheadless_resize(m, 1000, 800);
+        return true;
+    });
+    std::string lines;
+    for (int i = 0; i < 25; i++)
+        lines += "Zeile " + std::to_string(i) + "\r\n";
+    until([&] { return peer.send(lines); });
+    // Until all of them are shown, or long after they should have been.
+    until([&] {
+        const kxllgui_window *m = titled("Quenlorix");
+        rows = red_rows(m, 0, 800);
+        footer = ink(m, 865, 790, 1000, 800);
+        return rows >= 25 * 7 || ++tries > 5000;
+    });
+    close_main();
+    run();
+    EXPECT_EQ(made_xs, 900);
+    EXPECT_EQ(made_ys, 700);
+    EXPECT_GE(rows, 25 * 7) << "fewer than 25 lines of the terminal are shown";
+    EXPECT_GT(footer, 20) << "no footer in the bottom-right corner";
+    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=9600\nsize=1000x800\n");
+}
+
 TEST_F(App, ClosingSavesTheTableWithItsEdits)
 {
     ASSERT_TRUE(peer.start(1));

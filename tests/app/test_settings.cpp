@@ -154,6 +154,24 @@ TEST(Settings, PeriodsAndAnswerRulesAreLinesOfTheirOwn)
     EXPECT_EQ(qxsettings_format(bad), "port=1   baud=9600\nperiod4=50\n");
 }
 
+TEST(Settings, TheWindowSizeIsALineOnlyWhenNotItsOwnAndBadSizesKeepIt)
+{
+    qxsettings s;
+    s.width = 1000, s.height = 800;
+    const std::string text = qxsettings_format(s);
+    EXPECT_EQ(text, "port=1   baud=9600\nsize=1000x800\n");
+    qxsettings back = qxsettings_parse(text.c_str());
+    EXPECT_EQ(back.width, 1000);
+    EXPECT_EQ(back.height, 800);
+    for (const char *bad : {"size=699x800\n", "size=1000x569\n", "size=1000\n", "size=x800\n",
+                            "size=1000x800x2\n", "size=16385x800\n",
+                            "size=99999999999999999999x800\n", "size=-1000x-800\n"}) {
+        back = qxsettings_parse(bad);
+        EXPECT_EQ(back.width, QX_WINDOW_XS) << bad;
+        EXPECT_EQ(back.height, QX_WINDOW_YS) << bad;
+    }
+}
+
 TEST(LineView, TextHexAndBothOfTheSameLines)
 {
     using V = qxshow;

@@ -35,6 +35,27 @@ void kxplatform_exit();
 // "x11", "headless", or "" before kxplatform_init.
 const char *kxplatform_hostname();
 
+// ------------------------------------------------------------------ scale
+
+// Windows are shown at a whole-number scale: the toolkit draws into their
+// pixmaps at their logical size and the host copies each pixel to the
+// screen as an N x N block.  Everything the toolkit sees (mouse positions,
+// window and screen sizes, the work area) is in logical pixels.
+constexpr int KX_SCALE_MAX = 4;
+constexpr int KX_SCALE_DPI_STEP = 96;  // dots per inch of one step
+// The scale new windows get, fixed at kxplatform_init: KX_SCALE=N where
+// set, else the desktop's (X11: GDK_SCALE, else Xft.dpi of the X
+// resources; Win32: the screen's DPI), else 1.
+int kxplatform_scale();
+// A scale given as text (the value of the variable name): 1..4; a number
+// outside is brought into that range, text that is no number gives 0; both
+// print one line.
+int kxscale_parse(const char *name, const char *text);
+// One step per 96 dots per inch, rounded down, 1..4; 0 for no figure.
+int kxscale_fromdpi(double dpi);
+// The scale an X resource text asks for with its Xft.dpi line; 0 without one.
+int kxscale_fromresources(const char *resources);
+
 // ---------------------------------------------------------- windows and input
 
 constexpr int KX_MAX_HOST_WINDOWS = 1000;
@@ -51,6 +72,13 @@ struct kxllgui_window {
     char title[KX_TITLE_SIZE] = {};
     kxpxmap pixmap;
     int x = 0, y = 0, width = 0, height = 0;  // position and outer size at creation
+    // Screen pixels per pixmap pixel; a host may change it (Win32, when the
+    // window moves to a screen of another DPI).
+    int scale = 1;
+    // The pixmap never gets smaller than this, whatever size the host gives
+    // the window: a fixed window's own size, a resizable one's lower limits.
+    // The screen then shows the pixmap's top-left part.
+    int minwidth = 0, minheight = 0;
 };
 
 // Window style flags of kxplatwin_create.
@@ -61,10 +89,14 @@ struct kxwinstyle {
     bool modal = false;
     bool noresize = false;
     bool popup = false;
+    // Lower limits of a resizable window's client size (0: none).
+    int minwidth = 0, minheight = 0;
 };
 
 // Creates and shows the host window (x = -1 places it at the work area's
-// top-left) and allocates its pixmap of width x height.
+// top-left) and allocates its pixmap of width x height.  A new size from
+// the host reaches handler as KX_EV_RESIZE with the pixmap's new size: the
+// pixmap keeps its pixels where the old and new sizes overlap.
 bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x, int y, int width,
                       int height, const char *title, const kxwinstyle &style);
 void kxplatwin_destroy(kxllgui_window *w);
@@ -394,7 +426,8 @@ struct kxserverbitmap;
 
 kxserverbitmap *kxserver_create(int width, int height);
 void kxserver_free(kxpxmap *p);
-// A new bitmap of width x height for a server pixmap (the old pixels are
+// A new bitmap of width x height for a server pixmap, keeping the pixels
+// where the old and new sizes overlap (the rest is black, the mask is
 // dropped); false, with the pixmap as it was, when none could be made.
 bool kxserver_resize(kxpxmap *p, int width, int height);
 bool kxserver_fromtruecolor(kxpxmap *p);
