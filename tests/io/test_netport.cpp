@@ -51,7 +51,8 @@ struct NetPortTest : testing::Test {
         return kxtest_waitfor(
             [&] {
                 kxport_close(PORT);
-                return kxtest_waitfor([&] { return server.idle(); }, 1000) && open(url, baud) &&
+                return kxtest_waitfor([&] { return server.idle() && !server.holds(); }, 1000) &&
+                       open(url, baud) &&
                        kxtest_waitfor([&] { return server.holds(); }, 1000);
             },
             10000);
