@@ -12,6 +12,9 @@ struct quenlorix_options {
     bool version = false;
     bool user_dir = false;          // --user-dir; the last of it and -C counts
     std::string directory;          // -C / --directory; "" for none
+    std::string run;                // --run SCRIPT; "" for the window
+    int port = 0, baud = 0;         // --port, --baud (with --run); 0 for the settings file's
+    bool tap = false;               // --tap (with --run)
     std::vector<std::string> rest;  // the other words, kept for the toolkit
     std::string error;              // the one-line diagnostic of a bad command line
 };
@@ -27,5 +30,6 @@ std::string quenlorix_userdir();
 // The program's entry: the options, then the working directory, then the
 // toolkit running the tester.  The process's exit code: 0, 1 when the
 // directory cannot be used or the toolkit cannot start, 2 for a bad command
-// line.
+// line; with --run the run's (run.h), a directory that cannot be used being
+// 2.
 int quenlorix_start(int argc, char **argv);

@@ -12,6 +12,7 @@
 #include "graphics/text.h"
 #include "io/port.h"
 #include "io/terminal.h"
+#include "layout.h"
 #include "markup/named.h"
 #include "platform/platform.h"
 #include "session.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr int FOOTER_X = 10;
+constexpr int FOOTER_X = QX_FOOTER_LEFT;
 constexpr int FOOTER_END = 555;  // where the program's name begins
 
 // The popup menu's entries: [entry number - 1], a separator after the first.
@@ -109,7 +110,7 @@ void draw_footer(qxcontrol *c)
     c->drawn_xs = v->content->width;
     c->drawn_ys = v->content->height;
     const int font = kxfont_builtin_5x7();
-    const int y = kxgui_getint(c->content, "yFooter");
+    const int y = kxgui_getint(c->content, "yFooter") + qxlayout_footershift(c->win);
     const int h = kxfont_height(font) + 1;
     const int space = kxtext_width(font, " ");
     kxview_draw(v, KX_DRAW_FILLRECT, FOOTER_X, y, FOOTER_END - FOOTER_X, h, v->bgcolor, 0, 0, 0);
@@ -321,8 +322,8 @@ bool qxcontrol_count(qxcontrol *c, std::int64_t now)
 {
     if (now - c->counted_at < QX_COUNT_MS)
         return false;
-    c->sent = c->session->sent;
-    c->received = c->session->received;
+    c->sent = c->session->count_sent;
+    c->received = c->session->count_received;
     c->counted_at = now;
     return true;
 }

@@ -15,8 +15,10 @@
 #include "core/timer.h"
 #include "core/window.h"
 #include "control.h"
+#include "desk.h"
 #include "dialog.h"
 #include "icon.h"
+#include "layout.h"
 #include "io/port.h"
 #include "io/terminal.h"
 #include "markup/guiscript.h"
@@ -34,9 +36,11 @@ constexpr int ROWS = 14;
 constexpr const char *CONFIG = "quenlorix.cfg";
 constexpr const char *TABLE = "quenlorix.dbf";
 constexpr int QUENLORIX_WINDOW_ICON = 48;
+constexpr int QX_TEXT_RIGHT = QX_WINDOW_XS - 20;  // the markup's own right border
 
 kxWindow mainwin;
 kxGUIScript content;
+qxlayout layout;
 
 std::string main_markup()
 {
@@ -110,8 +114,21 @@ void set_icon()
     kxpxmap_free(&icon);
 }
 
+// The window's size for the next start, when it changed.
+void remember_size(qxsettings *s)
+{
+    const int w = mainwin.contentxs, h = mainwin.contentys;
+    if (!mainwin.created || w < QX_WINDOW_XS || h < QX_WINDOW_YS ||
+        (w == s->width && h == s->height))
+        return;
+    s->width = w, s->height = h;
+    if (!qxsettings_write(*s, CONFIG))
+        qxsave_failure(CONFIG);
+}
+
 void cleanup()
 {
+    qxlayout_free(&layout);
     kxgui_destroy(&content);
     kxwindow_free(&mainwin);
 }
@@ -124,10 +141,17 @@ int quenlorix_main()
     kxlanguage_set(KX_LANG_GERMAN);  // the toolkit's own texts, such as a port's problems
     kxapp_setclass("Quenlorix");
     set_icon();
+    qxsettings settings = qxsettings_read(CONFIG);
+    qxsettings_bind(settings);
+    // The window may grow; its own size is its smallest.
     kxwindow_init(&mainwin);
-    kxwindow_create(&mainwin, "Quenlorix,x=50%,y=50%,xs=700,ys=570,bgcolor=white,noquit");
+    kxwindow_create(&mainwin,
+                    "Quenlorix,x=50%,y=50%,xs=%d,ys=%d,minxs=%d,minys=%d,bgcolor=white,noquit,"
+                    "resize",
+                    settings.width, settings.height, QX_WINDOW_XS, QX_WINDOW_YS);
     kxgui_init(&content);
-    kxgui_setcontent(&content, "%s", main_markup().c_str());
+    // The text wraps as in the window's own width, whatever size it has.
+    kxgui_setcontent(&content, "<rightborderpos=%d>%s", QX_TEXT_RIGHT, main_markup().c_str());
     auto *term = static_cast<kxTerminal *>(kxgui_find(&content, "term"));
     auto *tab = static_cast<kxTable *>(kxgui_find(&content, "tab"));
     if (!term || !tab) {
@@ -135,9 +159,8 @@ int quenlorix_main()
         cleanup();
         return 1;
     }
-
-    qxsettings settings = qxsettings_read(CONFIG);
-    qxsettings_bind(settings);
+    qxlayout_init(&layout, &mainwin, term);
+    qxlayout_fit(&layout, &mainwin, term, mainwin.contentxs, mainwin.contentys);
     qxtablefile table = qxtable_load(tab, TABLE);
     const std::vector<std::string> rescued = qxrescue_notices();
 
@@ -163,6 +186,8 @@ int quenlorix_main()
     qxcontrol_start(&control, &session, &mainwin, &content, term, CONFIG, close_id);
     kxTimer timer;
     kxtimer_create(&timer, QX_TIMER_MS);
+    qxdesk desk;  // periodic rows and answers
+    qxdesk_start(&desk, &session, tab, &session.settings, CONFIG, close_id);
     // Posted when a batch of lines was cut: not the timer's id, which tells
     // the session that a frame's time has passed.
     const int more = kxid_new();
@@ -174,7 +199,7 @@ int quenlorix_main()
         int id = kxevent_wait();
         // The program's own ids, ten a second when idle, are no row's.
         const bool own = id == timer.id || id == more || id == kxport_arrivalid() ||
-                         id == session.pause.id;
+                         id == session.pause.id || qxdesk_event(&desk, id);
         for (int r = 1; !own && r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(&session, tab, r);
@@ -185,6 +210,10 @@ int quenlorix_main()
             saved = save_at_close(&table, tab, &told);
             continue;
         }
+        if (id == mainwin.resize_id) {
+            qxlayout_fit(&layout, &mainwin, term, mainwin.contentxs, mainwin.contentys);
+            qxcontrol_tick(&control);  // the port's state at the footer's new place
+        }
         // More lines waiting: come back at once, after what else is queued.
         if (qxsession_poll(&session))
             kxevent_post(more);
@@ -192,8 +221,10 @@ int quenlorix_main()
             qxcontrol_tick(&control);
         qxsession_draw(&session, &timer, id == timer.id);
     }
+    qxdesk_stop(&desk);
     if (!saved)  // ended another way than by its window
         save_at_close(&table, tab, &told);
+    remember_size(&session.settings);
     qxsession_end(&session);  // a line shown in part, or not yet, is logged whole
     kxtimer_destroy(&timer);
     cleanup();

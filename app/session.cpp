@@ -89,6 +89,23 @@ bool visible(const qxpieces &pieces)
     return false;
 }
 
+// Gives received the line a piece ends, whole: after the line, so that
+// what it makes the program send comes below it.  A line is handed over
+// in parts of KX_SPLIT_HELD_MAX at most.
+void hand_over(qxsession *s, const kxsplitpiece &p)
+{
+    if (!p.ended && s->line.size() + p.bytes.size() < KX_SPLIT_HELD_MAX) {
+        s->line.append(p.bytes);
+        return;
+    }
+    std::string whole;
+    whole.swap(s->line);
+    whole.append(p.bytes);
+    s->delivering = true;
+    s->received(whole);
+    s->delivering = false;
+}
+
 // A received line starts and ends in the decoder's ground state: a shift or
 // an unfinished escape sequence in it cannot change how later lines are
 // shown and logged, nor swallow its own line end.  The bytes of a sequence
@@ -96,9 +113,8 @@ bool visible(const qxpieces &pieces)
 // line continues the line shown in part, or starts a line of its own with
 // its stamp: the line's first byte's, or, for the rest of a line broken off,
 // the rest's, after a mark.
-void show_piece(void *to, const kxsplitpiece &p)
+void show_bytes(qxsession *s, const kxsplitpiece &p)
 {
-    auto *s = static_cast<qxsession *>(to);
     kxTerminal *t = s->term;
     const qxpieces pieces = qxline_received(p.bytes, s->settings.show);
     const bool seen = visible(pieces);
@@ -129,6 +145,15 @@ void show_piece(void *to, const kxsplitpiece &p)
         break_line(s);
 }
 
+// Each piece of a received line: shown, and handed over once the line ends.
+void show_piece(void *to, const kxsplitpiece &p)
+{
+    auto *s = static_cast<qxsession *>(to);
+    show_bytes(s, p);
+    if (s->received)
+        hand_over(s, p);
+}
+
 // Reads what has arrived, up to a batch, into the splitter; true when the
 // batch was cut.  A cut shows what the batch left held: nothing arrived
 // waits for more bytes than that.
@@ -145,7 +170,7 @@ bool read_received(qxsession *s)
         if (n == 0)
             return false;
         bytes += n;
-        s->received += static_cast<std::uint64_t>(n);
+        s->count_received += static_cast<std::uint64_t>(n);
         kxsplit_feed(&s->split, {chunk, static_cast<std::size_t>(n)}, kxsys_daytime_ms(),
                      kxsys_ticks(), show_piece, s);
     }
@@ -191,13 +216,20 @@ void finish_received(qxsession *s)
     plan_pause(s);
 }
 
-// A sent row in the sent colour: as typed in the text view, else the bytes
-// that left, control bytes of the both view in the notice colour.
-void show_sent(qxsession *s, const std::string &when, const char *text, const std::string &left)
+// A sent row in the sent colour, after a mark in the notice colour (an
+// answer's): as typed in the text view, else the bytes that left, control
+// bytes of the both view in the notice colour.
+void show_sent(qxsession *s, const std::string &when, const char *text, std::string_view left,
+               const char *mark = nullptr)
 {
     kxTerminal *t = s->term;
     kxterm_setcolor(t, QX_SENT_COLOUR);
     kxterm_puts(t, when.c_str());
+    if (mark) {
+        kxterm_setcolor(t, KX_TERM_NOTICE);
+        kxterm_puts(t, mark);
+        kxterm_setcolor(t, QX_SENT_COLOUR);
+    }
     if (s->settings.show == qxshow::text) {
         kxterm_puts(t, text);
     } else {
@@ -208,6 +240,26 @@ void show_sent(qxsession *s, const std::string &when, const char *text, const st
         kxterm_setcolor(t, QX_SENT_COLOUR);
     }
     kxterm_puts(t, "\n");
+}
+
+// Not in the sent colour: the record must not say it left.
+void not_sent(qxsession *s, const std::string &when, const char *text, const std::string &why)
+{
+    kxterm_notice(s->term, (when + text).c_str());
+    notice(s, "nicht gesendet: " + why);
+}
+
+// What came before a row is shown before it, a line in part too; the row
+// is a line of its own, and the rest of that line comes after it.  A row
+// that a received line makes the program send comes right after that line.
+void before_sending(qxsession *s)
+{
+    if (!s->lost && !s->delivering) {
+        read_received(s);
+        kxsplit_release(&s->split, show_piece, s);
+        resume(s);
+    }
+    break_line(s);
 }
 
 // Once a second, the device that was lost: the same binding or link.
@@ -230,20 +282,21 @@ void start_counting(qxsession *s, const qxsettings &settings)
     s->settings = settings;
     const bool frames = settings.show == qxshow::hex && settings.frames_by_pause;
     kxsplit_init(&s->split, frames ? kxsplitends::pause : kxsplitends::lines, settings.pause_ms);
-    s->sent = s->received = 0;
+    s->count_sent = s->count_received = 0;
+    s->line.clear();
 }
 
-// The row itself, in the notation when the settings say so, and its line end.
-void send_row(qxsession *s, const char *text)
+// The row itself, in the notation when the settings say so, and its line
+// end; true when all of it left.
+bool send_row(qxsession *s, const char *text, const char *mark)
 {
     const std::string when = stamp(s, kxsys_daytime_ms());
     std::string bytes = text;
     if (s->settings.escapes) {
         const kxnotation_result r = kxnotation_parse(text);
         if (!r.ok) {
-            kxterm_notice(s->term, (when + text).c_str());
-            notice(s, "nicht gesendet: " + r.error);
-            return;
+            not_sent(s, when, text, r.error);
+            return false;
         }
         bytes = r.bytes;
     }
@@ -251,16 +304,15 @@ void send_row(qxsession *s, const char *text)
     const bool left = s->settings.escapes ? s->write_bytes(bytes) : s->write(text);
     const bool ended = left && (!*end || s->write(end));
     if (!ended && (!left || bytes.empty())) {
-        // Not in the sent colour: the record must not say it left.
-        kxterm_notice(s->term, (when + text).c_str());
-        notice(s, "nicht gesendet: " + kxport_problem(s->settings.port));
-        return;
+        not_sent(s, when, text, kxport_problem(s->settings.port));
+        return false;
     }
-    s->sent += bytes.size() + (ended ? std::strlen(end) : 0);
-    show_sent(s, when, text, ended ? bytes + end : bytes);
+    s->count_sent += bytes.size() + (ended ? std::strlen(end) : 0);
+    show_sent(s, when, text, ended ? bytes + end : bytes, mark);
     // The text reached the device; only its line end did not.
     if (!ended)
         notice(s, "Zeilenende nicht gesendet: " + kxport_problem(s->settings.port));
+    return ended;
 }
 
 } // namespace
@@ -306,18 +358,30 @@ bool qxsession_write_bytes(const std::string &bytes)
 
 void qxsession_notice(qxsession *s, const std::string &text) { notice(s, text); }
 
-void qxsession_send(qxsession *s, const char *text)
+bool qxsession_send(qxsession *s, const char *text, const char *mark)
 {
-    // What came before the row is shown before it, a line in part too; the
-    // row is a line of its own, and the rest of that line comes after it.
-    if (!s->lost) {
-        read_received(s);
-        kxsplit_release(&s->split, show_piece, s);
-        resume(s);
-    }
-    break_line(s);
-    send_row(s, text);
+    before_sending(s);
+    const bool ok = send_row(s, text, mark);
     plan_pause(s);
+    return ok;
+}
+
+bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes)
+{
+    before_sending(s);
+    const std::string when = stamp(s, kxsys_daytime_ms());
+    const int port = kxport_current();
+    std::size_t left = 0;
+    for (; left < bytes.size(); left++)
+        if (!kxport_putc(port, static_cast<unsigned char>(bytes[left])))
+            break;
+    s->count_sent += left;
+    if (left < bytes.size())
+        not_sent(s, when, text, kxport_problem(s->settings.port));
+    else
+        show_sent(s, when, text, bytes);
+    plan_pause(s);
+    return left == bytes.size();
 }
 
 bool qxsession_poll(qxsession *s)

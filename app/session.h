@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <functional>
+#include <string_view>
 
 #include "core/timer.h"
 #include "io/port.h"
@@ -35,6 +37,9 @@ struct qxsession {
     bool hurried = false;  // the timer runs at QX_FRAME_MS for them
     bool ticked = false;   // the timer fired since they were last drawn
     bool (*write)(const char *text) = kxport_write;  // to the port (a test's own)
+    // Given every line read, its line end included (an unattended run
+    // looks for its answers there); may be empty.
+    std::function<void(std::string_view)> received;
     // The bytes of a row in the notation, NULs included.
     bool (*write_bytes)(const std::string &bytes) = qxsession_write_bytes;
     kxsplitter split;      // received bytes into lines or frames
@@ -45,7 +50,9 @@ struct qxsession {
     kxTimer pause;         // wakes the program once when the held bytes are due
     bool pause_armed = false;
     std::int64_t pause_due = 0;  // kxsys_ticks at which it fires
-    std::uint64_t sent = 0, received = 0;  // bytes since the port was opened
+    std::uint64_t count_sent = 0, count_received = 0;  // bytes since the port opened
+    std::string line;      // the open line's bytes given out so far, for received
+    bool delivering = false;  // received is being given lines
 };
 
 // Starts on the port the dialog opened: says so in the terminal.
@@ -61,9 +68,13 @@ void qxsession_notice(qxsession *s, const std::string &text);
 // Sends a row (read in the notation when the settings say so) and the line
 // end chosen; a row that cannot be read or sent is shown with a notice that
 // says why, and one whose line end alone failed as sent, with a notice that
-// its line end was not.  The text view shows the row as typed, the hex and
-// both views the bytes that left.
-void qxsession_send(qxsession *s, const char *text);
+// its line end was not.  True when all of it left.  The text view shows the
+// row as typed, the hex and both views the bytes that left; a mark (an
+// answer's) is shown before it in the notice colour.
+bool qxsession_send(qxsession *s, const char *text, const char *mark = nullptr);
+// Sends bytes, shown as the text they were written as; bytes that cannot
+// be sent are shown with a notice that says why.
+bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes);
 // Shows every complete line that has arrived and an incomplete one quiet
 // for the pause (the next bytes continue it), tells a loss and tries to
 // reopen a lost port when its time has come; true when a batch was cut and

@@ -164,12 +164,48 @@ std::string format_line(const qxsettings &s)
     return text;
 }
 
+// "period<row>=ms" with the row in 1..QX_ROWS and ms within the limits.
+void read_period(std::string_view line, qxsettings *s)
+{
+    const std::size_t eq = line.find('=');
+    std::string_view digits = line.substr(6, eq == std::string_view::npos ? 0 : eq - 6);
+    if (digits.empty() || digits.size() > 2 || digits.find_first_not_of("0123456789") != digits.npos)
+        return;
+    const int row = std::atoi(std::string(digits).c_str());
+    std::string v;
+    if (row < 1 || row > QX_ROWS || !line_value(line, line.substr(0, eq + 1), &v))
+        return;
+    const int ms = number_after(("=" + v).c_str(), "=", QX_PERIOD_MIN, QX_PERIOD_MAX, 0);
+    s->periods[static_cast<std::size_t>(row)] = ms;
+}
+
+// "WxH", each within the window's own size and QX_WINDOW_MAX.
+void read_size(const std::string &v, qxsettings *s)
+{
+    const char *p = v.c_str();
+    char *end = nullptr;
+    const long w = std::strtol(p, &end, 10);
+    if (end == p || *end != 'x')
+        return;
+    p = end + 1;
+    const long h = std::strtol(p, &end, 10);
+    if (end == p || *end || w < QX_WINDOW_XS || h < QX_WINDOW_YS || w > QX_WINDOW_MAX ||
+        h > QX_WINDOW_MAX)
+        return;
+    s->width = static_cast<int>(w), s->height = static_cast<int>(h);
+}
+
 void read_line(std::string_view line, qxsettings *s)
 {
     std::string v;
     if (read_lineskey(line, s) || read_sending(line, s))
         return;
-    if (line_value(line, "show=", &v)) {
+    if (line.substr(0, 6) == "period") {
+        read_period(line, s);
+    } else if (line_value(line, "answer=", &v)) {
+        if (!v.empty())
+            s->answers.push_back(v);
+    } else if (line_value(line, "show=", &v)) {
         for (std::size_t i = 0; i < std::size(show_names); i++)
             if (v == show_names[i])
                 s->show = static_cast<qxshow>(i);
@@ -180,6 +216,8 @@ void read_line(std::string_view line, qxsettings *s)
     } else if (line_value(line, "frames=", &v)) {
         if (v == "pause" || v == "lines")
             s->frames_by_pause = v == "pause";
+    } else if (line_value(line, "size=", &v)) {
+        read_size(v, s);
     } else {
         read_binding(line, s);
     }
@@ -215,9 +253,17 @@ std::string qxsettings_format(const qxsettings &s)
     if (s.frames_by_pause)
         text += "frames=pause\n";
     text += format_sending(s);
+    if (s.width != QX_WINDOW_XS || s.height != QX_WINDOW_YS)
+        text += "size=" + std::to_string(s.width) + "x" + std::to_string(s.height) + "\n";
     for (int n = 1; n <= QX_PORT_MAX; n++)
         if (!s.bound[static_cast<std::size_t>(n)].empty())
             text += "com" + std::to_string(n) + "=" + s.bound[static_cast<std::size_t>(n)] + "\n";
+    for (int row = 1; row <= QX_ROWS; row++)
+        if (s.periods[static_cast<std::size_t>(row)] > 0)
+            text += "period" + std::to_string(row) + "=" +
+                    std::to_string(s.periods[static_cast<std::size_t>(row)]) + "\n";
+    for (const std::string &a : s.answers)
+        text += "answer=" + a + "\n";
     return text;
 }
 

@@ -5,20 +5,30 @@
 // "dtr=0", "rts=0", "pulse=50", "break=500"), the view of received lines
 // ("show=hex"), time stamps ("timestamps=1"), the pause after which an
 // incomplete received line is shown ("pause=250") and frames of the hex
-// view cut by that pause ("frames=pause"), how rows are sent
-// ("escapes=1", "lineend=cr") and paths bound to port
-// numbers ("com3=/dev/serial/by-id/...").  A reader that knows only the
-// first line finds its two keys as before.
+// view cut by that pause ("frames=pause"), how rows are sent ("escapes=1",
+// "lineend=cr"), the main window's size ("size=1000x800"), paths bound to
+// port numbers ("com3=/dev/serial/by-id/..."), rows sent on a period
+// ("period3=500") and answer rules ("answer=2 RING").  A reader that knows
+// only the first line finds its two keys as before.
 #pragma once
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "io/portline.h"
 #include "io/rxsplit.h"
 
 constexpr int QX_PORT_MAX = 255;
+constexpr int QX_ROWS = 14;               // the table's rows
+constexpr int QX_PERIOD_MIN = 10;         // a periodic row's period, ms
+constexpr int QX_PERIOD_MAX = 3600000;    // 1 h
+constexpr int QX_PERIOD_DEFAULT = 1000;
 constexpr int QX_BAUD_DEFAULT = 9600;
+// The main window's own size: its default and its minimum.
+constexpr int QX_WINDOW_XS = 700;
+constexpr int QX_WINDOW_YS = 570;
+constexpr int QX_WINDOW_MAX = 16384;
 
 // How received lines are shown and logged.
 enum class qxshow { text, hex, both };
@@ -37,7 +47,10 @@ struct qxsettings {
     bool frames_by_pause = false;  // the hex view ends a frame at the pause only
     bool escapes = false;  // rows are read in the notation (io/notation.h)
     qxlineend lineend = qxlineend::lf;
+    int width = QX_WINDOW_XS, height = QX_WINDOW_YS;  // of the main window's content
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
+    std::array<int, QX_ROWS + 1> periods{};  // [row]: its period in ms; 0 for none chosen
+    std::vector<std::string> answers;        // answer rules, "ROW PATTERN" (io/answer.h)
 };
 
 // The settings in a file's text; a missing, unreadable or out-of-range value

@@ -1,12 +1,13 @@
 // Quenlorix beside picocom, a command-line serial terminal, on the same
 // work, each on a socat pseudo-terminal pair of its own and Quenlorix on a
 // private Xvfb: a flood of 20,000 lines of 21 bytes until the last line is
-// shown and logged, CPU per MB of it, idle CPU over 10 s, a stream paced at
-// 550 lines/s (115200 baud) for 10 s, memory after the flood, and the time
-// from exec to the first painted window (Quenlorix's settings dialog;
-// picocom's "Terminal ready").  Only the programs' own CPU time counts, not
-// socat's or the X server's.  tools/run-bench runs these with the rest of
-// the benchmarks and prints the comparison.
+// shown and logged, CPU per MB of it, idle CPU over 10 s (these two also at
+// scale 2), a stream paced at 550 lines/s (115200 baud) for 10 s, memory
+// after the flood, and the time from exec to the first painted window
+// (Quenlorix's settings dialog; picocom's "Terminal ready").  Only the
+// programs' own CPU time counts, not socat's or the X server's.
+// tools/run-bench runs these with the rest of the benchmarks and prints the
+// comparison.
 //
 // QUENLORIX names the program (default: the one built here);
 // KX_BENCH_SETTINGS names a file whose lines are added to its settings file.
@@ -27,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "../tests/ser2net.h"
 #include "../tests/serialpeer.h"
 #include "procstat.h"
 #include "xwatch.h"
@@ -192,6 +194,7 @@ class AreaWatch {
 struct Quenlorix : Subject {
     Area terminal;  // where received lines show
     AreaWatch watching;
+    int scale = 1;  // KX_SCALE of the program
 
     Quenlorix() { launch(""); }
     explicit Quenlorix(bool) {}
@@ -213,14 +216,17 @@ struct Quenlorix : Subject {
             error = "no pseudo-terminal peer (socat)";
             return;
         }
-        std::string cfg = "port=1   baud=115200\n" + extra;
+        std::string cfg = "port=1   baud=115200\n" + extra + serve();
+        if (!error.empty())
+            return;
         if (const char *more = std::getenv("KX_BENCH_SETTINGS"))
             cfg += slurp(more);
         std::ofstream(peer.dir.file("quenlorix.cfg")) << cfg;
         Xclient x(xserver().display);
         const char *a[] = {program.c_str(), nullptr};
         pid = spawn(a, peer.dir.path.c_str(), -1, -1,
-                    {"DISPLAY=" + xserver().display, "KX_HOST=x11"});
+                    {"DISPLAY=" + xserver().display, "KX_HOST=x11",
+                     "KX_SCALE=" + std::to_string(scale)});
         Window dialog = x.wait_mapped(DIALOG, 20);
         if (!dialog || !painted(x, dialog, 20)) {
             error = "the settings dialog did not appear";
@@ -235,6 +241,10 @@ struct Quenlorix : Subject {
         }
         find_terminal(x);
     }
+
+    // Lines for the settings file that put something between the tester
+    // and the device.
+    virtual std::string serve() { return ""; }
 
     std::string logname() override { return peer.dir.file("quenlorix.log"); }
 
@@ -292,7 +302,7 @@ struct Quenlorix : Subject {
         Area all = x.whole(main);
         // The footer line counts the bytes received: it changes with every
         // line too, but it is not where they show.
-        all.height = std::max(0, all.height - FOOTER_ROWS);
+        all.height = std::max(0, all.height - FOOTER_ROWS * scale);
         AreaWatch settle;
         settle.start(all);
         settle.settled();
@@ -313,6 +323,20 @@ struct Quenlorix : Subject {
         // that keeps the X server (and so the tester) from being slowed.
         terminal.y += std::max(0, terminal.height - WATCHED_ROWS);
         terminal.height = std::min(terminal.height, WATCHED_ROWS);
+    }
+};
+
+// The same device behind ser2net on the loopback address, reached over
+// RFC 2217: the tester's cost of the network port and the protocol.
+struct QuenlorixRfc2217 : Quenlorix {
+    kxtest_ser2net server;
+
+    QuenlorixRfc2217() : Quenlorix(true) { launch(""); }
+    std::string serve() override
+    {
+        if (!server.start(peer.dir.file("COM1")))
+            error = "ser2net did not start";
+        return "com1=" + server.rfc2217_url() + "\n";
     }
 };
 
@@ -601,6 +625,15 @@ void BM_StartPicocom(benchmark::State &state)
     state.SetLabel("exec to \"Terminal ready\", median of 5");
 }
 
+// The same at scale 2: every copy to the screen four times the pixels.
+struct QuenlorixScale2 : Quenlorix {
+    QuenlorixScale2() : Quenlorix(true)
+    {
+        scale = 2;
+        launch("");
+    }
+};
+
 // The flood in another view, where the tester knows its settings: the
 // hex-and-text view with time stamps, the hex view, and the hex view with
 // frames cut by the pause (a flood has none: its frame is given out as the
@@ -723,7 +756,10 @@ void BM_QuenlorixIdleWhileLost(benchmark::State &state)
 BENCHMARK(BM_Idle<Quenlorix>)->Name("BM_IdleQuenlorix")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_Idle<Picocom>)->Name("BM_IdlePicocom")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_Flood<Quenlorix>)->Name("BM_FloodQuenlorix")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Flood<QuenlorixRfc2217>)->Name("BM_FloodRfc2217Quenlorix")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Flood<Picocom>)->Name("BM_FloodPicocom")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Idle<QuenlorixScale2>)->Name("BM_IdleQuenlorixScale2")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_Flood<QuenlorixScale2>)->Name("BM_FloodQuenlorixScale2")->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memory<Quenlorix>)->Name("BM_MemoryQuenlorix")->Iterations(1);
 BENCHMARK(BM_Memory<Picocom>)->Name("BM_MemoryPicocom")->Iterations(1);
 BENCHMARK(BM_Paced<Quenlorix>)->Name("BM_PacedQuenlorix")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

@@ -31,8 +31,9 @@ struct Xserver {
         if (pipe(fds) != 0)
             return;
         // -noreset: the server does not start afresh between its clients.
+        // The screen holds the tester's window at scale 2.
         const char *argv[] = {"Xvfb",     "-displayfd", "3", "-nolisten",   "tcp",
-                              "-noreset", "-screen",    "0", "1024x768x24", nullptr};
+                              "-noreset", "-screen",    "0", "2048x1536x24", nullptr};
         pid = spawn(argv, nullptr, -1, fds[1]);
         close(fds[1]);
         std::string number;

@@ -56,6 +56,25 @@ TEST(QuenlorixOptions, AnUnknownOptionOrAMissingDirectoryIsOneLine)
               "quenlorix: option --directory needs a directory (see quenlorix --help)");
 }
 
+TEST(QuenlorixOptions, TheOptionsOfAnUnattendedRun)
+{
+    quenlorix_options o = parse({"--run", "check.txt", "--port=3", "--baud", "115200", "--tap"});
+    EXPECT_EQ(o.run, "check.txt");
+    EXPECT_EQ(o.port, 3);
+    EXPECT_EQ(o.baud, 115200);
+    EXPECT_TRUE(o.tap);
+    EXPECT_EQ(parse({"--run"}, false).error,
+              "quenlorix: option --run needs a script (see quenlorix --help)");
+    EXPECT_EQ(parse({"--run", "x", "--port", "256"}, false).error,
+              "quenlorix: option --port: \"256\" is not a number from 1 to 255 (see quenlorix --help)");
+    EXPECT_EQ(parse({"--run", "x", "--baud=9600x"}, false).error,
+              "quenlorix: option --baud: \"9600x\" is not a number from 1 to 2147483647 "
+              "(see quenlorix --help)");
+    EXPECT_FALSE(parse({"--run", "x", "--baud=99999999999"}, false).error.empty());
+    EXPECT_EQ(parse({"--tap"}, false).error,
+              "quenlorix: --port, --baud and --tap belong to --run (see quenlorix --help)");
+}
+
 // Win32 hands the program one string, which the toolkit splits.
 TEST(QuenlorixOptions, ADirectoryWithSpacesFromOneCommandLineString)
 {
@@ -113,8 +132,9 @@ TEST(QuenlorixBinary, HelpAndVersionAnswerWithoutADisplay)
     ASSERT_EQ(run({"--help"}, &help), 0) << text_of(help);
     std::string t = text_of(help);
     EXPECT_EQ(t.rfind("Usage: quenlorix [OPTION]...\n", 0), 0u) << t;
-    for (const char *word : {"--directory", "--user-dir", "--version", "KX_HOST", "KX_SERIAL_DIR",
-                             "KX_HEADLESS_SCREEN", "KX_HEADLESS_DEPTH", "quenlorix.cfg",
+    for (const char *word : {"--directory", "--user-dir", "--version", "--run", "--tap", "--port",
+                             "--baud", "expect /regex/", "KX_HOST", "KX_SERIAL_DIR",
+                             "KX_HEADLESS_SCREEN", "KX_HEADLESS_DEPTH", "KX_SCALE", "size=WxH", "quenlorix.cfg",
                              "quenlorix.dbf", "quenlorix.log", "/dev/ttyS<n-1>"})
         EXPECT_NE(t.find(word), std::string::npos) << word;
     kxtest_proc h;

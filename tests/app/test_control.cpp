@@ -46,11 +46,11 @@ TEST(Control, TheCountersAreTakenAtMostEveryQuarterSecond)
     qxcontrol c;
     c.session = &session;
     EXPECT_EQ(qxcontrol_counters(&c), "gesendet 0  empfangen 0");
-    session.sent = 12;
-    session.received = 4294967301u;  // past 32 bits
+    session.count_sent = 12;
+    session.count_received = 4294967301u;  // past 32 bits
     ASSERT_TRUE(qxcontrol_count(&c, 1000));
     EXPECT_EQ(qxcontrol_counters(&c), "gesendet 12  empfangen 4294967301");
-    session.sent = 13;
+    session.count_sent = 13;
     EXPECT_FALSE(qxcontrol_count(&c, 1000 + QX_COUNT_MS - 1));
     EXPECT_EQ(c.sent, 12u);
     EXPECT_TRUE(qxcontrol_count(&c, 1000 + QX_COUNT_MS));

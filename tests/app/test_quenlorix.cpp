@@ -7,6 +7,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +26,7 @@
 
 #include "../linecalls.h"
 #include "../serialpeer.h"
+#include "../ser2net.h"
 #include "base/file.h"
 #include "core/event.h"
 #include "graphics/colours.h"
@@ -431,6 +433,66 @@ TEST_F(App, TheMainWindowStartsInRowOnesString)
     close_main();
     run();
     EXPECT_EQ(got, "ATZ\n");
+}
+
+// Rows of a window's screen with red text, and pixels of ink in a band.
+int red_rows(const kxllgui_window *w, int top, int bottom)
+{
+    int rows = 0;
+    for (int y = top; y < bottom; y++) {
+        bool red = false;
+        for (int x = 0; x < w->pixmap.width && !red; x++) {
+            int p = kxheadless_screen_pixel(w, x, y);
+            red = p >= 0 && (p >> 16 & 255) >= 0x80 && (p >> 8 & 255) < 0x40 && (p & 255) < 0x40;
+        }
+        rows += red;
+    }
+    return rows;
+}
+
+int ink(const kxllgui_window *w, int x0, int y0, int x1, int y1)
+{
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++)
+            n += kxheadless_screen_pixel(w, x, y) == 0;
+    return n;
+}
+
+// The size of the last session is the window's size at the next start; a
+// larger window gives the terminal its room, the footer its corner, and is
+// remembered when it closes.
+TEST_F(App, TheWindowGrowsWithItsTerminalAndIsRememberedAtItsSize)
+{
+    ASSERT_TRUE(kxfile_save("port=1   baud=9600\nsize=900x700\n", "quenlorix.cfg"));
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    int made_xs = 0, made_ys = 0, rows = 0, footer = 0, tries = 0;
+    steps.push_back([&] {
+        kxllgui_window *m = titled("Quenlorix");
+        made_xs = m->pixmap.width, made_ys = m->pixmap.height;
+        kxheadless_resize(m, 1000, 800);
+        return true;
+    });
+    std::string lines;
+    for (int i = 0; i < 25; i++)
+        lines += "Zeile " + std::to_string(i) + "\r\n";
+    until([&] { return peer.send(lines); });
+    // Until all of them are shown, or long after they should have been.
+    until([&] {
+        const kxllgui_window *m = titled("Quenlorix");
+        rows = red_rows(m, 0, 800);
+        footer = ink(m, 865, 790, 1000, 800);
+        return rows >= 25 * 7 || ++tries > 5000;
+    });
+    close_main();
+    run();
+    EXPECT_EQ(made_xs, 900);
+    EXPECT_EQ(made_ys, 700);
+    EXPECT_GE(rows, 25 * 7) << "fewer than 25 lines of the terminal are shown";
+    EXPECT_GT(footer, 20) << "no footer in the bottom-right corner";
+    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=9600\nsize=1000x800\n");
 }
 
 TEST_F(App, ClosingSavesTheTableWithItsEdits)
@@ -1218,4 +1280,58 @@ TEST_F(App, KeysAndTheMenuSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevic
     };
     EXPECT_EQ(driven, want);
     EXPECT_NE(before.find('#'), std::string::npos) << "the footer shows nothing";
+}
+
+// Port 3 bound to ser2net over RFC 2217, in front of the peer's device: the
+// rate from the dialog reaches the device, rows go out, a line with byte
+// 0xFF comes in whole, and the server's stop and return are told.
+TEST_F(App, APortOnASerialServerCarriesTheSessionAndItsLossAndReturnAreTold)
+{
+    ASSERT_TRUE(peer.start(1));
+    kxtest_ser2net server;
+    ASSERT_TRUE(server.start(home + "/COM1"));
+    const std::string url = server.rfc2217_url();
+    ASSERT_TRUE(kxfile_save(("port=3   baud=57600\ncom3=" + url + "\n").c_str(), "quenlorix.cfg"));
+    speed_t rate = B0;
+    std::string got;
+    confirm_dialog();
+    wait_main();
+    until([&] {
+        int fd = open((home + "/COM1").c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        struct termios t {};
+        if (fd >= 0 && tcgetattr(fd, &t) == 0)
+            rate = cfgetospeed(&t);
+        if (fd >= 0)
+            close(fd);
+        return true;
+    });
+    send_row(1, "AT");
+    until([&] {
+        got += peer.receive(1, 1);
+        return got.size() >= 3;
+    });
+    until([&] { return peer.send("OK\xff\r\n"); });
+    until([&] { return traffic().find("OK") != std::string::npos; });
+    until([&] {
+        server.stop();
+        return true;
+    });
+    until([&] { return traffic().find("unterbrochen") != std::string::npos; });
+    until([&] { return server.resume(); });
+    until([&] { return traffic().find("wieder verbunden") != std::string::npos; });
+    until([&] { return server.holds() && peer.send("danach\r\n"); });
+    until([&] { return traffic().find("danach") != std::string::npos; });
+    close_main();
+    run();
+    EXPECT_EQ(rate, B57600);
+    EXPECT_EQ(got, "AT\n");
+    std::vector<std::string> l = lines_of(traffic());
+    ASSERT_EQ(l.size(), 6u) << traffic();
+    EXPECT_EQ(l[0], "Serielle Schnittstelle 3 ge\xf6" "ffnet, Baudrate=57600");
+    EXPECT_EQ(l[1], "AT");
+    EXPECT_EQ(l[2], "OK\xff");
+    EXPECT_EQ(l[3], "Verbindung zu COM3 (" + url + ") unterbrochen: Verbindung vom Server getrennt");
+    EXPECT_EQ(l[4], "COM3 (" + url + ") wieder verbunden");
+    EXPECT_EQ(l[5], "danach");
+    EXPECT_EQ(qxdialog_device(3), url);  // shown under the port number
 }

@@ -654,6 +654,191 @@ TEST(QuenlorixX11, AnUnsavableTableAtAnEndFromOutsideIsRescuedAndTheNextStartSay
     EXPECT_FALSE(std::filesystem::exists(xdg.file("quenlorix/quenlorix.gerettet")));
 }
 
+// ---- scaling and a window that grows
+
+// Rows of a band of a screenshot with red text.
+int red_rows(const kxtest_shot &s, int top, int bottom)
+{
+    int rows = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, s.height); y++)
+        rows += count(s, y, y + 1).red > 0;
+    return rows;
+}
+
+// A rectangle of one screenshot equals one of another, pixel for pixel.
+bool same_area(const kxtest_shot &a, int ax, int ay, const kxtest_shot &b, int bx, int by, int w,
+               int h)
+{
+    if (ax + w > a.width || ay + h > a.height || bx + w > b.width || by + h > b.height)
+        return false;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            if (a.pixels[static_cast<std::size_t>(ay + y) * a.width + ax + x] !=
+                b.pixels[static_cast<std::size_t>(by + y) * b.width + bx + x])
+                return false;
+    return true;
+}
+
+// Every pixel of small is a n x n square of big.
+bool enlarged(const kxtest_shot &small, const kxtest_shot &big, int n)
+{
+    if (big.width != small.width * n || big.height != small.height * n)
+        return false;
+    for (int y = 0; y < big.height; y++)
+        for (int x = 0; x < big.width; x++)
+            if (big.pixels[static_cast<std::size_t>(y) * big.width + x] !=
+                small.pixels[static_cast<std::size_t>(y / n) * small.width + x / n])
+                return false;
+    return true;
+}
+
+bool size_is(unsigned long w, int width, int height)
+{
+    std::string g = kxtest_sh_out("xdotool getwindowgeometry " + std::to_string(w));
+    return g.find("Geometry: " + std::to_string(width) + "x" + std::to_string(height)) !=
+           std::string::npos;
+}
+
+// The main window at scale 1, with the pointer where it hovers over
+// nothing: what the scaled one must show enlarged.
+kxtest_shot plain_window()
+{
+    kxtest_shot shot;
+    Tester t;
+    t.start();
+    t.confirm();
+    if (testing::Test::HasFatalFailure())
+        return shot;
+    kxtest_sh("xdotool mousemove " + std::to_string(t.mx + 600) + " " + std::to_string(t.my + 20));
+    // The terminal's first line, in the terminal's own text colour.
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main,
+        [](const kxtest_shot &s) {
+            return std::count(s.pixels.begin(), s.pixels.end(), 0x000040u) > 20;
+        },
+        &shot));
+    kill(t.app.pid, SIGTERM);
+    EXPECT_TRUE(t.app.finish(15000));
+    // Its directory goes with it.
+    EXPECT_EQ(chdir("/"), 0);
+    return shot;
+}
+
+// At scale 2, from KX_SCALE or from the desktop's Xft.dpi, the window has
+// twice the size on the screen and shows the same picture enlarged; clicks
+// at its screen positions reach the row's field and button.
+TEST(QuenlorixX11, AtScaleTwoTheWindowIsTheSameEnlargedAndClicksFindTheirRow)
+{
+    kxxvfb x;
+    if (!kxtest_have("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(x.start("3840x2160x24"));
+    if (!kxtest_have("xrdb"))
+        GTEST_SKIP() << "xrdb is not installed";
+    kxtest_shot one;
+    KX_STEP(one = plain_window());
+    ASSERT_EQ(one.width, 700);
+    for (const char *way : {"KX_SCALE=2", "Xft.dpi: 192"}) {
+        SCOPED_TRACE(way);
+        if (way[0] == 'K')
+            setenv("KX_SCALE", "2", 1);
+        else
+            ASSERT_EQ(kxtest_sh("echo 'Xft.dpi: 192' | xrdb -nocpp -merge"), 0);
+        Tester t;
+        KX_STEP(t.start());
+        KX_STEP(t.confirm());
+        EXPECT_TRUE(size_is(t.main, 1400, 1140));
+        kxtest_sh("xdotool mousemove " + std::to_string(t.mx + 1200) + " " +
+                  std::to_string(t.my + 40));
+        kxtest_shot two;
+        EXPECT_TRUE(kxtest_wait_shot(
+            t.main, [&](const kxtest_shot &s) { return enlarged(one, s, 2); }, &two))
+            << "the window at scale 2 is not the one at scale 1 enlarged";
+        if (way[0] == 'K') {
+            // As the user sees it on a screen of that size.
+            kxtest_sh("import -window root -crop 1400x1140+" + std::to_string(t.mx) + "+" +
+                      std::to_string(t.my) + " '" KX_TEST_BINARY_DIR
+                      "/quenlorix_scale2.png' 2>/dev/null");
+        }
+        click(t.mx + 2 * 60, t.my + 2 * row_y(3));
+        kxtest_sh("xdotool type --delay 10 'AT+S=2'");
+        click(t.mx + 2 * 660, t.my + 2 * row_y(3));
+        EXPECT_EQ(t.peer.receive(7, 10000), "AT+S=2\n");
+        kill(t.app.pid, SIGTERM);
+        EXPECT_TRUE(t.app.finish(15000));
+        unsetenv("KX_SCALE");
+        kxtest_sh("xrdb -nocpp -remove </dev/null");
+    }
+}
+
+// A window manager that makes the window bigger gets every part of it
+// drawn and a terminal of more lines; back at its own size it is as it was,
+// and the size it had last is kept for the next start.
+TEST(QuenlorixX11, AGrownWindowIsDrawnWholeAndBackAtItsSizeAsBefore)
+{
+    kxxvfb x;
+    if (!kxtest_have("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    // Room for the grown window where it stands: a window that leaves the
+    // screen cannot be read back.
+    ASSERT_TRUE(x.start("1920x1200x24"));
+    Tester t;
+    KX_STEP(t.start());
+    KX_STEP(t.confirm());
+    kxtest_sh("xdotool mousemove " + std::to_string(t.mx + 600) + " " + std::to_string(t.my + 20));
+    std::string lines;
+    for (int i = 0; i < 20; i++)
+        lines += "Zeile " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(t.peer.send(lines));
+    ASSERT_TRUE(kxtest_waitfor([&] { return t.log().find("Zeile 19\n") != std::string::npos; },
+                               10000));
+    // Ten lines of a terminal show at most nine received ones and the last.
+    kxtest_shot before, big, back;
+    ASSERT_TRUE(kxtest_wait_shot(
+        t.main,
+        [](const kxtest_shot &s) { return red_rows(s, TERMINAL_TOP, s.height) >= 9 * 7; },
+        &before));
+    const int shown_before = red_rows(before, TERMINAL_TOP, before.height);
+
+    const std::string id = std::to_string(t.main);
+    kxtest_sh("xdotool windowsize " + id + " 1000 800");
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main,
+        [](const kxtest_shot &s) {
+            return s.width == 1000 && s.height == 800 && red_rows(s, TERMINAL_TOP, 800) >= 20 * 7;
+        },
+        &big))
+        << "the grown terminal does not show the twenty lines";
+    EXPECT_GT(red_rows(big, TERMINAL_TOP, big.height), shown_before);
+    EXPECT_TRUE(same_area(before, 0, 0, big, 0, 0, 700, row_y(13) + 10))
+        << "the text and the table are not drawn as before";
+    EXPECT_TRUE(same_area(before, 565, 560, big, 865, 790, 135, 10))
+        << "the footer is not in the bottom-right corner";
+    kxtest_sh("import -window " + id + " '" KX_TEST_BINARY_DIR "/quenlorix_grown.png' 2>/dev/null");
+
+    // Back at its size: as before, but for where the last row and the
+    // terminal's top edge overlap, which shows whichever was drawn last.
+    kxtest_sh("xdotool windowsize " + id + " 700 570");
+    const int overlap = row_y(13) + 10;
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main,
+        [&](const kxtest_shot &s) {
+            return s.width == 700 && s.height == 570 &&
+                   same_area(before, 0, 0, s, 0, 0, 700, overlap) &&
+                   same_area(before, 0, TERMINAL_TOP, s, 0, TERMINAL_TOP, 700, 570 - TERMINAL_TOP);
+        },
+        &back))
+        << "back at 700 x 570 the window is not as before";
+
+    kxtest_sh("xdotool windowsize " + id + " 1000 800");
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main, [](const kxtest_shot &s) { return s.width == 1000; }, &big));
+    kxtest_sh("xdotool mousemove " + std::to_string(t.mx + 350) + " " +
+              std::to_string(t.my + 300) + " key alt+F4");
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+    EXPECT_EQ(slurp(t.home + "/quenlorix.cfg"), "port=3   baud=19200\nsize=1000x800\n");
+}
+
 } // namespace
 
 namespace {

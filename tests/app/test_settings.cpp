@@ -176,6 +176,41 @@ TEST(Settings, ThePauseAndTheFramesAreWrittenOnlyWhenSet)
     EXPECT_FALSE(qxsettings_parse("frames=pause\nframes=lines\n").frames_by_pause);
 }
 
+TEST(Settings, PeriodsAndAnswerRulesAreLinesOfTheirOwn)
+{
+    qxsettings s;
+    s.periods[3] = 500;
+    s.periods[14] = QX_PERIOD_MAX;
+    s.answers = {"2 RING", "5 /^\\+CMTI/"};
+    const std::string text = qxsettings_format(s);
+    EXPECT_EQ(text, "port=1   baud=9600\nperiod3=500\nperiod14=3600000\n"
+                    "answer=2 RING\nanswer=5 /^\\+CMTI/\n");
+    EXPECT_EQ(qxsettings_format(qxsettings_parse(text.c_str())), text);
+    // A period out of its limits, or of no row, is left out.
+    const qxsettings bad =
+        qxsettings_parse("period1=9\nperiod2=3600001\nperiod0=50\nperiod15=50\nperiodx=50\n"
+                         "period4=50 \r\nanswer=\n");
+    EXPECT_EQ(qxsettings_format(bad), "port=1   baud=9600\nperiod4=50\n");
+}
+
+TEST(Settings, TheWindowSizeIsALineOnlyWhenNotItsOwnAndBadSizesKeepIt)
+{
+    qxsettings s;
+    s.width = 1000, s.height = 800;
+    const std::string text = qxsettings_format(s);
+    EXPECT_EQ(text, "port=1   baud=9600\nsize=1000x800\n");
+    qxsettings back = qxsettings_parse(text.c_str());
+    EXPECT_EQ(back.width, 1000);
+    EXPECT_EQ(back.height, 800);
+    for (const char *bad : {"size=699x800\n", "size=1000x569\n", "size=1000\n", "size=x800\n",
+                            "size=1000x800x2\n", "size=16385x800\n",
+                            "size=99999999999999999999x800\n", "size=-1000x-800\n"}) {
+        back = qxsettings_parse(bad);
+        EXPECT_EQ(back.width, QX_WINDOW_XS) << bad;
+        EXPECT_EQ(back.height, QX_WINDOW_YS) << bad;
+    }
+}
+
 TEST(LineView, TextHexAndBothOfTheSameLines)
 {
     using V = qxshow;

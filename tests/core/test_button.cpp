@@ -192,3 +192,32 @@ TEST_F(ButtonTest, EveryLookInEveryStateIsDrawnToASheet)
 }
 
 } // namespace
+
+TEST_F(ButtonTest, ARightPressOrShiftF10AsksForItsMenuAndACaptionCanChange)
+{
+    b.create("senden,x=10,y=10,xs=80,ys=30");
+    kxheadless_move(host(), 50, 25);
+    kxheadless_press(host(), 3, 50, 25);
+    kxsys_pump_all();
+    EXPECT_FALSE(b.pressed);
+    EXPECT_EQ(posted(b.ids[KX_ID_RDOWN]), 1);
+    EXPECT_EQ(posted(b.ids[0]), 0);
+    kxheadless_keydown(host(), kxhostkey::tab);
+    kxsys_pump_all();
+    ASSERT_TRUE(b.focused);
+    kxheadless_keydown(host(), kxhostkey::f10);  // without Shift: not the menu
+    kxheadless_keyup(host(), kxhostkey::f10);
+    kxsys_pump_all();
+    EXPECT_EQ(posted(b.ids[KX_ID_RDOWN]), 0);
+    kxheadless_keydown(host(), kxhostkey::shift);
+    kxheadless_keydown(host(), kxhostkey::f10);
+    kxsys_pump_all();
+    EXPECT_EQ(posted(b.ids[KX_ID_RDOWN]), 1);
+    kxheadless_keyup(host(), kxhostkey::f10);
+    kxheadless_keyup(host(), kxhostkey::shift);
+    kxsys_pump_all();
+
+    b.set_caption("Stopp");
+    EXPECT_STREQ(b.caption, "Stopp");
+    EXPECT_EQ(b.textx, (b.geom.xs - kxtext_width(b.font, "Stopp")) / 2);
+}

@@ -197,4 +197,53 @@ TEST_F(WindowTest, WindowsCopyNothingBeforeTheProgramStarts)
     EXPECT_EQ(kxheadless_screen_pixel(host(), 100, 50), 0xff0000);
 }
 
+// What was drawn stays when a window manager gives the window another size,
+// whether the content draws straight into the window's pixmap or into one
+// of its own; a fixed window keeps its own size as its smallest.
+TEST_F(WindowTest, ADrawingSurvivesEveryResizeAndTheApplicationHearsOfIt)
+{
+    for (const char *attr : {"t,x=0,y=0,xs=200,ys=100,bgcolor=ffffff",
+                             "t,x=0,y=0,xs=200,ys=100,bgcolor=ffffff,statusbar"}) {
+        SCOPED_TRACE(attr);
+        kxwindow_create(win, attr);
+        kxdraw_fillrect(190, 90, 10, 10, 0x0000ff);
+        kxdraw_line(0, 0, 199, 0, 0xff0000);
+        kxevent_poll();
+        drain();
+        kxheadless_resize(host(), 300, 180 + win->statush);
+        std::vector<int> ids = drain();
+        EXPECT_TRUE(has(ids, win->resize_id));
+        EXPECT_EQ(win->contentxs, 300);
+        // A content of its own is shown centred in the larger view.
+        const int ox = win->views[0].ox, oy = win->views[0].oy;
+        EXPECT_EQ(kxheadless_screen_pixel(host(), 195 + ox, 95 + oy), 0x0000ff);
+        EXPECT_EQ(kxheadless_screen_pixel(host(), 199 + ox, oy), 0xff0000);
+        EXPECT_EQ(kxheadless_screen_pixel(host(), 299, 170), 0xffffff);
+        kxheadless_resize(host(), 120, 60);  // smaller than it was made
+        drain();
+        EXPECT_EQ(win->plat.pixmap.width, 200);
+        EXPECT_EQ(kxheadless_screen_pixel(host(), 195, 95), 0x0000ff);
+        EXPECT_EQ(kxheadless_screen_pixel(host(), 199, 0), 0xff0000);
+        kxwindow_close(win);
+    }
+}
+
+// A child placed in percent moves with a resize and leaves nothing of its
+// old picture behind.
+TEST_F(WindowTest, AChildPlacedInPercentMovesWithoutAGhost)
+{
+    kxwindow_create(win, "t,x=0,y=0,xs=200,ys=100,bgcolor=ffffff");
+    kxButton b("OK,x=50%,y=10,xs=40,ys=20");
+    kxevent_poll();
+    ASSERT_NE(kxheadless_screen_pixel(host(), 100, 20), 0xffffff);
+    kxheadless_resize(host(), 400, 100);
+    drain();
+    EXPECT_EQ(b.geom.x, 180);
+    for (int x = 78; x < 122; x++)
+        for (int y = 8; y < 32; y++)
+            ASSERT_EQ(kxheadless_screen_pixel(host(), x, y), 0xffffff) << x << "," << y;
+    EXPECT_NE(kxheadless_screen_pixel(host(), 200, 20), 0xffffff);
+    b.destroy();
+}
+
 } // namespace

@@ -518,6 +518,43 @@ TEST_F(TerminalTest, ScrollBackKeepsTheLastLinesInOrderAsItGoesRound)
     EXPECT_EQ(line(0), "leer");
 }
 
+// A pane given more room shows more lines and columns, the last line
+// written still its last; given less, the text is cut at the right and, without
+// scroll-back, the lines before the cursor's go.
+TEST_F(TerminalTest, ANewSizeShowsMoreOrFewerLinesAndKeepsTheText)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=50,xs=300");
+    for (int i = 0; i < 20; i++)
+        kxterm_printf(term, "Zeile %d und noch ein wenig mehr Text\n", i);
+    const int lineh = term->lineh, columns = term->columns;
+    kxterm_setsize(term, 500, 12 * lineh + 4);
+    EXPECT_EQ(term->visible, 12);
+    EXPECT_EQ(term->geom.xs, 500);
+    EXPECT_GT(term->columns, columns);
+    EXPECT_EQ(term->lines, 50);
+    EXPECT_EQ(term->top, 19 - 12 + 1);
+    EXPECT_EQ(line(19), "Zeile 19 und noch ein wenig mehr Text");
+    kxterm_setsize(term, 100, 3 * lineh + 4);
+    EXPECT_EQ(term->visible, 3);
+    std::string cut = std::string("Zeile 19 und noch ein wenig mehr Text").substr(0, term->columns);
+    while (!cut.empty() && cut.back() == ' ')
+        cut.pop_back();
+    EXPECT_EQ(line(19), cut);
+    EXPECT_EQ(term->top, 19 - 3 + 1);
+    kxterm_puts(term, "weiter");
+    EXPECT_EQ(line(20), "weiter");
+    kxterm_setsize(term, 3, 3);  // not one cell: ignored
+    EXPECT_EQ(term->geom.xs, 100);
+
+    kxterm_create(term, "x=10,y=10,lines=6,columns=20");
+    for (int i = 0; i < 5; i++)
+        kxterm_printf(term, "L%d\n", i);
+    kxterm_setsize(term, 20 * 6 + 4, 2 * lineh + 4);
+    EXPECT_EQ(term->lines, 2);
+    EXPECT_EQ(line(0), "L4");
+    EXPECT_EQ(term->cy, 1);
+}
+
 TEST_F(TerminalTest, KeysGoToTheRingAndGetlineEchoes)
 {
     kxterm_create(term, "x=10,y=10,lines=4,columns=40");

@@ -252,6 +252,65 @@ TEST_F(Win32Host, MetricsAndColoursComeFromTheHost)
     EXPECT_GE(kxsys_colordepth(), 15);
 }
 
+// At scale 2 the client area is twice the pixmap and each pixel a 2 x 2
+// square; what the host reports comes back in pixmap pixels.
+TEST_F(Win32Host, AtScaleTwoTheWindowIsDoubledAndPositionsAreHalved)
+{
+    kxplatform_exit();
+    setenv("KX_SCALE", "2", 1);
+    ASSERT_TRUE(kxplatform_init());
+    ASSERT_EQ(kxplatform_scale(), 2);
+    HWND h = open(20, 30, 120, 80);
+    RECT r{};
+    GetClientRect(h, &r);
+    EXPECT_EQ(r.right, 240);
+    EXPECT_EQ(r.bottom, 160);
+    kxpxmap_fillrect(&win.pixmap, 0, 0, 120, 80, 0x112233);
+    kxpxmap_fillrect(&win.pixmap, 10, 20, 1, 1, 0xFF8000);
+    kxplatwin_blit(&win, 0, 0, 0, 0, 0, 0, true);
+    pump();
+    HDC dc = GetDC(h);
+    for (int y : {40, 41})
+        for (int x : {20, 21})
+            EXPECT_EQ(GetPixel(dc, x, y), RGB(0xFF, 0x80, 0x00)) << x << "," << y;
+    EXPECT_EQ(GetPixel(dc, 22, 41), RGB(0x11, 0x22, 0x33));
+    EXPECT_EQ(GetPixel(dc, 21, 42), RGB(0x11, 0x22, 0x33));
+    ReleaseDC(h, dc);
+    PostMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 13));
+    SetWindowPos(h, nullptr, 0, 0, 401, 301, SWP_NOMOVE | SWP_NOZORDER);
+    pump();
+    ASSERT_EQ(of_code(KX_EV_LDOWN).size(), 1u);
+    EXPECT_EQ(of_code(KX_EV_LDOWN)[0].a, 12);
+    EXPECT_EQ(of_code(KX_EV_LDOWN)[0].b, 6);
+    GetClientRect(h, &r);
+    ASSERT_FALSE(of_code(KX_EV_RESIZE).empty());
+    EXPECT_EQ(of_code(KX_EV_RESIZE).back().a, (r.right + 1) / 2);
+    EXPECT_EQ(win.pixmap.height, (r.bottom + 1) / 2);
+    kxplatwin_destroy(&win);
+    kxplatform_exit();
+    unsetenv("KX_SCALE");
+}
+
+// A window moved to a screen of twice the DPI takes scale 2: its client
+// area doubles and its pixmap keeps its size.
+TEST_F(Win32Host, AScreenOfAnotherDpiGivesTheWindowItsScale)
+{
+    HWND h = open(20, 30, 120, 80);
+    ASSERT_EQ(win.scale, 1);
+    RECT outer{};
+    GetWindowRect(h, &outer);
+    SendMessageA(h, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192),
+                 reinterpret_cast<LPARAM>(&outer));
+    pump();
+    EXPECT_EQ(win.scale, 2);
+    RECT r{};
+    GetClientRect(h, &r);
+    EXPECT_EQ(r.right, 240);
+    EXPECT_EQ(r.bottom, 160);
+    EXPECT_EQ(win.pixmap.width, 120);
+    EXPECT_TRUE(of_code(KX_EV_RESIZE).empty());
+}
+
 TEST(Win32Timer, TheMultimediaTimerTicksOnAThreadOfItsOwn)
 {
     static std::atomic<int> ticks{0};

@@ -1,6 +1,7 @@
 #include "core/button.h"
 
 #include <cstdarg>
+#include <cstdio>
 
 #include "core/cfgkeys.h"
 #include "core/cfgstr.h"
@@ -187,6 +188,10 @@ void press(kxButton *b)
 // release; they are the button's own keys (1), not the window's.
 int key_press(kxButton *b, int key)
 {
+    if (key == KX_KEY_F10 && (kxsys_modifiers() & KX_MOD_SHIFT)) {
+        kxwidget_emit(b, b->ids[KX_ID_RDOWN]);
+        return 1;
+    }
     if (key != KX_KEY_RETURN && key != KX_KEY_CR && key != KX_KEY_SPACE)
         return 0;
     if (!b->pressed) {
@@ -228,6 +233,15 @@ kxButton::kxButton(const char *fmt, ...)
 }
 
 kxButton::~kxButton() { destroy(); }
+
+void kxButton::set_caption(const char *words)
+{
+    std::snprintf(caption, sizeof caption, "%s", words ? words : "");
+    if (!created)
+        return;
+    text_offsets(this);
+    draw();
+}
 
 void kxButton::create(const char *fmt, ...)
 {
@@ -292,6 +306,10 @@ kxarg kxButton::handler(void *obj, int code, kxarg a0, kxarg a1, kxarg, kxarg, k
             b->draw();
             emit(b);
         }
+        return 0;
+    case KX_EV_RDOWN:
+        if (!b->grey)
+            kxwidget_emit(b, b->ids[KX_ID_RDOWN], a0, a1);
         return 0;
     case KX_EV_MOTION:
         if (b->hyperlink && !b->grey)

@@ -1,6 +1,8 @@
 // The push button: a captioned rectangle pressed with the mouse, Enter or
-// Space, which then reports its main id.  Attribute words choose the look:
-// 3D, flat, thin frame, arrow, hyperlink, tool button, keep-pressed switch.
+// Space, which then reports its main id.  A right press, or Shift+F10 while
+// it has the focus, reports its KX_ID_RDOWN id: the program's menu for it.
+// Attribute words choose the look: 3D, flat, thin frame, arrow, hyperlink,
+// tool button, keep-pressed switch.
 #pragma once
 
 #include "core/widget.h"
@@ -30,6 +32,8 @@ struct kxButton : kxwidget {
     bool is_pressed() const { return pressed; }
     void set_pressed(bool on);
     void focus();
+    // A new caption, cut to fit, drawn at once.
+    void set_caption(const char *words);
     int right_edge() const { return geom.x + geom.xs; }
     bool contains(int px, int py) const
     {

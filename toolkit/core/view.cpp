@@ -1,7 +1,9 @@
 #include "core/view.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <vector>
 
 #include "core/cfgkeys.h"
 #include "core/cfgstr.h"
@@ -169,23 +171,84 @@ void make_visible(kxView *v, int index)
     kxview_refresh(v);
 }
 
+void repaint_entries(kxView *v)
+{
+    for (std::size_t i = 0; i < v->c.entries.size(); i++)
+        kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_REPAINT);
+}
+
+// A view that draws in its parent's pixmap: what lies beyond its old size
+// there is new and gets the background.
+void clear_grown(kxView *v, int oldxs, int oldys)
+{
+    if (!v->shared || !v->content || v->content->format == KX_PXFMT_SCREEN || v->hostdrawn)
+        return;
+    const kxgeometry &g = v->geom;
+    const int bg = stored_colour(v, v->bgcolor);
+    if (g.xs > oldxs)
+        kxpxmap_fillrect(v->content, g.x + oldxs, g.y, g.xs - oldxs, g.ys, bg);
+    if (g.ys > oldys)
+        kxpxmap_fillrect(v->content, g.x, g.y + oldys, std::min(oldxs, g.xs), g.ys - oldys, bg);
+}
+
+// Where each child is: its own geometry, which every widget record begins
+// with (the container's entry may lag behind until the child moves).
+std::vector<kxgeometry> child_places(const kxView *v)
+{
+    std::vector<kxgeometry> places(v->c.entries.size());
+    for (std::size_t i = 0; i < places.size(); i++)
+        if (v->c.entries[i].used && v->c.entries[i].widget)
+            places[i] = static_cast<const kxwidget *>(v->c.entries[i].widget)->geom;
+    return places;
+}
+
+// Children placed in percent of the view move with it and would leave
+// their old picture behind: it gets the background (with the two pixels a
+// frame takes around a child), and every child draws itself again (each
+// one draws on a resize, not every one on a repaint).
+void erase_moved(kxView *v, const std::vector<kxgeometry> &before)
+{
+    if (!v->content || v->content->format == KX_PXFMT_SCREEN || v->hostdrawn)
+        return;
+    const std::vector<kxgeometry> after = child_places(v);
+    const int bg = stored_colour(v, v->bgcolor);
+    bool moved = false;
+    for (std::size_t i = 0; i < before.size() && i < after.size(); i++) {
+        const kxgeometry &was = before[i], &now = after[i];
+        if (was.x == now.x && was.y == now.y && was.xs == now.xs && was.ys == now.ys)
+            continue;
+        kxpxmap_fillrect(v->content, was.x - 2, was.y - 2, was.xs + 4, was.ys + 4, bg);
+        moved = true;
+    }
+    if (moved)
+        for (std::size_t i = 0; i < v->c.entries.size(); i++)
+            kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_RESIZE, v->geom.xs, v->geom.ys);
+}
+
+// The content keeps what was drawn into it: the markup's text and lines are
+// not redrawn by anyone.  A view drawing in its parent's pixmap has content
+// of its own size, which grows and shrinks with it.
 void resize(kxView *v, int w, int h)
 {
     if (w <= 0 || h <= 0)
         return;
     kxgeometry &g = v->geom;
     if (w == g.xs && h == g.ys) {
-        for (std::size_t i = 0; i < v->c.entries.size(); i++)
-            kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_REPAINT);
+        repaint_entries(v);
         kxview_refresh(v);
         return;
     }
+    const int oldxs = g.xs, oldys = g.ys;
     g.xs = w, g.ys = h;
+    if (v->shared)
+        v->pxs = w, v->pys = h;
     kxwidget_request(v, KX_REQ_MOVE, v->index, g.x, g.y, g.xs, g.ys);
     layout(v);
-    clear_content(v);
+    clear_grown(v, oldxs, oldys);
+    const std::vector<kxgeometry> before = child_places(v);
     for (std::size_t i = 0; i < v->c.entries.size(); i++)
         kxcontainer_send(&v->c, static_cast<int>(i), KX_EV_RESIZE, g.xs, g.ys);
+    erase_moved(v, before);
     kxview_refresh(v);
 }
 

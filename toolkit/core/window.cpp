@@ -100,6 +100,7 @@ void resize(kxWindow *w, int width, int height)
         kxview_refresh(&w->menuline);
     }
     kxwindow_blit(w, 0, 0, 0, 0);
+    kxwindow_emit(w, w->resize_id, width, ch);
 }
 
 void show(kxWindow *w)
@@ -290,6 +291,10 @@ void open_host_window(kxWindow *w, const kxwindowattr &wa, int x, int y)
     style.noresize = !wa.resize;
     style.popup = wa.popup;
     const int clientys = g.ys + bars_height(w);
+    if (wa.resize) {
+        style.minwidth = g.minxs;
+        style.minheight = g.minys > 0 ? g.minys + bars_height(w) : 0;
+    }
     if (!kxplatwin_create(&w->plat, kxwindow_handler, w, x, y, g.xs, clientys, w->title, style))
         std::printf("kxwindow_create: no host window for \"%s\"\n", w->title);
     w->clientxs = g.xs;
@@ -403,6 +408,7 @@ void kxwindow_init(kxWindow *w)
     w->destroy = 1;
     w->fitted = 0;
     w->minimize_id = kxid_new();
+    w->resize_id = kxid_new();
     w->title[0] = 0;
 }
 

@@ -51,6 +51,9 @@ struct kxWindow : kxwidget {
     int clientxs = 0;
     std::uint8_t quit = 1, destroy = 1, fitted = 0;
     int minimize_id = 0;
+    // Emitted with the content area's new width and height whenever the
+    // host gives the window another size.
+    int resize_id = 0;
     char title[KX_WINDOW_TITLE] = {};
 };
 

@@ -134,6 +134,32 @@ constexpr FaultText fault_texts[] = {
      {{"the device took nothing for 2 s", "the device took nothing for 2 s"},
       {"Ger\xe4t nimmt seit 2 s nichts an", "Ger\xe4t nimmt seit 2 s nichts an"}}},
     {kxserialfault::system, {{"failed", "%s"}, {"fehlgeschlagen", "%s"}}},
+    {kxserialfault::unresolved,
+     {{"server name does not resolve", "server name %s does not resolve"},
+      {"Servername nicht aufl\xf6sbar", "Servername %s nicht aufl\xf6sbar"}}},
+    {kxserialfault::refused,
+     {{"connection refused by the server", "connection refused by the server"},
+      {"Verbindung vom Server abgelehnt", "Verbindung vom Server abgelehnt"}}},
+    {kxserialfault::unanswered,
+     {{"the server did not answer within 5 s", "the server did not answer within 5 s"},
+      {"Server hat in 5 s nicht geantwortet", "Server hat in 5 s nicht geantwortet"}}},
+    {kxserialfault::protocol,
+     {{"the server does not speak RFC 2217", "the server does not speak RFC 2217"},
+      {"Server spricht kein RFC 2217", "Server spricht kein RFC 2217"}}},
+    {kxserialfault::answered,
+     {{"setting refused by the server", "setting refused by the server: %s"},
+      {"Einstellung vom Server abgelehnt", "Einstellung vom Server abgelehnt: %s"}}},
+};
+
+// A lost serial server's connection, by how it was lost.
+struct LossText {
+    kxserialloss loss;
+    const char *text[2];  // [language]
+};
+
+constexpr LossText loss_texts[] = {
+    {kxserialloss::closed, {"connection closed by the server", "Verbindung vom Server getrennt"}},
+    {kxserialloss::silent, {"the server stopped answering", "Server antwortet nicht mehr"}},
 };
 
 
@@ -297,6 +323,9 @@ std::string kxport_problem(int port)
             return "";
         return language ? "nicht ge\xf6""ffnet" : "not open";
     }
+    for (const LossText &l : loss_texts)
+        if (st->fault == kxserialfault::lost && l.loss == st->loss)
+            return l.text[language];
     for (const FaultText &f : fault_texts) {
         if (f.fault != st->fault)
             continue;

@@ -1147,3 +1147,83 @@ kxarg kxterm_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3
     show_notices(t);
     return answer;
 }
+
+// ---- a new size for the pane
+
+namespace {
+
+// The buffer lines at the new grid: line l keeps its text, cut at the
+// right where the columns are fewer; with fewer lines the last ones up to
+// the cursor stay.  Returns how many lines went off the top.
+int regrid(kxTerminal *t, int columns, int lines)
+{
+    const int keep_from = std::max(0, std::min(t->cy, t->lines - 1) + 1 - lines);
+    std::vector<kxTermCell> cells(static_cast<std::size_t>(lines) * columns, kxTermCell{});
+    const int width = std::min(columns, t->columns);
+    for (int l = keep_from; l < t->lines && l - keep_from < lines; l++)
+        std::copy_n(row(t, l), width,
+                    cells.begin() + static_cast<std::ptrdiff_t>(l - keep_from) * columns);
+    t->cells = std::move(cells);
+    t->first = 0;
+    t->columns = columns;
+    t->lines = lines;
+    return keep_from;
+}
+
+// A drawn-on background keeps its picture where the sizes overlap.
+void resize_background(kxTerminal *t, int xs, int ys)
+{
+    kxpxmap *p = &t->background;
+    const int oldxs = p->width, oldys = p->height;
+    if (!p->data) {
+        p->width = xs, p->height = ys;
+        return;
+    }
+    if (!kxpxmap_resize(p, xs, ys))
+        return;
+    if (xs > oldxs)
+        kxpxmap_fillrect(p, oldxs, 0, xs - oldxs, ys, t->bgcolor);
+    if (ys > oldys)
+        kxpxmap_fillrect(p, 0, oldys, std::min(xs, oldxs), ys - oldys, t->bgcolor);
+}
+
+} // namespace
+
+void kxterm_setsize(kxTerminal *t, int xs, int ys)
+{
+    kxgeometry &g = t->geom;
+    if (!t->created || xs < t->charw + 4 || ys < t->lineh + 4 || (xs == g.xs && ys == g.ys))
+        return;
+    // The last line written: the cursor's, or the one before it when a line
+    // end has just left the cursor at the start of the next.
+    const int last = t->cx == 0 && t->cy > 0 ? t->cy - 1 : t->cy;
+    const bool following = last >= t->top && last < t->top + t->visible;
+    // Pixel values, so that the container's next resize keeps them.
+    g.xs = xs, g.ys = ys;
+    g.xsval = xs, g.ysval = ys;
+    g.xs_pixels = g.ys_pixels = 1;
+    t->visible = std::max(1, (ys - 4) / t->lineh);
+    int lines = std::max(t->scrollback > 0 ? t->scrollback : t->visible, t->visible);
+    int columns = (xs - 4) / t->charw;
+    if (t->scrollback > 0)
+        columns -= guimetrics("scrollbarwidth") / t->charw + 1;
+    columns = std::max(columns, 1);
+    int gone = 0;
+    if (columns != t->columns || lines != t->lines) {
+        gone = regrid(t, columns, lines);
+        t->cy -= gone;
+        t->top = std::max(0, t->top - gone);
+    }
+    t->cx = clamp(t->cx, 0, t->columns - 1);
+    resize_background(t, xs, ys);
+    kxwidget_request(t, KX_REQ_MOVE, t->index, g.x, g.y, g.xs, g.ys);
+    if (t->scrollback > 0) {
+        t->bar.remove();
+        t->bar.create(bar_notice, t, t->parent_handler, t->parent, t->parent_pixmap, g.x, g.y,
+                      g.xs, g.ys, true, false, 0);
+        t->bar.set_vsize(t->visible * 100 / t->lines);
+    }
+    t->cursor_drawn_x = -1;
+    // The last line written stays the last one shown while the pane showed it.
+    set_top(t, following ? last - gone - t->visible + 1 : t->top);
+}

@@ -125,6 +125,11 @@ void kxterm_clear(kxTerminal *t);
 void kxterm_gotoxy(kxTerminal *t, int column, int line);
 void kxterm_settext(kxTerminal *t, const char *text);
 int kxterm_bottom(const kxTerminal *t);
+// A new size of the pane in pixels (its frame outside, as "xs=" and "ys="
+// give it): as many columns and visible lines as fit.  The text stays, cut
+// at the right when the columns are fewer; a pane that showed the cursor's
+// line keeps it as its last line.  Sizes too small for one cell are ignored.
+void kxterm_setsize(kxTerminal *t, int xs, int ys);
 int kxterm_getkey(kxTerminal *t);
 // Reads a line with echo into buf (count bytes, NUL-terminated); false when
 // the program stopped meanwhile.

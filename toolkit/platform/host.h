@@ -5,11 +5,14 @@
 // that forgets one does not build.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
 
+// Positions and sizes in host messages are the screen's pixels; the window
+// procedure turns them into the window's logical ones.
 enum class kxmsgtype : std::uint8_t {
     size,       // a = client width, b = client height, c = minimised
     focus_in,
@@ -103,17 +106,22 @@ struct kxhost {
     // Connects to the display; prints one line and returns false on failure.
     virtual bool open() = 0;
     virtual void close() = 0;
+    // In the screen's pixels; the front divides by the scale.
     virtual kxscreeninfo screen() = 0;
-    // Creates and shows a window whose client area is width x height at
-    // outer position x, y; returns its handle, 0 on failure.
+    // The scale the desktop asks for (1 when it asks for none).
+    virtual int scale() = 0;
+    // Creates and shows a window whose client area is width x height screen
+    // pixels at outer position x, y (w->scale and w->minwidth, w->minheight
+    // are set); returns its handle, 0 on failure.
     virtual std::uintptr_t create_window(kxllgui_window *w, int x, int y, int width, int height,
                                          const kxwinstyle &style) = 0;
     virtual void destroy_window(kxllgui_window *w) = 0;
     // Shows the window's title (w->title), which has changed.
     virtual void retitle(kxllgui_window *w) = 0;
-    // Copies a rectangle of the window pixmap (already clipped) to the screen.
+    // Copies a rectangle of the window pixmap (already clipped; pixmap
+    // pixels) to the screen, each pixel as a w->scale square.
     virtual void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) = 0;
-    // Screen position of the client area's top-left corner.
+    // Screen position of the client area's top-left corner, screen pixels.
     virtual void client_origin(const kxllgui_window *w, int *x, int *y) = 0;
     virtual void grab(kxllgui_window *w) = 0;
     virtual void ungrab(kxllgui_window *w) = 0;
@@ -143,6 +151,29 @@ kxhost *kxhost_x11();
 // by kxsys_endrequested.
 void kxsys_catchend();
 bool kxsys_endrequested();
+
+// Screen pixels to logical ones: a position rounds down (towards minus
+// infinity, for a pointer left of a window), a size up, so that a window
+// of an odd size is covered whole.
+constexpr int kxscale_down(int v, int scale)
+{
+    if (scale <= 1)
+        return v;
+    return v >= 0 ? v / scale : -((-v + scale - 1) / scale);
+}
+constexpr int kxscale_up(int v, int scale)
+{
+    return scale <= 1 || v <= 0 ? v : (v + scale - 1) / scale;
+}
+// Enlarges width x height pixels (rows src_stride words apart) into dst
+// (rows dst_stride apart), each pixel a scale x scale square.
+void kxscale_enlarge(const std::uint32_t *src, std::size_t src_stride, std::uint32_t *dst,
+                     std::size_t dst_stride, int width, int height, int scale);
+// The scale of a window on a screen of dpi dots per inch: KX_SCALE where
+// set, else one step per 96.
+int kxplatform_dpiscale(int dpi);
+// The client area's top-left on the screen, in screen pixels.
+void kxplatwin_device_origin(const kxllgui_window *w, int *x, int *y);
 
 // The window procedure: turns one host message into toolkit events for the
 // window it belongs to.

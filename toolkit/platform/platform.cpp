@@ -21,6 +21,9 @@ struct WindowSlot {
 };
 
 kxhost *host = nullptr;
+std::string chosen;  // kxplatform_sethost's, before KX_HOST
+int host_scale = 1;    // kxplatform_scale
+int forced_scale = 0;  // KX_SCALE, 0 when not set
 std::array<WindowSlot, KX_MAX_HOST_WINDOWS> windows;
 int depth = 0;  // asked once
 bool held = false;  // kxplatwin_hold
@@ -54,7 +57,7 @@ kxhost *choose_host()
     const char *d = std::getenv("DISPLAY");
     const bool display = d && *d;
 #endif
-    const char *want = std::getenv("KX_HOST");
+    const char *want = chosen.empty() ? std::getenv("KX_HOST") : chosen.c_str();
     if (want && *want) {
         std::string_view w = want;
         if (w == "headless")
@@ -71,9 +74,25 @@ kxhost *choose_host()
     return native();
 }
 
+// The host's screen in logical pixels.
 kxscreeninfo screen()
 {
-    return live() ? host->screen() : kxscreeninfo{};
+    if (!live())
+        return kxscreeninfo{};
+    kxscreeninfo s = host->screen();
+    if (host_scale > 1)
+        for (int *v : {&s.width, &s.height, &s.work_x, &s.work_y, &s.work_width, &s.work_height,
+                       &s.border, &s.caption})
+            *v = kxscale_down(*v, host_scale);
+    return s;
+}
+
+// KX_SCALE wins over what the desktop asks for.
+int choose_scale(kxhost *h)
+{
+    forced_scale = kxscale_parse("KX_SCALE", std::getenv("KX_SCALE"));
+    int s = forced_scale ? forced_scale : h->scale();
+    return s >= 1 && s <= KX_SCALE_MAX ? s : 1;
 }
 
 void table_add(kxllgui_window *w)
@@ -107,6 +126,8 @@ void close_all()
 
 } // namespace
 
+void kxplatform_sethost(const char *name) { chosen = name ? name : ""; }
+
 bool kxplatform_init()
 {
     kxsys_catchend();
@@ -116,7 +137,18 @@ bool kxplatform_init()
     if (!h || !h->open())
         return false;
     host = h;
+    host_scale = choose_scale(h);
     return true;
+}
+
+int kxplatform_scale() { return host_scale; }
+
+int kxplatform_dpiscale(int dpi)
+{
+    if (forced_scale)
+        return forced_scale;
+    int s = kxscale_fromdpi(dpi);
+    return s ? s : 1;
 }
 
 void kxplatform_exit()
@@ -125,6 +157,8 @@ void kxplatform_exit()
         return;
     host->close();
     host = nullptr;
+    host_scale = 1;
+    forced_scale = 0;
     windows = {};
     depth = 0;
     lost_told = ending = ended = false;
@@ -167,9 +201,17 @@ bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x,
     if (!w->pixmap.data)
         std::printf("kxplatwin_create: no pixmap for %d x %d\n", width, height);
     w->x = x, w->y = y, w->width = width, w->height = height;
+    w->scale = host_scale;
+    // A fixed window keeps its pixmap's size when a window manager that
+    // ignores the size hints makes it smaller.
+    if (style.noresize || style.popup || style.fullscreen)
+        w->minwidth = width, w->minheight = height;
+    else
+        w->minwidth = std::max(style.minwidth, 0), w->minheight = std::max(style.minheight, 0);
     // A window made once the display is lost has no host window; its
     // record works as any other.
-    w->handle = live() ? host->create_window(w, x, y, width, height, style) : 0;
+    const int n = w->scale;
+    w->handle = live() ? host->create_window(w, x * n, y * n, width * n, height * n, style) : 0;
     if (w->handle)
         table_add(w);
     w->created = 1;
@@ -223,20 +265,25 @@ void kxplatwin_blit(kxllgui_window *w, int x, int y, int xs, int ys, int sx, int
 
 void kxplatwin_hold(bool on) { held = on; }
 
+void kxplatwin_device_origin(const kxllgui_window *w, int *x, int *y)
+{
+    *x = *y = 0;
+    if (live() && w->handle)
+        host->client_origin(w, x, y);
+}
+
 int kxplatwin_screen_x(const kxllgui_window *w)
 {
-    int x = 0, y = 0;
-    if (live() && w->handle)
-        host->client_origin(w, &x, &y);
-    return x;
+    int x, y;
+    kxplatwin_device_origin(w, &x, &y);
+    return kxscale_down(x, w->scale);
 }
 
 int kxplatwin_screen_y(const kxllgui_window *w)
 {
-    int x = 0, y = 0;
-    if (live() && w->handle)
-        host->client_origin(w, &x, &y);
-    return y;
+    int x, y;
+    kxplatwin_device_origin(w, &x, &y);
+    return kxscale_down(y, w->scale);
 }
 
 void kxplatwin_grab(kxllgui_window *w)

@@ -27,10 +27,34 @@
 // x11: "cannot open display"), and when neither DISPLAY nor KX_HOST is set:
 // a program never starts on the invisible headless screen unless asked to.
 bool kxplatform_init();
+// The host the next kxplatform_init opens, in place of KX_HOST's: a program
+// that runs without a window asks for "headless".  "" returns to KX_HOST.
+void kxplatform_sethost(const char *name);
 // Closes the host; windows still open are forgotten.
 void kxplatform_exit();
 // "x11", "headless", or "" before kxplatform_init.
 const char *kxplatform_hostname();
+
+// ------------------------------------------------------------------ scale
+
+// Windows are shown at a whole-number scale: the toolkit draws into their
+// pixmaps at their logical size and the host copies each pixel to the
+// screen as an N x N block.  Everything the toolkit sees (mouse positions,
+// window and screen sizes, the work area) is in logical pixels.
+constexpr int KX_SCALE_MAX = 4;
+constexpr int KX_SCALE_DPI_STEP = 96;  // dots per inch of one step
+// The scale new windows get, fixed at kxplatform_init: KX_SCALE=N where
+// set, else the desktop's (X11: GDK_SCALE, else Xft.dpi of the X
+// resources; Win32: the screen's DPI), else 1.
+int kxplatform_scale();
+// A scale given as text (the value of the variable name): 1..4; a number
+// outside is brought into that range, text that is no number gives 0; both
+// print one line.
+int kxscale_parse(const char *name, const char *text);
+// One step per 96 dots per inch, rounded down, 1..4; 0 for no figure.
+int kxscale_fromdpi(double dpi);
+// The scale an X resource text asks for with its Xft.dpi line; 0 without one.
+int kxscale_fromresources(const char *resources);
 
 // ---------------------------------------------------------- windows and input
 
@@ -48,6 +72,13 @@ struct kxllgui_window {
     char title[KX_TITLE_SIZE] = {};
     kxpxmap pixmap;
     int x = 0, y = 0, width = 0, height = 0;  // position and outer size at creation
+    // Screen pixels per pixmap pixel; a host may change it (Win32, when the
+    // window moves to a screen of another DPI).
+    int scale = 1;
+    // The pixmap never gets smaller than this, whatever size the host gives
+    // the window: a fixed window's own size, a resizable one's lower limits.
+    // The screen then shows the pixmap's top-left part.
+    int minwidth = 0, minheight = 0;
 };
 
 // Window style flags of kxplatwin_create.
@@ -58,10 +89,14 @@ struct kxwinstyle {
     bool modal = false;
     bool noresize = false;
     bool popup = false;
+    // Lower limits of a resizable window's client size (0: none).
+    int minwidth = 0, minheight = 0;
 };
 
 // Creates and shows the host window (x = -1 places it at the work area's
-// top-left) and allocates its pixmap of width x height.
+// top-left) and allocates its pixmap of width x height.  A new size from
+// the host reaches handler as KX_EV_RESIZE with the pixmap's new size: the
+// pixmap keeps its pixels where the old and new sizes overlap.
 bool kxplatwin_create(kxllgui_window *w, kxhandler handler, void *object, int x, int y, int width,
                       int height, const char *title, const kxwinstyle &style);
 void kxplatwin_destroy(kxllgui_window *w);
@@ -173,10 +208,21 @@ void kxsys_waitwake(int ms);
 // the slot's framing: by default 8N1, no flow control, DTR and RTS up) or
 // the baud rate.  A device that vanishes while open (unplugged, hung up) is
 // closed, and its status says so.
+//
+// A path "tcp://host:port" is a serial server's port over TCP, bytes both
+// ways and nothing else; "rfc2217://host:port" one that speaks the Telnet
+// COM-PORT-OPTION, through which the line settings and the rate reach the
+// server's device.  The host may be a name, an IPv4 address or an IPv6
+// address in brackets.  A connection the server closes, resets or lets go
+// silent (TCP keepalive) is a lost device.
 constexpr int KX_SERIAL_SLOTS = 256;
 constexpr int KX_SERIAL_PATH = 1024;
 constexpr int KX_SERIAL_TEXT = 256;
 constexpr int KX_SERIAL_WRITE_WAIT_MS = 2000;
+// How long an open waits for a server to accept the connection, and then
+// for its answers to the line settings.
+constexpr int KX_SERIAL_CONNECT_MS = 5000;
+constexpr int KX_SERIAL_ANSWER_MS = 2000;
 
 // Why the last open, read or write of a slot failed.
 enum class kxserialfault : std::uint8_t {
@@ -189,10 +235,23 @@ enum class kxserialfault : std::uint8_t {
     lost,     // the open device vanished; detail: the system's message, if any
     timeout,  // a write found no room for KX_SERIAL_WRITE_WAIT_MS
     system,   // anything else; detail: the system's message
+    unresolved,  // a server's name that does not resolve; detail: the name
+    refused,     // the server refused the connection
+    unanswered,  // the server did not accept it within KX_SERIAL_CONNECT_MS
+    protocol,    // the server does not speak RFC 2217
+    answered,    // the server refused or changed a setting; detail: its answer
+};
+
+// How an open port was lost, where the host knows more than that it went.
+enum class kxserialloss : std::uint8_t {
+    gone,    // the device vanished
+    closed,  // the server closed or reset the connection
+    silent,  // the server stopped answering (TCP keepalive, unacknowledged data)
 };
 
 struct kxserialstatus {
     kxserialfault fault = kxserialfault::none;
+    kxserialloss loss = kxserialloss::gone;  // with fault lost
     int baud = 0;                        // of the last open
     char path[KX_SERIAL_PATH] = {};      // the device the last open resolved to
     char detail[KX_SERIAL_TEXT] = {};
@@ -233,7 +292,8 @@ const kxserialstatus *kxserial_status(int slot);
 // Binds port slot+1 to a path, looked up before the host's names; a null or
 // empty path removes the binding.
 void kxserial_bind(int slot, const char *path);
-// What opening port slot+1 would open now.
+// What opening port slot+1 would open now (a server's URL as it is: whether
+// the server is there only a connection tells).
 kxserialdevice kxserial_device(int slot);
 // True once after bytes have arrived on a slot that was read empty and that
 // the reader is to come for now (an answer after a quiet spell, a flood, a
@@ -366,7 +426,8 @@ struct kxserverbitmap;
 
 kxserverbitmap *kxserver_create(int width, int height);
 void kxserver_free(kxpxmap *p);
-// A new bitmap of width x height for a server pixmap (the old pixels are
+// A new bitmap of width x height for a server pixmap, keeping the pixels
+// where the old and new sizes overlap (the rest is black, the mask is
 // dropped); false, with the pixmap as it was, when none could be made.
 bool kxserver_resize(kxpxmap *p, int width, int height);
 bool kxserver_fromtruecolor(kxpxmap *p);

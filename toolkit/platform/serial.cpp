@@ -1,11 +1,14 @@
 // Serial devices on every host: the slot table, bindings of port numbers to
 // paths, the read-ahead, and what happens on a failed open and on loss.  The
-// host gives the primitives of serialhost.h.
+// host gives the primitives of serialhost.h; a path that names a serial
+// server goes to the network port (netport.h) instead, so that nothing
+// above this front knows whether a port is local.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/netport.h"
 #include "platform/platform.h"
 #include "platform/serialhost.h"
 
@@ -21,6 +24,10 @@ constexpr int SERIAL_READAHEAD = 4096;   // bytes taken from the driver at once
 // that every few bytes do not wake the program.
 constexpr std::int64_t SERIAL_FAST_BYTES_PER_MS = 20;
 constexpr std::int64_t SERIAL_QUIET_MS = 50;
+// How long an open waits for a server while a lost network port is retried
+// once a second: the connection goes on being made between the tries, and
+// the program is not held meanwhile.
+constexpr int SERIAL_RETRY_CONNECT_MS = 50;
 
 // How the host's waits watch a device and when its bytes wake the reader.
 struct SerialWatch {
@@ -41,6 +48,8 @@ struct SerialSlot {
     char bound[KX_SERIAL_PATH] = {};
     char opened[KX_SERIAL_PATH] = {};  // the name the last good open took
     SerialWatch watch;
+    bool net = false;       // the handle is a serial server's connection
+    bool retrying = false;  // lost, and not opened again since
 };
 
 SerialSlot slots[KX_SERIAL_SLOTS];
@@ -80,13 +89,25 @@ void resolve(int slot, const char *name, char *path, std::size_t size)
         kxserialhost_lookup(name, path, size);
 }
 
+int slot_of(const SerialSlot &s) { return static_cast<int>(&s - slots); }
+
 void close_handle(SerialSlot &s)
 {
-    if (s.handle != KX_SERIAL_NOHANDLE)
+    if (s.handle != KX_SERIAL_NOHANDLE && s.net)
+        kxnet_close(slot_of(s));
+    else if (s.handle != KX_SERIAL_NOHANDLE)
         kxserialhost_close(s.handle);
     s.handle = KX_SERIAL_NOHANDLE;
     s.watch = SerialWatch{};
-    list_open(static_cast<int>(&s - slots), false);
+    list_open(slot_of(s), false);
+}
+
+// The device is gone: nothing more can come, and the next open must find it anew.
+void lose(SerialSlot &s)
+{
+    close_handle(s);
+    s.status.fault = kxserialfault::lost;
+    s.retrying = true;
 }
 
 // Opens the device at path into the slot, whose status it fills.
@@ -97,9 +118,16 @@ bool open_path(int slot, const char *path, int baud)
     s.head = s.tail = 0;
     s.status = kxserialstatus{};
     s.status.baud = baud;
-    kxserialdevice dev = kxserialhost_identify(path);
-    copy(s.status.path, sizeof s.status.path, dev.path[0] ? dev.path : path);
-    s.handle = kxserialhost_open(path, &s.status);
+    s.net = kxnet_is(path);
+    if (s.net) {
+        copy(s.status.path, sizeof s.status.path, path);
+        const int wait = s.retrying ? SERIAL_RETRY_CONNECT_MS : KX_SERIAL_CONNECT_MS;
+        s.handle = kxnet_open(slot, path, wait, &s.status);
+    } else {
+        kxserialdevice dev = kxserialhost_identify(path);
+        copy(s.status.path, sizeof s.status.path, dev.path[0] ? dev.path : path);
+        s.handle = kxserialhost_open(path, &s.status);
+    }
     if (s.handle == KX_SERIAL_NOHANDLE)
         return false;
     // A driver that refuses the line settings or the rate would leave the
@@ -109,6 +137,7 @@ bool open_path(int slot, const char *path, int baud)
         close_handle(s);
         return false;
     }
+    s.retrying = false;
     return true;
 }
 
@@ -153,10 +182,11 @@ int take(SerialSlot &s, bool by_wait)
     }
     if (s.tail == SERIAL_READAHEAD)
         return 0;
-    int n = kxserialhost_read(s.handle, s.ahead + s.tail, SERIAL_READAHEAD - s.tail, &s.status);
+    const int room = SERIAL_READAHEAD - s.tail;
+    int n = s.net ? kxnet_read(slot_of(s), s.ahead + s.tail, room, &s.status)
+                  : kxserialhost_read(s.handle, s.ahead + s.tail, room, &s.status);
     if (n < 0) {
-        close_handle(s);  // the next open must find it anew
-        s.status.fault = kxserialfault::lost;
+        lose(s);
         return -1;
     }
     s.tail += n;
@@ -214,7 +244,7 @@ bool kxserial_settimeouts(int slot)
     if (!valid_slot(slot) || slots[slot].handle == KX_SERIAL_NOHANDLE)
         return false;
     SerialSlot &s = slots[slot];
-    if (kxserialhost_settimeouts(s.handle))
+    if (s.net || kxserialhost_settimeouts(s.handle))
         return true;
     fail(&s.status, kxserialfault::setting);
     return false;
@@ -246,10 +276,11 @@ bool kxserial_putc(int slot, int byte)
     if (!valid_slot(slot) || slots[slot].handle == KX_SERIAL_NOHANDLE)
         return false;
     SerialSlot &s = slots[slot];
-    if (kxserialhost_write(s.handle, static_cast<unsigned char>(byte), &s.status))
+    const unsigned char b = static_cast<unsigned char>(byte);
+    if (s.net ? kxnet_write(slot, b, &s.status) : kxserialhost_write(s.handle, b, &s.status))
         return true;
     if (s.status.fault == kxserialfault::lost)
-        close_handle(s);
+        lose(s);
     return false;
 }
 
@@ -258,7 +289,9 @@ void kxserial_close(int slot)
     if (!valid_slot(slot))
         return;
     close_handle(slots[slot]);
+    kxnet_close(slot);  // a connection still being made too
     slots[slot].head = slots[slot].tail = 0;
+    slots[slot].retrying = false;
 }
 
 bool kxserial_isopen(int slot)
@@ -284,7 +317,12 @@ kxserialdevice kxserial_device(int slot)
     char name[SERIAL_NAME_SIZE], path[KX_SERIAL_PATH];
     std::snprintf(name, sizeof name, "COM%d", slot + 1);
     resolve(slot, name, path, sizeof path);
-    return kxserialhost_identify(path);
+    if (!kxnet_is(path))
+        return kxserialhost_identify(path);
+    kxserialdevice d;
+    d.present = true;
+    copy(d.path, sizeof d.path, path);
+    return d;
 }
 
 bool kxserial_arrived(int slot)
@@ -295,14 +333,24 @@ bool kxserial_arrived(int slot)
     return true;
 }
 
+// A serial server's bytes come in the small pieces the server sends: while
+// they flow they gather in the socket's buffer, which keeps them (and holds
+// the server back when full), for the reader's own reads, rather than wake
+// the program for every piece.  After a quiet spell they wake it at once.
+bool gathering(const SerialSlot &s, std::int64_t now)
+{
+    return s.net && s.watch.last_bytes != 0 && now - s.watch.last_bytes < SERIAL_QUIET_MS;
+}
+
 // Every open device with room in its read-ahead, unless it hung up: its
 // bytes are taken as they arrive.
 int kxserial_watched(kxserialhandle *handles, int max)
 {
     int n = 0;
+    const std::int64_t now = kxsys_ticks();
     for (int k = 0; k < open_count && n < max; k++)
         if (const SerialSlot &s = slots[open_slots[k]];
-            !s.watch.hung && (s.head > 0 || s.tail < SERIAL_READAHEAD))
+            !s.watch.hung && !gathering(s, now) && (s.head > 0 || s.tail < SERIAL_READAHEAD))
             handles[n++] = s.handle;
     return n;
 }
@@ -343,3 +391,5 @@ kxserialhandle kxserial_handle(int slot)
 }
 
 kxserialstatus *kxserial_hoststatus(int slot) { return valid_slot(slot) ? &slots[slot].status : nullptr; }
+
+bool kxserial_isnet(int slot) { return valid_slot(slot) && slots[slot].net; }

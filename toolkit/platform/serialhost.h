@@ -53,5 +53,7 @@ bool kxserial_seen(kxserialhandle handle, kxserialwake wake);
 // handle is KX_SERIAL_NOHANDLE and the status null outside the table.
 kxserialhandle kxserial_handle(int slot);
 kxserialstatus *kxserial_hoststatus(int slot);
+// True for a slot open on a serial server (netport.h) rather than a device.
+bool kxserial_isnet(int slot);
 // Configures an open slot's device with the slot's line (the open's step).
 bool kxserial_configureline(int slot, int baud, kxserialstatus *st);

@@ -3,6 +3,7 @@
 // control lines.  The hosts give the primitives of serialhost.h.
 #include <cstdio>
 
+#include "platform/netport.h"
 #include "platform/platform.h"
 #include "platform/serialhost.h"
 
@@ -45,7 +46,11 @@ bool kxserial_configureline(int slot, int baud, kxserialstatus *st)
         return false;
     LineSlot &l = line_slots[slot];
     kxserialline kept = l.asked;
-    if (!kxserialhost_configure(h, baud, l.asked, &kept, st))
+    if (kxserial_isnet(slot)) {
+        // The server answers each setting: one it changed fails the open.
+        if (!kxnet_configure(slot, baud, l.asked, st))
+            return false;
+    } else if (!kxserialhost_configure(h, baud, l.asked, &kept, st))
         return false;
     l.kept = kept;
     return true;
@@ -86,6 +91,8 @@ kxlinecall kxserial_control(int slot, kxcontrol line, bool on)
     const kxserialhandle h = kxserial_handle(slot);
     if (!st || h == KX_SERIAL_NOHANDLE)
         return kxlinecall::failed;
+    if (kxserial_isnet(slot))
+        return kxnet_control(slot, line, on, st);
     return kxserialhost_control(h, line, on, st);
 }
 
@@ -95,5 +102,7 @@ kxlinecall kxserial_modemlines(int slot, kxmodemlines *lines)
     const kxserialhandle h = kxserial_handle(slot);
     if (!st || !lines || h == KX_SERIAL_NOHANDLE)
         return kxlinecall::failed;
+    if (kxserial_isnet(slot))
+        return kxnet_modemlines(slot, lines);
     return kxserialhost_modemlines(h, lines, st);
 }

@@ -1,17 +1,24 @@
 // Server pixmaps, the part that is the same on every host: the kind of
 // source a merge copies from, the clipping of merges and fills, and resizing.
 // The bitmaps themselves are the host's (serverbitmap.cpp, win32/win32_gdi.cpp).
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/serverhost.h"
 
 bool kxserver_resize(kxpxmap *p, int width, int height)
 {
-    if (!kxserver_bitmap(p))
+    const kxserverbitmap *old = kxserver_bitmap(p);
+    if (!old)
         return false;
     kxserverbitmap *fresh = kxserver_create(width, height);
     if (!fresh)
         return false;
+    int ow = 0, oh = 0;
+    kxserverhost_size(old, &ow, &oh);
+    const kxserverrect keep{0, 0, 0, 0, std::min(ow, width), std::min(oh, height)};
+    if (keep.width > 0 && keep.height > 0)
+        kxserverhost_copyserver(fresh, old, keep);
     kxserver_free(p);
     p->data = fresh;
     p->width = width;

@@ -2,6 +2,7 @@
 // events with the toolkit's key codes, the modifier state is kept, and the
 // few key combinations with a meaning of their own are turned into paste,
 // copy, cut and close.
+#include <algorithm>
 #include <array>
 
 #include "platform/host.h"
@@ -66,9 +67,11 @@ void deliver(std::uintptr_t handle, int code, int a = 0, int b = 0, int c = 0, i
         return;
     }
     if (code == KX_EV_RESIZE) {
-        if (a <= 0 || b <= 0 || (a == w->pixmap.width && b == w->pixmap.height))
+        if (a <= 0 || b <= 0)
             return;
-        kxserver_resize(&w->pixmap, a, b);
+        a = std::max(a, w->minwidth), b = std::max(b, w->minheight);
+        if ((a == w->pixmap.width && b == w->pixmap.height) || !kxserver_resize(&w->pixmap, a, b))
+            return;
     }
     kxsend(w->handler, w->object, code, a, b, c, d);
 }
@@ -143,12 +146,16 @@ int button_code(kxmsgtype t, int button)
 
 int kxsys_modifiers() { return modifiers; }
 
+// Host messages count screen pixels; the window's events count its
+// pixmap's.
 void kxwinproc(const kxhostmsg &m)
 {
     std::uintptr_t h = m.handle;
+    const kxllgui_window *win = kxwintable_find(h);
+    const int s = win ? win->scale : 1;
     switch (m.type) {
     case kxmsgtype::size:
-        deliver(h, KX_EV_RESIZE, m.a, m.b);
+        deliver(h, KX_EV_RESIZE, kxscale_up(m.a, s), kxscale_up(m.b, s));
         if (m.c)
             deliver(h, KX_EV_MINIMIZED);
         break;
@@ -160,9 +167,11 @@ void kxwinproc(const kxhostmsg &m)
         modifiers = 0;
         deliver(h, KX_EV_FOCUS_OUT);
         break;
-    case kxmsgtype::paint:
-        deliver(h, KX_EV_EXPOSE, m.a, m.b, m.c, m.d);
+    case kxmsgtype::paint: {
+        const int x = kxscale_down(m.a, s), y = kxscale_down(m.b, s);
+        deliver(h, KX_EV_EXPOSE, x, y, kxscale_up(m.a + m.c, s) - x, kxscale_up(m.b + m.d, s) - y);
         break;
+    }
     case kxmsgtype::close:
         deliver(h, KX_EV_CLOSE);
         break;
@@ -176,20 +185,21 @@ void kxwinproc(const kxhostmsg &m)
         character(h, m.a);
         break;
     case kxmsgtype::motion:
-        deliver(h, KX_EV_MOTION, m.a, m.b);
+        deliver(h, KX_EV_MOTION, kxscale_down(m.a, s), kxscale_down(m.b, s));
         break;
     case kxmsgtype::button_down:
     case kxmsgtype::button_up:
     case kxmsgtype::button_double:
         if (int code = button_code(m.type, m.a))
-            deliver(h, code, m.b, m.c);
+            deliver(h, code, kxscale_down(m.b, s), kxscale_down(m.c, s));
         break;
     case kxmsgtype::wheel: {
-        kxllgui_window *w = kxwintable_find(h);
-        if (!w)
+        if (!win)
             break;
-        int x = m.b - kxplatwin_screen_x(w), y = m.c - kxplatwin_screen_y(w);
-        deliver(h, m.a < 0 ? KX_EV_WHEEL_DOWN : KX_EV_WHEEL_UP, x, y);
+        int ox = 0, oy = 0;
+        kxplatwin_device_origin(win, &ox, &oy);
+        deliver(h, m.a < 0 ? KX_EV_WHEEL_DOWN : KX_EV_WHEEL_UP, kxscale_down(m.b - ox, s),
+                kxscale_down(m.c - oy, s));
         break;
     }
     case kxmsgtype::tray:

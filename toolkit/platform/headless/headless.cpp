@@ -73,6 +73,8 @@ struct Headless final : kxhost {
     }
 
     kxscreeninfo screen() override { return info; }
+    // A virtual screen has no desktop to ask: KX_SCALE alone sets it.
+    int scale() override { return 1; }
 
     Window *find(std::uintptr_t h)
     {
@@ -111,26 +113,30 @@ struct Headless final : kxhost {
 
     void retitle(kxllgui_window *) override {}  // the title is the window record's
 
+    // The screen holds the client area in screen pixels: each pixmap pixel
+    // as a scale x scale square.
     void show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy) override
     {
         Window *win = find(w->handle);
         const std::uint32_t *src = kxserver_pixels(&w->pixmap);
         if (!win || !src)
             return;
-        int pw = w->pixmap.width, ph = w->pixmap.height;
-        if (win->screen_xs != pw || win->screen_ys != ph) {
+        const int n = w->scale, pw = w->pixmap.width;
+        const int dw = pw * n, dh = w->pixmap.height * n;
+        if (win->screen_xs != dw || win->screen_ys != dh) {
             // The client area follows the pixmap; what was not shown again is black.
-            std::vector<std::uint32_t> s(static_cast<std::size_t>(pw) * ph, 0);
-            for (int j = 0; j < std::min(ph, win->screen_ys); j++)
-                for (int i = 0; i < std::min(pw, win->screen_xs); i++)
-                    s[static_cast<std::size_t>(j) * pw + i] =
+            std::vector<std::uint32_t> s(static_cast<std::size_t>(dw) * dh, 0);
+            for (int j = 0; j < std::min(dh, win->screen_ys); j++)
+                for (int i = 0; i < std::min(dw, win->screen_xs); i++)
+                    s[static_cast<std::size_t>(j) * dw + i] =
                         win->screen[static_cast<std::size_t>(j) * win->screen_xs + i];
             win->screen = std::move(s);
-            win->screen_xs = pw, win->screen_ys = ph;
+            win->screen_xs = dw, win->screen_ys = dh;
         }
-        for (int j = 0; j < height; j++)
-            std::copy_n(src + static_cast<std::size_t>(sy + j) * pw + sx, width,
-                        win->screen.begin() + static_cast<std::ptrdiff_t>(y + j) * pw + x);
+        kxscale_enlarge(src + static_cast<std::size_t>(sy) * pw + sx, static_cast<std::size_t>(pw),
+                        win->screen.data() + static_cast<std::size_t>(y) * n * dw +
+                            static_cast<std::size_t>(x) * n,
+                        static_cast<std::size_t>(dw), width, height, n);
         win->shows++;
     }
 
@@ -157,8 +163,8 @@ struct Headless final : kxhost {
     void restore(kxllgui_window *w) override
     {
         if (find(w->handle))
-            messages.push_back({kxmsgtype::paint, w->handle, 0, 0, w->pixmap.width,
-                                w->pixmap.height});
+            messages.push_back({kxmsgtype::paint, w->handle, 0, 0, w->pixmap.width * w->scale,
+                                w->pixmap.height * w->scale});
     }
 
     void cursor(bool h) override { hand = h; }
@@ -321,8 +327,8 @@ int kxheadless_pending() { return static_cast<int>(the_host.messages.size()); }
 const std::uint32_t *kxheadless_screen(const kxllgui_window *w)
 {
     Window *win = window_of(w);
-    if (!win || win->screen.empty() || win->screen_xs != w->pixmap.width ||
-        win->screen_ys != w->pixmap.height)
+    if (!win || win->screen.empty() || win->screen_xs != w->pixmap.width * w->scale ||
+        win->screen_ys != w->pixmap.height * w->scale)
         return nullptr;
     return win->screen.data();
 }
@@ -330,9 +336,10 @@ const std::uint32_t *kxheadless_screen(const kxllgui_window *w)
 int kxheadless_screen_pixel(const kxllgui_window *w, int x, int y)
 {
     const std::uint32_t *s = kxheadless_screen(w);
-    if (!s || x < 0 || y < 0 || x >= w->pixmap.width || y >= w->pixmap.height)
+    if (!s || x < 0 || y < 0 || x >= w->pixmap.width * w->scale ||
+        y >= w->pixmap.height * w->scale)
         return -1;
-    return static_cast<int>(s[static_cast<std::size_t>(y) * w->pixmap.width + x]);
+    return static_cast<int>(s[static_cast<std::size_t>(y) * w->pixmap.width * w->scale + x]);
 }
 
 int kxheadless_shows(const kxllgui_window *w)

@@ -25,7 +25,8 @@ kxllgui_window *kxheadless_newest();
 int kxheadless_windows();
 kxwinstyle kxheadless_style(const kxllgui_window *w);
 
-// Input.  Positions are client coordinates of the window.
+// Input.  Positions are client coordinates of the window in screen pixels
+// (the pixmap's own times the window's scale), as a host gives them.
 void kxheadless_post(const kxllgui_window *w, kxmsgtype type, int a = 0, int b = 0, int c = 0,
                      int d = 0);
 void kxheadless_move(const kxllgui_window *w, int x, int y);
@@ -48,7 +49,8 @@ void kxheadless_expose(const kxllgui_window *w, int x, int y, int xs, int ys);
 int kxheadless_pending();
 
 // What reached the screen: the window's client area as last copied,
-// row-major 0x00RRGGBB, of the window pixmap's current size.
+// row-major 0x00RRGGBB, of the window pixmap's current size times its
+// scale; a pixel by its position in screen pixels.
 const std::uint32_t *kxheadless_screen(const kxllgui_window *w);
 int kxheadless_screen_pixel(const kxllgui_window *w, int x, int y);
 int kxheadless_shows(const kxllgui_window *w);

@@ -10,6 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace {
 
 char class_name[WIN32_CLASS_NAME_SIZE] = {};
@@ -81,9 +85,17 @@ struct Win32 final : kxhost {
 
     bool open() override
     {
+        // Before anything asks for sizes: they are the screen's own from here.
+        win32_dpi_aware();
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
         InitCommonControlsEx(&icc);
         return true;
+    }
+
+    int scale() override
+    {
+        int s = kxscale_fromdpi(win32_system_dpi());
+        return s ? s : 1;
     }
 
     void close() override
@@ -153,6 +165,10 @@ struct Win32 final : kxhost {
             SendMessageA(h, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
             SendMessageA(h, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
         }
+        // A window that opens on another screen than the main one takes
+        // that screen's scale at once.
+        if (int dpi = win32_window_dpi(h))
+            win32_dpi_changed(h, w, dpi, nullptr);
         ShowWindow(h, SW_SHOWNORMAL);
         if (style.popup)
             SetCapture(h);
@@ -186,7 +202,15 @@ struct Win32 final : kxhost {
         HDC dc = painting ? paint_dc : GetDC(h);
         if (!dc)
             return;
-        BitBlt(dc, x, y, width, height, src, sx, sy, SRCCOPY);
+        const int n = w->scale;
+        if (n == 1) {
+            BitBlt(dc, x, y, width, height, src, sx, sy, SRCCOPY);
+        } else {
+            // Whole-number enlargement without smoothing: each pixel a square.
+            SetStretchBltMode(dc, COLORONCOLOR);
+            StretchBlt(dc, x * n, y * n, width * n, height * n, src, sx, sy, width, height,
+                       SRCCOPY);
+        }
         if (!painting)
             ReleaseDC(h, dc);
     }
@@ -271,6 +295,16 @@ LRESULT CALLBACK win32_wndproc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return DefWindowProcA(hwnd, msg, wp, lp);
     if (msg == WM_PAINT)
         return the_host.paint(hwnd);
+    if (msg == WM_DPICHANGED) {
+        win32_dpi_changed(hwnd, kxwintable_find(reinterpret_cast<std::uintptr_t>(hwnd)),
+                          LOWORD(wp), reinterpret_cast<const RECT *>(lp));
+        return 0;
+    }
+    if (msg == WM_GETMINMAXINFO) {
+        win32_min_track(hwnd, kxwintable_find(reinterpret_cast<std::uintptr_t>(hwnd)),
+                        reinterpret_cast<MINMAXINFO *>(lp));
+        return 0;
+    }
     // The host would put the class's arrow back on every move.
     if (msg == WM_SETCURSOR && LOWORD(lp) == HTCLIENT) {
         SetCursor(LoadCursor(nullptr, the_host.hand ? IDC_HAND : IDC_ARROW));

@@ -62,6 +62,18 @@ HANDLE win32_wake_event();
 // message is not one the toolkit takes.
 bool win32_translate(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, kxhostmsg *out);
 
+// Screens of many dots per inch (win32_dpi.cpp).  The process is declared
+// DPI-aware before its first window; the DPI of the screen, and of the
+// screen a window is on (0 where the host cannot tell).
+void win32_dpi_aware();
+int win32_system_dpi();
+int win32_window_dpi(HWND h);
+// A window moved to a screen of another DPI: it takes that screen's scale
+// and is resized to show its pixmap at it; false when its scale stays.
+bool win32_dpi_changed(HWND h, kxllgui_window *w, int dpi, const RECT *suggested);
+// The smallest outer size of a resizable window with lower limits.
+void win32_min_track(HWND h, const kxllgui_window *w, MINMAXINFO *info);
+
 // The clipboard, owned by a hidden window of the program.
 void win32_clip_put(const std::string &text);
 bool win32_clip_get(std::string *text);

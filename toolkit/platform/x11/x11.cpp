@@ -183,6 +183,7 @@ void X11::close()
     for (X11Window &w : windows) {
         if (w.shm)
             shm_forget(w.shm);  // the pixmap keeps its pixels until it goes
+        enlarged_free(w);
         if (!dead)
             XDestroyWindow(dpy, w.xid);
     }
@@ -231,6 +232,18 @@ kxscreeninfo X11::screen()
         }
     }
     return s;
+}
+
+// GDK_SCALE is the user's own word; else the desktop's Xft.dpi, as the X
+// resources held it when the display was opened.
+int X11::scale()
+{
+    if (int s = kxscale_parse("GDK_SCALE", std::getenv("GDK_SCALE")))
+        return s;
+    if (const char *r = XResourceManagerString(dpy))
+        if (int s = kxscale_fromresources(r))
+            return s;
+    return 1;
 }
 
 X11Window *X11::find(Window xid)
@@ -299,8 +312,8 @@ void X11::set_identity(Window xid)
 
 // Window-manager hints for the toolkit's styles.  Everything here is only
 // advice: with no window manager the window is simply where it was made.
-void X11::set_style(Window xid, const kxwinstyle &st, bool titled, int x, int y, int width,
-                    int height)
+void X11::set_style(Window xid, const kxwinstyle &st, bool titled, const kxllgui_window *w,
+                    int x, int y, int width, int height)
 {
     XSizeHints *hints = XAllocSizeHints();
     hints->flags = PPosition | USPosition;
@@ -309,6 +322,16 @@ void X11::set_style(Window xid, const kxwinstyle &st, bool titled, int x, int y,
         hints->flags |= PMinSize | PMaxSize;
         hints->min_width = hints->max_width = width;
         hints->min_height = hints->max_height = height;
+    } else if (w->minwidth > 0 || w->minheight > 0) {
+        hints->flags |= PMinSize;
+        hints->min_width = w->minwidth * w->scale;
+        hints->min_height = w->minheight * w->scale;
+    }
+    // Sizes in whole pixmap pixels.
+    if (w->scale > 1) {
+        hints->flags |= PResizeInc | PBaseSize;
+        hints->width_inc = hints->height_inc = w->scale;
+        hints->base_width = hints->base_height = 0;
     }
     XSetWMNormalHints(dpy, xid, hints);
     XFree(hints);
@@ -363,7 +386,7 @@ std::uintptr_t X11::create_window(kxllgui_window *w, int x, int y, int width, in
     if (!xid)
         return 0;
     bool titled = !style.popup && !style.fullscreen && w->title[0];
-    set_style(xid, style, titled, x, y, width, height);
+    set_style(xid, style, titled, w, x, y, width, height);
     set_title(xid, w->title);
     XDefineCursor(dpy, xid, hand_on ? hand : arrow);
     XMapRaised(dpy, xid);
@@ -374,8 +397,9 @@ std::uintptr_t X11::create_window(kxllgui_window *w, int x, int y, int width, in
     if (!style.popup && !style.modal)
         main_window = xid;
     windows.push_back({xid, w, width, height});
-    // The new pixmap holds nothing yet, as a new segment.
-    if (use_shm)
+    // The new pixmap holds nothing yet, as a new segment.  A scaled window
+    // shows an enlarged copy instead, which has a segment of its own.
+    if (use_shm && w->scale == 1)
         shm_adopt(windows.back(), w, false);
     return xid;
 }
@@ -383,8 +407,11 @@ std::uintptr_t X11::create_window(kxllgui_window *w, int x, int y, int width, in
 void X11::destroy_window(kxllgui_window *w)
 {
     Window xid = static_cast<Window>(w->handle);
-    if (X11Window *xw = find(xid); xw && xw->shm)
-        shm_forget(xw->shm);
+    if (X11Window *xw = find(xid)) {
+        if (xw->shm)
+            shm_forget(xw->shm);
+        enlarged_free(*xw);
+    }
     std::erase_if(windows, [xid](const X11Window &x) { return x.xid == xid; });
     std::erase_if(queued, [xid](const kxhostmsg &m) { return m.handle == xid; });
     if (main_window == xid)

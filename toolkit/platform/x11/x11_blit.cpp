@@ -5,6 +5,7 @@
 // TrueColor visual open() insists on.
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "platform/serverbitmap.h"
@@ -153,12 +154,128 @@ bool X11::shm_show(X11Window &, kxllgui_window *, int, int, int, int, int, int) 
 
 #endif
 
+// ---- windows at a scale above 1
+
+X11Enlarged *X11::enlarged_make(int width, int height)
+{
+    auto big = std::make_unique<X11Enlarged>();
+    big->width = width, big->height = height;
+    const auto w = static_cast<unsigned>(width), h = static_cast<unsigned>(height);
+    const std::size_t bytes = static_cast<std::size_t>(width) * height * 4;
+#ifdef KX_HAVE_XSHM
+    if (use_shm) {
+        XImage *img = XShmCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                      &big->info, w, h);
+        if (img && img->bytes_per_line == width * 4 && img->bits_per_pixel == 32) {
+            big->info.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+            void *at = big->info.shmid < 0 ? reinterpret_cast<void *>(-1)
+                                           : shmat(big->info.shmid, nullptr, 0);
+            if (at != reinterpret_cast<void *>(-1)) {
+                big->info.shmaddr = img->data = static_cast<char *>(at);
+                big->info.readOnly = True;
+                x11_last_error = 0;
+                XShmAttach(dpy, &big->info);
+                XSync(dpy, False);
+                shmctl(big->info.shmid, IPC_RMID, nullptr);
+                if (!x11_last_error) {
+                    big->image = img;
+                    big->pixels = reinterpret_cast<std::uint32_t *>(at);
+                    big->shm = true;
+                    return big.release();
+                }
+                shmdt(at);
+            } else if (big->info.shmid >= 0) {
+                shmctl(big->info.shmid, IPC_RMID, nullptr);
+            }
+        }
+        if (img)
+            XDestroyImage(img);
+        big->info = {};
+    }
+#endif
+    big->pixels = static_cast<std::uint32_t *>(std::malloc(bytes));
+    if (!big->pixels)
+        return nullptr;
+    big->image = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                              reinterpret_cast<char *>(big->pixels), w, h, 32, width * 4);
+    if (!big->image) {
+        std::free(big->pixels);
+        return nullptr;
+    }
+    big->image->byte_order = x11_native_order;
+    return big.release();
+}
+
+void X11::enlarged_free(X11Window &xw)
+{
+    X11Enlarged *big = xw.big;
+    if (!big)
+        return;
+    xw.big = nullptr;
+    big->image->data = nullptr;  // the pixels are freed below
+    XDestroyImage(big->image);
+#ifdef KX_HAVE_XSHM
+    if (big->shm) {
+        if (!dead) {
+            XShmDetach(dpy, &big->info);
+            XSync(dpy, False);
+        }
+        shmdt(big->info.shmaddr);
+        delete big;
+        return;
+    }
+#endif
+    std::free(big->pixels);
+    delete big;
+}
+
+// The rectangle is enlarged into the window's picture and put from there.
+// The server may still be reading the last put when the toolkit draws on:
+// the pixmap is not what it reads, and the picture is only written again
+// after a round trip.
+void X11::show_enlarged(X11Window &xw, kxllgui_window *w, int x, int y, int width, int height,
+                        int sx, int sy)
+{
+    const int n = w->scale, pw = w->pixmap.width;
+    const int dw = pw * n, dh = w->pixmap.height * n;
+    if (xw.big && (xw.big->width != dw || xw.big->height != dh))
+        enlarged_free(xw);
+    if (!xw.big)
+        xw.big = enlarged_make(dw, dh);
+    X11Enlarged *big = xw.big;
+    if (!big)
+        return;
+    if (big->put_request &&
+        static_cast<long>(LastKnownRequestProcessed(dpy) - big->put_request) < 0)
+        XSync(dpy, False);
+    const std::uint32_t *pixels = kxserver_pixels(&w->pixmap);
+    kxscale_enlarge(pixels + static_cast<std::size_t>(sy) * pw + sx, static_cast<std::size_t>(pw),
+                    big->pixels + static_cast<std::size_t>(y) * n * dw + static_cast<std::size_t>(x) * n,
+                    static_cast<std::size_t>(dw), width, height, n);
+    const int dx = x * n, dy = y * n;
+    const auto uw = static_cast<unsigned>(width * n), uh = static_cast<unsigned>(height * n);
+#ifdef KX_HAVE_XSHM
+    if (big->shm) {
+        XShmPutImage(dpy, xw.xid, gc, big->image, dx, dy, dx, dy, uw, uh, False);
+        big->put_request = NextRequest(dpy) - 1;
+        XFlush(dpy);
+        return;
+    }
+#endif
+    XPutImage(dpy, xw.xid, gc, big->image, dx, dy, dx, dy, uw, uh);
+    XFlush(dpy);
+}
+
 void X11::show(kxllgui_window *w, int x, int y, int width, int height, int sx, int sy)
 {
     const std::uint32_t *pixels = kxserver_pixels(&w->pixmap);
     X11Window *xw = find(static_cast<Window>(w->handle));
     if (!pixels || !xw)
         return;
+    if (w->scale > 1) {
+        show_enlarged(*xw, w, x, y, width, height, sx, sy);
+        return;
+    }
     if (use_shm) {
         if (shm_show(*xw, w, x, y, width, height, sx, sy))
             return;

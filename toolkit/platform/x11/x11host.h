@@ -59,12 +59,29 @@ struct X11Segment {
 #endif
 };
 
+// A window's picture at a scale above 1: its pixmap enlarged, each pixel
+// a scale x scale square, in a segment the server reads (or in client
+// memory without MIT-SHM).  The pixmap itself stays in client memory.
+struct X11Enlarged {
+    int width = 0, height = 0;  // screen pixels
+    std::uint32_t *pixels = nullptr;
+    XImage *image = nullptr;
+    // The request after the last put from the segment: until the server
+    // has got that far it may still be reading.
+    unsigned long put_request = 0;
+#ifdef KX_HAVE_XSHM
+    XShmSegmentInfo info{};
+    bool shm = false;
+#endif
+};
+
 struct X11Window {
     Window xid = 0;
     kxllgui_window *owner = nullptr;
     int width = 0, height = 0;
     bool iconic = false;
     X11Segment *shm = nullptr;  // the pixmap's segment, if it has one
+    X11Enlarged *big = nullptr;  // at a scale above 1
 };
 
 struct X11 final : kxhost {
@@ -107,6 +124,7 @@ struct X11 final : kxhost {
     bool open() override;
     void close() override;
     kxscreeninfo screen() override;
+    int scale() override;
     std::uintptr_t create_window(kxllgui_window *w, int x, int y, int width, int height,
                                  const kxwinstyle &style) override;
     void destroy_window(kxllgui_window *w) override;
@@ -128,8 +146,8 @@ struct X11 final : kxhost {
     void set_title(Window xid, const char *title);
     void set_identity(Window xid);
     void answer_ping(const XClientMessageEvent &ping);
-    void set_style(Window xid, const kxwinstyle &style, bool titled, int x, int y, int width,
-                   int height);
+    void set_style(Window xid, const kxwinstyle &style, bool titled, const kxllgui_window *w,
+                   int x, int y, int width, int height);
     bool translate(XEvent &e, kxhostmsg *m);
     bool button_press(const XButtonEvent &b, kxhostmsg *m);
     void key_event(XKeyEvent &k, bool down);
@@ -141,6 +159,10 @@ struct X11 final : kxhost {
     void shm_forget(X11Segment *seg);
     bool shm_show(X11Window &xw, kxllgui_window *w, int x, int y, int width, int height, int sx,
                   int sy);
+    void show_enlarged(X11Window &xw, kxllgui_window *w, int x, int y, int width, int height,
+                       int sx, int sy);
+    X11Enlarged *enlarged_make(int width, int height);
+    void enlarged_free(X11Window &xw);
     // Selection helpers.
     void clip_request(const XSelectionRequestEvent &r);
     void clip_send(Window requestor, Atom property, Atom type, std::string data);
