@@ -168,6 +168,7 @@ TEST(Session, ARowWhoseLineFeedFailedIsShownAsSentWithoutItsLineEnd)
     EXPECT_EQ(kxterm_cell(pane.term.get(), 0, 2).fg, KX_TERM_NOTICE);
 }
 
+#ifndef _WIN32  // pseudo-terminal peers: POSIX only
 namespace {
 
 // A session on COM<port> bound to a socat pty, its peer reading what left.
@@ -265,7 +266,6 @@ TEST(Session, AnUnreadableRowIsNotSentAndHexShowsTheBytesThatLeft)
     kxport_close(12);
 }
 
-#ifndef _WIN32
 namespace {
 
 // The session reads the port as the program's loop does, until cond holds.
