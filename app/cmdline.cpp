@@ -71,7 +71,7 @@ constexpr const char *usage_text =
     "\n"
     "A script has one step a line; # begins a comment:\n"
     "  send N                     row N of the table (1 to 14), as its button does\n"
-    "  send \"text\"                the text and a line feed; \\\" is a quote\n"
+    "  send \"text\"                the text and the line end; \\\" is a quote\n"
     "  expect \"text\" [within MS]  a received line holding the text, within MS\n"
     "                             milliseconds (1000 unless given)\n"
     "  expect /regex/ [within MS] a received line the regular expression matches\n"

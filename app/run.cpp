@@ -91,7 +91,8 @@ kxscript_done act(Run *run, const kxscript_step &s)
             return {};
         break;
     case kxscript_kind::send_text:
-        if (qxsession_sendbytes(session, s.written.c_str(), s.text + "\n"))
+        if (qxsession_sendbytes(session, s.written.c_str(),
+                                s.text + qxlineend_bytes(session->settings.lineend)))
             return {};
         break;
     default:
@@ -206,6 +207,7 @@ int qxrun_main(const qxrunoptions &o)
         settings.baud = o.baud;
     kxscript_options so;
     so.rows = QX_ROWS;
+    so.notation = settings.escapes;  // quoted texts as the rows are read
     const kxscript_parsed parsed = kxscript_load(o.script.c_str(), so);
     if (!parsed.ok)
         return refuse(o, QX_RUN_USAGE, o.script + ": " + parsed.error);

@@ -193,3 +193,12 @@ TEST_F(Run, AnExpectWhileTheDeviceIsGoneFailsWithThatReason)
                        "Verbindung zu COM1"),
               std::string::npos) << out;
 }
+
+// With the notation on and CR as the line end, a quoted text is sent as the
+// rows are: its escapes read, the chosen line end after it.
+TEST_F(Run, AQuotedTextIsSentInTheRowsNotationWithTheirLineEnd)
+{
+    std::ofstream(home + "/quenlorix.cfg") << "port=1   baud=9600\nescapes=1\nlineend=cr\n";
+    EXPECT_EQ(run({"--run", script("send \"A\\x01\\h(FF 02)\"\nwait 200\n")}), 0) << out;
+    EXPECT_EQ(peer.receive(5, 2000), std::string("A\x01\xff\x02\r"));
+}
