@@ -24,7 +24,7 @@
 namespace {
 
 constexpr const char *dialog_attr =
-    "Schnittstelle konfigurieren,x=50%,y=50%,xs=390,ys=350,modal,nosysmenu,nosizemenu,noclose,"
+    "Schnittstelle konfigurieren,x=50%,y=50%,xs=390,ys=380,modal,nosysmenu,nosizemenu,noclose,"
     "noquit,//bgcolor=white";
 
 // After the first sentence.  The device line is drawn into the empty line
@@ -40,8 +40,10 @@ constexpr const char *dialog_fields =
     "<x=328><combobox=cbStop,xs=36,entries=1|2><br><br>"
     "Flusskontrolle:<x=200><combobox=cbFlow,xs=100,entries=keine|RTS/CTS|XON/XOFF><br><br>"
     "Beim \xd6""ffnen gesetzt:<x=200><checkbox=chDtr,DTR><x=270><checkbox=chRts,RTS><br><br>"
-    "Anzeige:<x=200><combobox=cbShow,xs=80,entries=Text|Hex|beides><br><br>"
-    "<x=200><checkbox=chStamps,Zeitstempel><br><br><br>"
+    "Anzeige:<x=200><combobox=cbShow,xs=80,entries=Text|Hex|beides>"
+    "<x=290><checkbox=chStamps,Zeitstempel><br><br>"
+    "Zeilenende:<x=200><combobox=cbLineEnd,xs=80,entries=LF|CR|CR LF|keins>"
+    "<x=290><checkbox=chEscapes,Notation><br><br><br>"
     "<button=btOK,OK,default,x=25%,xs=40%><button=btCancel,Abbrechen,x=75%,xs=40%>";
 
 constexpr int DEVICE_X = 10, DEVICE_DY = 2;
@@ -91,6 +93,8 @@ void open_dialog(Dialog *d, const qxsettings &s)
     kxgui_setint(d->script.get(), "chRts", s.line.rts);
     kxgui_setint(d->script.get(), "cbShow", static_cast<int>(s.show));
     kxgui_setint(d->script.get(), "chStamps", s.timestamps);
+    kxgui_setint(d->script.get(), "cbLineEnd", static_cast<int>(s.lineend));
+    kxgui_setint(d->script.get(), "chEscapes", s.escapes);
     show_device(d, s.port);
     // Typing goes to the port number at once.
     kxgui_focus(d->script.get(), "udPort");
@@ -126,6 +130,10 @@ bool read_values(Dialog *d, qxsettings *s)
     s->show = show >= 0 && show <= static_cast<int>(qxshow::both) ? static_cast<qxshow>(show)
                                                                  : qxshow::text;
     s->timestamps = kxgui_getint(script, "chStamps") != 0;
+    const int end = kxgui_getint(script, "cbLineEnd");
+    s->lineend = end >= 0 && end <= static_cast<int>(qxlineend::none) ? static_cast<qxlineend>(end)
+                                                                     : qxlineend::lf;
+    s->escapes = kxgui_getint(script, "chEscapes") != 0;
     kxserialline &l = s->line;
     l.databits = std::clamp(kxgui_getint(script, "cbData") + KX_SERIAL_DATABITS_MIN,
                             KX_SERIAL_DATABITS_MIN, KX_SERIAL_DATABITS_MAX);

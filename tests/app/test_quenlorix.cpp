@@ -118,7 +118,7 @@ struct App : testing::Test {
         if (kxllgui_window *box = titled("info"))
             kxheadless_keydown(box, kxhostkey::enter);
         else if (kxllgui_window *d = titled("Schnittstelle konfigurieren"))
-            kxheadless_click(d, 1, 300, 330);  // "Abbrechen"
+            kxheadless_click(d, 1, 300, 345);  // "Abbrechen"
         else if (kxllgui_window *m = titled("Quenlorix"))
             kxheadless_close(m);
     }
@@ -271,8 +271,8 @@ TEST_F(App, CancelLeavesTheTableFileUntouched)
         kxllgui_window *d = titled("Schnittstelle konfigurieren");
         if (!d)
             return false;
-        kxheadless_move(d, 300, 330);
-        kxheadless_click(d, 1, 300, 330);  // "Abbrechen"
+        kxheadless_move(d, 300, 345);
+        kxheadless_click(d, 1, 300, 345);  // "Abbrechen"
         return true;
     });
     run();
@@ -356,6 +356,25 @@ TEST_F(App, ReturnAndEscapeInTheOpenRateListOnlyPickAndClose)
     close_main();
     run();
     EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=1200\n");
+}
+
+// The line end and the notation are chosen in the dialog (from the port
+// field, Shift+Tab goes back over the buttons to them) and saved.
+TEST_F(App, TheDialogChoosesTheLineEndAndTheNotation)
+{
+    ASSERT_TRUE(peer.start(1));
+    in_dialog([](kxllgui_window *d) {
+        for (int i = 0; i < 3; i++)
+            shift_tab(d);
+        press(d, kxhostkey::space);  // the notation on
+        shift_tab(d);
+        press(d, kxhostkey::down);  // LF -> CR
+        press(d, kxhostkey::enter);
+    });
+    wait_main();
+    close_main();
+    run();
+    EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=9600\nescapes=1\nlineend=cr\n");
 }
 
 // Letters do not reach the rate; a rate no port takes is refused with a
@@ -628,7 +647,7 @@ TEST_F(App, TheDialogShowsTheDeviceThePortNumberOpens)
         second = device_line(d);
         if (second == first)
             return false;
-        kxheadless_click(d, 1, 300, 330);  // "Abbrechen"
+        kxheadless_click(d, 1, 300, 345);  // "Abbrechen"
         return true;
     });
     run();
@@ -1198,7 +1217,7 @@ TEST_F(App, TheDialogAgainChangesTheRateOfTheOpenPortAndTheLogGoesOn)
     until([] {
         kxllgui_window *d = titled("Schnittstelle konfigurieren");
         if (d)
-            kxheadless_click(d, 1, 300, 330);  // "Abbrechen"
+            kxheadless_click(d, 1, 300, 345);  // "Abbrechen"
         return d != nullptr;
     });
     until([] { return !titled("Schnittstelle konfigurieren") && press_in("Quenlorix", K::f2); });

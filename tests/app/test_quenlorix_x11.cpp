@@ -422,7 +422,7 @@ void answer_dialog(bool confirm)
         kxtest_sh("xdotool mousemove " + std::to_string(dx + 150) + " " +
                   std::to_string(dy + 20) + " key Return");
     else
-        click(dx + 300, dy + 330);  // "Abbrechen"
+        click(dx + 300, dy + 345);  // "Abbrechen"
     ASSERT_TRUE(window_gone(dialog, 10000));
 }
 
