@@ -4,6 +4,14 @@
 // decoder, so colour and cursor sequences take effect.  It also reads keys
 // and lines, shows the tail of a text file and runs child processes.
 //
+// The pane is a record people read back.  Scrolled up, it stays where the
+// reader is while lines arrive, and a sign in its corner counts the lines
+// waiting below; End, Ctrl+End, scrolling to the bottom or a click on the
+// sign follow the output again.  The scroll bar stands for the lines that
+// exist.  A device cannot hide the record: an erase of the whole screen
+// moves what is shown into the history, and the program's own colours are
+// always on the pane's background.
+//
 // The log is written through a buffer that is flushed whenever the terminal
 // draws or drawing resumes, so whatever the screen shows is in the file, even
 // if the program is killed.  The logs of the five sessions before are kept as
@@ -25,6 +33,7 @@
 #include "core/widget.h"
 #include "graphics/pixmap.h"
 #include "io/escape.h"
+#include "io/termrows.h"
 
 constexpr int KX_TERM_KEYS = 32;
 constexpr int KX_TERM_WORD = 1000;
@@ -37,13 +46,17 @@ constexpr int KX_TERM_LOGNAMES = 9;
 constexpr int KX_TERM_SCROLLBACK_MAX = 100000;
 constexpr int KX_TERM_LINES_MAX = 1000;
 constexpr int KX_TERM_COLUMNS_MAX = 2000;
-// Cells of the scroll-back at most (64 MB): a wide terminal keeps fewer lines.
-constexpr int KX_TERM_CELLS_MAX = 1 << 24;
+// Lines a notch of the mouse wheel scrolls.
+constexpr int KX_TERM_WHEEL_LINES = 3;
+// A click this soon after a double click selects the whole line.
+constexpr int KX_TERM_TRIPLE_MS = 500;
 constexpr int KX_TERM_COLOURS = 16;
 constexpr int KX_TERM_BLINK_MS = 250;
 constexpr int KX_TERM_NOPOSITION = -999999;
 // The colour number of the terminal's own notices (a lost device, a log that
-// cannot be written): green, neither a sent (blue) nor a received (red) colour.
+// cannot be written): a dark green-blue, readable on white (5.3:1) and apart
+// from the sent (blue) and received (red) colours also for the red-green
+// colour-blind.
 constexpr int KX_TERM_NOTICE = 10;
 
 // Terminal events beyond the common ones.
@@ -63,19 +76,18 @@ enum : int {
     KX_EV_CHILD_CHAR = 2051,
 };
 
-struct kxTermCell {
-    std::uint8_t ch = ' ', fg = 0, bg = 0, zero = 0;
-};
-
 struct kxTerminal : kxwidget {
     kxpxmap background;
     kxAnsiDecoder decoder;
     kxScrollBar bar;
     int scrollback = 0, columns = 80, lines = 25;
-    int first = 0;       // cell row of buffer line 0: the lines are a ring
     int charw = 6, lineh = 13, visible = 0;
     int cx = 0, cy = 0;  // cursor column and buffer line
     int top = 0;         // first visible buffer line
+    int home = 0;        // the buffer line that cursor positions count from
+    bool follow = true;  // the view follows the output
+    int waiting = 0;     // lines arrived below while it does not
+    int sign_x = 0, sign_y = 0, sign_w = 0, sign_h = 0;  // the sign, as drawn
     int clicked = 0;
     bool logging = false;
     bool logdeferred = false;  // the log waits for kxterm_startlog
@@ -85,7 +97,16 @@ struct kxTerminal : kxwidget {
     std::string notices;  // lines to show once printing them disturbs nothing
     bool wordbreak = false, cursor = false, directdraw = false;
     bool drawing = true, held_drawing = true;
-    std::vector<kxTermCell> cells;
+    // The selection in buffer lines and columns, from (sel_l0, sel_c0) to
+    // (sel_l1, sel_c1) either way round, the cell at the later end not in it.
+    bool selection = false;
+    int sel_l0 = 0, sel_c0 = 0, sel_l1 = 0, sel_c1 = 0;
+    int dragging = 0;              // 1 by characters, 2 by words, 3 by lines
+    std::int64_t doubled_at = -1;  // kxsys_ticks of the last double click
+    kxTermRows rows;
+    std::vector<kxTermCell> open;     // the line being written, as cells
+    int openline = -1;                // its buffer line
+    std::vector<kxTermCell> scratch;  // a line read for drawing
     int cursor_drawn_x = -1, cursor_drawn_y = 0;
     int fg = 0, bg = 0;
     int deftext = 0x000040;
@@ -116,6 +137,8 @@ bool kxterm_startlog(kxTerminal *t);
 void kxterm_printf(kxTerminal *t, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 void kxterm_puts(kxTerminal *t, const char *text);
 void kxterm_putc(kxTerminal *t, int ch);
+// The program's colour for what it prints next, on the pane's background
+// (a background the device chose ends here).
 void kxterm_setcolor(kxTerminal *t, int number);
 // Prints text as a line of its own in the notice colour (after a line end
 // when the cursor is not at the start of a line); the current colour stays.
@@ -125,6 +148,8 @@ void kxterm_clear(kxTerminal *t);
 void kxterm_gotoxy(kxTerminal *t, int column, int line);
 void kxterm_settext(kxTerminal *t, const char *text);
 int kxterm_bottom(const kxTerminal *t);
+// The buffer lines that exist: the last one written and all before it.
+int kxterm_extent(const kxTerminal *t);
 // A new size of the pane in pixels (its frame outside, as "xs=" and "ys="
 // give it): as many columns and visible lines as fit.  The text stays, cut
 // at the right when the columns are fewer; a pane that showed the cursor's
@@ -136,6 +161,23 @@ int kxterm_getkey(kxTerminal *t);
 bool kxterm_getline(kxTerminal *t, char *buf, int count);
 bool kxterm_loadfile(kxTerminal *t, const char *name);
 bool kxterm_run(kxTerminal *t, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+// The first columns cells of a buffer line (blanks outside the grid).
+void kxterm_row(const kxTerminal *t, int line, kxTermCell *cells);
+// Selects from one place to the other (buffer lines and columns, either way
+// round; the cell at the later end is not in it) and redraws.
+void kxterm_select(kxTerminal *t, int line0, int column0, int line1, int column1);
+void kxterm_selectall(kxTerminal *t);
+void kxterm_unselect(kxTerminal *t);
+bool kxterm_selected(const kxTerminal *t, int column, int line);
+// The selected text as it is shown: each line without the blanks at its
+// end, the lines joined with LF.
+std::string kxterm_selectedtext(const kxTerminal *t);
+// The word (letters, digits and what joins them) around a cell: columns
+// from and to, the cell at to not in it; from == to on a blank.
+void kxterm_wordat(const kxTerminal *t, int column, int line, int *from, int *to);
+// The selection to the clipboard (and on X11 as the primary selection);
+// false when nothing is selected.
+bool kxterm_copy(kxTerminal *t);
 // The cell at a column and buffer line (a blank one outside the grid).
 kxTermCell kxterm_cell(const kxTerminal *t, int column, int line);
 kxarg kxterm_handler(void *obj, int code, kxarg a0, kxarg a1, kxarg a2, kxarg a3, kxarg a4,
