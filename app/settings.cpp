@@ -183,6 +183,8 @@ void read_line(std::string_view line, qxsettings *s)
                 s->show = static_cast<qxshow>(i);
     } else if (line_value(line, "timestamps=", &v)) {
         s->timestamps = v == "1";
+    } else if (line_value(line, "scrollback=", &v)) {
+        s->scrollback = number_in(v, QX_SCROLLBACK_MIN, QX_SCROLLBACK_MAX, s->scrollback);
     } else if (line_value(line, "size=", &v)) {
         read_size(v, s);
     } else {
@@ -215,6 +217,8 @@ std::string qxsettings_format(const qxsettings &s)
         text += std::string("show=") + qxshow_name(s.show) + "\n";
     if (s.timestamps)
         text += "timestamps=1\n";
+    if (s.scrollback != QX_SCROLLBACK_DEFAULT)
+        text += "scrollback=" + std::to_string(s.scrollback) + "\n";
     if (s.width != QX_WINDOW_XS || s.height != QX_WINDOW_YS)
         text += "size=" + std::to_string(s.width) + "x" + std::to_string(s.height) + "\n";
     for (int n = 1; n <= QX_PORT_MAX; n++)

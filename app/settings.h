@@ -3,8 +3,8 @@
 // line of its own and only when not at its default, the line's framing and
 // control lines ("databits=7", "parity=even", "stopbits=2", "flow=rtscts",
 // "dtr=0", "rts=0", "pulse=50", "break=500"), the view of received lines
-// ("show=hex"), time stamps ("timestamps=1"), the main window's size
-// ("size=1000x800"), paths bound to port numbers ("com3=/dev/serial/by-id/..."),
+// ("show=hex"), time stamps ("timestamps=1"), the lines the pane keeps
+// ("scrollback=5000"), the main window's size ("size=1000x800"), paths bound to port numbers ("com3=/dev/serial/by-id/..."),
 // rows sent on a period ("period3=500") and answer rules ("answer=2 RING").
 // A reader that knows only the first line finds its two keys as before.
 #pragma once
@@ -25,6 +25,10 @@ constexpr int QX_BAUD_DEFAULT = 9600;
 constexpr int QX_WINDOW_XS = 700;
 constexpr int QX_WINDOW_YS = 570;
 constexpr int QX_WINDOW_MAX = 16384;
+// The lines of the terminal pane's history.
+constexpr int QX_SCROLLBACK_DEFAULT = 500;
+constexpr int QX_SCROLLBACK_MIN = 10;
+constexpr int QX_SCROLLBACK_MAX = 100000;
 
 // How received lines are shown and logged.
 enum class qxshow { text, hex, both };
@@ -37,6 +41,7 @@ struct qxsettings {
     int break_ms = KX_BREAK_MS_DEFAULT;
     qxshow show = qxshow::text;
     bool timestamps = false;
+    int scrollback = QX_SCROLLBACK_DEFAULT;
     int width = QX_WINDOW_XS, height = QX_WINDOW_YS;  // of the main window's content
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
     std::array<int, QX_ROWS + 1> periods{};  // [row]: its period in ms; 0 for none chosen

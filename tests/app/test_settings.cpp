@@ -94,6 +94,15 @@ TEST(Settings, TheNewKeysAreLinesAfterTheOldOneAndOnlyWhenSet)
     EXPECT_EQ(qxsettings_format(back), "port=1   baud=9600\ncom7=/d\n");
 }
 
+TEST(Settings, TheHistoryOfThePaneIsASettingWithinItsLimits)
+{
+    qxsettings s = qxsettings_parse("port=1   baud=9600\nscrollback=100000\n");
+    EXPECT_EQ(s.scrollback, QX_SCROLLBACK_MAX);
+    EXPECT_EQ(qxsettings_format(s), "port=1   baud=9600\nscrollback=100000\n");
+    for (const char *bad : {"scrollback=100001\n", "scrollback=9\n", "scrollback=1e5\n"})
+        EXPECT_EQ(qxsettings_parse(bad).scrollback, QX_SCROLLBACK_DEFAULT) << bad;
+}
+
 TEST(Settings, TheLineKeysAreWrittenOnlyWhenNotTheDefault)
 {
     qxsettings s;
