@@ -62,7 +62,7 @@ constexpr const char *usage_text =
     "quenlorix-YYYY-MM-DD-HHMM.dbf, and the next start says so.\n"
     "\n"
     "In the window, a right press on a row's button (or Shift+F10) sends the row\n"
-    "every N ms until its button, then \"Stopp\", is clicked; F8 edits the answer\n"
+    "every N ms until its button, then \"Stopp\", is clicked; F3 edits the answer\n"
     "rules, which send a row when a received line holds a text or matches /regex/.\n"
     "\n"
     "A script has one step a line; # begins a comment:\n"

@@ -118,7 +118,7 @@ void qxdesk_start(qxdesk *d, qxsession *session, kxTable *tab, qxsettings *setti
 
 bool qxdesk_event(qxdesk *d, int id)
 {
-    if (id == KX_KEY_F8) {
+    if (id == KX_KEY_F3) {
         rules_dialog(d);
         return true;
     }

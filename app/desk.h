@@ -27,7 +27,7 @@ struct qxdesk {
 void qxdesk_start(qxdesk *d, qxsession *session, kxTable *tab, qxsettings *settings,
                   const char *config, int main_close);
 // True when the id was the desk's: a row's menu (right press, Shift+F10),
-// a click on a running row's button (which stops it), F8 (the rules).
+// a click on a running row's button (which stops it), F3 (the rules).
 bool qxdesk_event(qxdesk *d, int id);
 // Sends the row as its button does, marked as an answer when mark is given.
 bool qxdesk_send(qxdesk *d, int row, const char *mark = nullptr);

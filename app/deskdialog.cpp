@@ -46,7 +46,7 @@ std::string row_markup(int row, bool running)
            ",default,x=18%,xs=30%><button=btStop,Anhalten,x=50%,xs=30%"
            + (running ? "" : ",grey") +
            "><button=btCancel,Abbrechen,x=82%,xs=30%><br><br>"
-           "<button=btRules,Antwortregeln (F8) ...,x=50%,xs=60%>";
+           "<button=btRules,Antwortregeln (F3) ...,x=50%,xs=60%>";
 }
 
 std::string rules_markup()
@@ -114,7 +114,7 @@ qxrowchoice qxrowdialog_run(int row, bool running, int *ms, int main_close)
             return qxrowchoice::cancel;
         if (d.fired(id, "btStop"))
             return running ? qxrowchoice::stop : qxrowchoice::cancel;
-        if (d.fired(id, "btRules") || id == KX_KEY_F8)
+        if (d.fired(id, "btRules") || id == KX_KEY_F3)
             return qxrowchoice::rules;
         if (d.fired(id, "btStart") || id == KX_KEY_RETURN) {
             *ms = std::clamp(kxgui_getint(d.script.get(), "udPeriod"), QX_PERIOD_MIN,

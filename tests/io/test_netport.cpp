@@ -12,6 +12,7 @@
 #include "core/language.h"
 #include "core/timer.h"
 #include "io/port.h"
+#include "io/portline.h"
 #include "ser2net.h"
 #include "support.h"
 
@@ -51,7 +52,8 @@ struct NetPortTest : testing::Test {
         return kxtest_waitfor(
             [&] {
                 kxport_close(PORT);
-                return kxtest_waitfor([&] { return server.idle(); }, 1000) && open(url, baud) &&
+                return kxtest_waitfor([&] { return server.idle() && !server.holds(); }, 1000) &&
+                       open(url, baud) &&
                        kxtest_waitfor([&] { return server.holds(); }, 1000);
             },
             10000);
@@ -111,6 +113,31 @@ TEST_F(NetPortTest, TheRateReachesTheServersDeviceOverRfc2217Only)
     // Raw TCP leaves the device at the server's own rate.
     ASSERT_TRUE(open_served(server.raw_url(), 115200));
     EXPECT_TRUE(kxtest_waitfor([&] { return device_rate() == B9600; }, 5000));
+}
+
+// Two stop bits reach the server's device over RFC 2217, DTR, RTS and BREAK
+// are passed on; a raw port has no lines to drive.
+TEST_F(NetPortTest, TheFramingAndTheControlLinesGoOverRfc2217Only)
+{
+    kxserialline framing;
+    framing.stopbits = 2;
+    kxport_setline(PORT, framing);
+    ASSERT_TRUE(open_served(server.rfc2217_url())) << kxport_problem(PORT);
+    int fd = ::open(peer.dir.file("COM1").c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    struct termios t {};
+    ASSERT_TRUE(fd >= 0 && tcgetattr(fd, &t) == 0);
+    close(fd);
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_EQ(kxport_setcontrol(PORT, kxcontrol::dtr, false), kxlinecall::done);
+    EXPECT_EQ(kxport_setcontrol(PORT, kxcontrol::rts, false), kxlinecall::done);
+    EXPECT_EQ(kxport_break(PORT, 20), kxlinecall::done);
+    ASSERT_TRUE(peer.send("danach\n"));
+    EXPECT_EQ(line(), "danach\n");
+    kxport_setline(PORT, kxserialline{});
+    ASSERT_TRUE(open_served(server.raw_url()));
+    kxmodemlines lines;
+    EXPECT_EQ(kxport_setcontrol(PORT, kxcontrol::dtr, false), kxlinecall::nolines);
+    EXPECT_EQ(kxport_modemlines(PORT, &lines), kxlinecall::nolines);
 }
 
 TEST_F(NetPortTest, AStoppedServerIsALossWithItsReasonAndItsReturnReopens)
