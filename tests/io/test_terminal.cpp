@@ -667,12 +667,35 @@ TEST_F(TerminalTest, TheScrollBarStandsForTheLinesThatExist)
     EXPECT_EQ(term->bar.vpos, 100);
     kxterm_handler(term, KX_SB_VPOS, 50, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(term->top, 15);
+    std::string more;  // one string: one drawing
     for (int i = 40; i < 3000; i++)
-        kxterm_printf(term, "Zeile %d\n", i);
+        more += "Zeile " + std::to_string(i) + "\n";
+    kxterm_puts(term, more.c_str());
     EXPECT_EQ(term->bar.vsize, 0);  // the bar's smallest thumb
     kxterm_handler(term, KX_SB_VPOS, 100, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(line(term->top + term->visible - 1), "Zeile 2999");
     EXPECT_EQ(term->bar.vpos, 100);
+}
+
+// The window's mouse reaches the pane: a drag selects, a notch scrolls three lines.
+TEST_F(TerminalTest, TheWindowsMouseSelectsAndScrolls)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=50,xs=300");
+    kxterm_puts(term, "Temp 25 C\n");
+    kxevent_poll();
+    kxheadless_press(&win->plat, 1, 11, 15);
+    kxevent_poll();
+    kxheadless_move(&win->plat, 200, 15);
+    kxevent_poll();
+    kxheadless_release(&win->plat, 1, 200, 15);
+    kxevent_poll();
+    EXPECT_EQ(kxterm_selectedtext(term), "Temp 25 C");
+    for (int i = 0; i < 20; i++)
+        kxterm_puts(term, "x\n");
+    const int top = term->top;
+    kxheadless_wheel(&win->plat, 1, 50, 30);
+    kxevent_poll();
+    EXPECT_EQ(term->top, top - 3);
 }
 
 // Lines are stored without their blank cells, in a ring that grows with
