@@ -171,6 +171,7 @@ int quenlorix_main()
     }
 
     // Only a session that really starts keeps the earlier logs and begins its own.
+    kxterm_setutf8log(term, settings.utf8);  // one encoding for the whole log
     kxterm_startlog(term);
     qxsession session;
     qxsession_start(&session, term, settings);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/utf8.h"
 #include "core/target.h"
 #include "core/timer.h"
 #include "core/view.h"
@@ -53,10 +54,13 @@ void show_line(qxsession *s, const qxpieces &pieces, int ms)
     kxansi_init(&t->decoder);
     kxterm_setcolor(t, QX_RECEIVED_COLOUR);
     kxterm_puts(t, stamp(s, ms).c_str());
+    // The hex and both views show the bytes as they are.
+    kxterm_setutf8input(t, s->settings.utf8 && s->settings.show == qxshow::text);
     for (const qxpiece &p : pieces) {
         kxterm_setcolor(t, p.colour);
         put_text(t, p.text);
     }
+    kxterm_setutf8input(t, false);
     kxansi_finish(&t->decoder);
     kxterm_setcolor(t, QX_RECEIVED_COLOUR);
     kxterm_puts(t, "\n");
@@ -146,7 +150,8 @@ void qxsession_notice(qxsession *s, const std::string &text) { notice(s, text); 
 bool qxsession_send(qxsession *s, const char *text, const char *mark)
 {
     const std::string when = stamp(s, kxsys_daytime_ms());
-    const bool left = s->write(text);
+    const std::string bytes = s->settings.utf8 ? kxutf8_from_latin1(text) : std::string(text);
+    const bool left = s->write(bytes.c_str());
     const bool ended = left && s->write("\n");
     if (!ended && (!left || !*text)) {
         not_sent(s, when, text);

@@ -183,6 +183,9 @@ void read_line(std::string_view line, qxsettings *s)
                 s->show = static_cast<qxshow>(i);
     } else if (line_value(line, "timestamps=", &v)) {
         s->timestamps = v == "1";
+    } else if (line_value(line, "encoding=", &v)) {
+        if (v == "utf-8" || v == "iso-8859-1")
+            s->utf8 = v == "utf-8";
     } else if (line_value(line, "scrollback=", &v)) {
         s->scrollback = number_in(v, QX_SCROLLBACK_MIN, QX_SCROLLBACK_MAX, s->scrollback);
     } else if (line_value(line, "size=", &v)) {
@@ -217,6 +220,8 @@ std::string qxsettings_format(const qxsettings &s)
         text += std::string("show=") + qxshow_name(s.show) + "\n";
     if (s.timestamps)
         text += "timestamps=1\n";
+    if (s.utf8)
+        text += "encoding=utf-8\n";
     if (s.scrollback != QX_SCROLLBACK_DEFAULT)
         text += "scrollback=" + std::to_string(s.scrollback) + "\n";
     if (s.width != QX_WINDOW_XS || s.height != QX_WINDOW_YS)

@@ -4,7 +4,7 @@
 // control lines ("databits=7", "parity=even", "stopbits=2", "flow=rtscts",
 // "dtr=0", "rts=0", "pulse=50", "break=500"), the view of received lines
 // ("show=hex"), time stamps ("timestamps=1"), the lines the pane keeps
-// ("scrollback=5000"), the main window's size ("size=1000x800"), paths bound to port numbers ("com3=/dev/serial/by-id/..."),
+// ("scrollback=5000"), the device's text encoding ("encoding=utf-8"), the main window's size ("size=1000x800"), paths bound to port numbers ("com3=/dev/serial/by-id/..."),
 // rows sent on a period ("period3=500") and answer rules ("answer=2 RING").
 // A reader that knows only the first line finds its two keys as before.
 #pragma once
@@ -42,6 +42,7 @@ struct qxsettings {
     qxshow show = qxshow::text;
     bool timestamps = false;
     int scrollback = QX_SCROLLBACK_DEFAULT;
+    bool utf8 = false;  // the device speaks UTF-8 (else ISO 8859-1)
     int width = QX_WINDOW_XS, height = QX_WINDOW_YS;  // of the main window's content
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
     std::array<int, QX_ROWS + 1> periods{};  // [row]: its period in ms; 0 for none chosen

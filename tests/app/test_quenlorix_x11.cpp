@@ -989,8 +989,9 @@ int rows_with_run(const kxtest_shot &s, std::uint32_t colour, int top, int botto
     return rows;
 }
 
-// Drag-selecting, copying with Ctrl+C, the view that stays where the
-// reader is, the device's colours and erase, read back with xclip.
+// Drag-selecting a received UTF-8 line and copying it with Ctrl+C, the view
+// that stays where the reader is, the device's colours and erase, each read
+// back with xclip.
 TEST(QuenlorixX11, ThePaneIsARecordToSelectCopyAndScrollBack)
 {
     kxxvfb x;
@@ -998,6 +999,7 @@ TEST(QuenlorixX11, ThePaneIsARecordToSelectCopyAndScrollBack)
     if (!kxtest_have("xclip"))
         GTEST_SKIP() << "xclip is not installed";
     Tester t;
+    t.settings += "encoding=utf-8\n";
     KX_STEP(t.start());
     KX_STEP(t.confirm());
     const auto clip = [](const char *selection) {
@@ -1007,7 +1009,7 @@ TEST(QuenlorixX11, ThePaneIsARecordToSelectCopyAndScrollBack)
     const auto at = [](int px, int py) { return std::to_string(px) + " " + std::to_string(py); };
 
     // Two received lines show where the pane's lines lie.
-    ASSERT_TRUE(t.peer.send("Temp 25 C\r\nTemp 25 C\r\n"));
+    ASSERT_TRUE(t.peer.send("Temp 25 \xc2\xb0" "C\r\nTemp 25 \xc2\xb0" "C\r\n"));
     kxtest_shot shot;
     ASSERT_TRUE(kxtest_wait_shot(
         t.main, [](const kxtest_shot &s) { return red_bands(s).size() == 2; }, &shot));
@@ -1037,9 +1039,10 @@ TEST(QuenlorixX11, ThePaneIsARecordToSelectCopyAndScrollBack)
     xdo("mousemove " + at(t.mx + left - 1, line_y(1)) + " mousedown 1");
     xdo("mousemove " + at(t.mx + left + 200, line_y(1)) + " mouseup 1");
     xdo("key ctrl+c");
-    EXPECT_TRUE(kxtest_waitfor([&] { return clip("clipboard") == "Temp 25 C"; }, 10000))
+    const std::string temp = "Temp 25 \xc2\xb0" "C";
+    EXPECT_TRUE(kxtest_waitfor([&] { return clip("clipboard") == temp; }, 10000))
         << clip("clipboard");
-    EXPECT_EQ(clip("primary"), "Temp 25 C");
+    EXPECT_EQ(clip("primary"), temp);
 
     // Scrolled up, 50 arriving lines leave the view as it was.
     std::string lines;

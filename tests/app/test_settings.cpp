@@ -94,13 +94,16 @@ TEST(Settings, TheNewKeysAreLinesAfterTheOldOneAndOnlyWhenSet)
     EXPECT_EQ(qxsettings_format(back), "port=1   baud=9600\ncom7=/d\n");
 }
 
-TEST(Settings, TheHistoryOfThePaneIsASettingWithinItsLimits)
+TEST(Settings, ThePanesHistoryAndTheDevicesEncoding)
 {
-    qxsettings s = qxsettings_parse("port=1   baud=9600\nscrollback=100000\n");
+    qxsettings s = qxsettings_parse("port=1   baud=9600\nscrollback=100000\nencoding=utf-8\n");
     EXPECT_EQ(s.scrollback, QX_SCROLLBACK_MAX);
-    EXPECT_EQ(qxsettings_format(s), "port=1   baud=9600\nscrollback=100000\n");
+    EXPECT_TRUE(s.utf8);
+    EXPECT_EQ(qxsettings_format(s), "port=1   baud=9600\nencoding=utf-8\nscrollback=100000\n");
     for (const char *bad : {"scrollback=100001\n", "scrollback=9\n", "scrollback=1e5\n"})
         EXPECT_EQ(qxsettings_parse(bad).scrollback, QX_SCROLLBACK_DEFAULT) << bad;
+    EXPECT_FALSE(qxsettings_parse("encoding=UTF8\n").utf8);
+    EXPECT_FALSE(qxsettings_parse("encoding=utf-8\nencoding=iso-8859-1\n").utf8);
 }
 
 TEST(Settings, TheLineKeysAreWrittenOnlyWhenNotTheDefault)

@@ -698,6 +698,29 @@ TEST_F(TerminalTest, TheWindowsMouseSelectsAndScrolls)
     EXPECT_EQ(term->top, top - 3);
 }
 
+// UTF-8 text shows the characters the fonts have and one mark for any
+// other or for broken bytes; a UTF-8 log holds the characters, the
+// program's own ISO 8859-1 text as UTF-8 too.
+TEST_F(TerminalTest, Utf8TextAndAUtf8Log)
+{
+    const std::string log = kxtest_output_dir() + "/term_utf8.log";
+    std::remove(log.c_str());
+    kxterm_create(term, "x=10,y=10,lines=5,columns=40,logfile=%s,logutf8", log.c_str());
+    kxterm_puts(term, "ge\xf6" "ffnet\n");
+    kxterm_setutf8input(term, true);
+    kxterm_puts(term, "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xff \xc3(\x1b[31m\xc3\xa4\xc0\xaf\n");
+    kxterm_puts(term, "\xe2\x82");
+    kxterm_setutf8input(term, false);  // a character cut short
+    kxterm_puts(term, "\n");
+    EXPECT_EQ(line(0), "ge\xf6" "ffnet");
+    EXPECT_EQ(line(1), "Gr\xfc\xdf" "e \xbf \xbf \xbf(\xe4\xbf\xbf");
+    EXPECT_EQ(kxterm_cell(term, 12, 1).fg, 1);  // the colour reached the character
+    EXPECT_EQ(line(2), "\xbf");
+    kxterm_destroy(term);
+    EXPECT_EQ(logged(log), "ge\xc3\xb6" "ffnet\nGr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xc2\xbf \xc2\xbf("
+                           "\xc3\xa4\xc2\xbf\xc2\xbf\n\xc2\xbf\n");
+}
+
 // Lines are stored without their blank cells, in a ring that grows with
 // them: a long history of short lines takes little more than its text.
 TEST(TerminalRows, AHistoryCostsWhatItKeeps)

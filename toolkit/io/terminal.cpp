@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/reason.h"
+#include "base/utf8.h"
 #include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/language.h"
@@ -140,11 +141,15 @@ void log_flush(kxTerminal *t)
         log_failed(t, "write", err);
 }
 
+// A character of the log: one byte, or in a UTF-8 log its UTF-8 bytes.
 void log_char(kxTerminal *t, int ch)
 {
     if (!t->logging)
         return;
-    t->logbuf += static_cast<char>(ch);
+    if (!t->utf8log || ch < 0x80)
+        t->logbuf += static_cast<char>(ch < 0x100 ? ch : KX_TERM_NOGLYPH);
+    else
+        kxutf8_append(&t->logbuf, static_cast<char32_t>(ch));
     if (t->logbuf.size() >= KX_TERM_LOGBUF)
         log_flush(t);
 }
@@ -558,6 +563,10 @@ void printed(kxTerminal *t, int ch)
     }
     int before = t->top;
     log_char(t, ch);
+    // What has no glyph in the fonts (beyond ISO 8859-1, and the C1
+    // controls) shows as one mark; the log keeps the character.
+    if (ch >= 0x80 && (ch < 0xA0 || ch > 0xFF))
+        ch = KX_TERM_NOGLYPH;
     if (t->child >= 0 && !t->echoing) {
         char one[2] = {static_cast<char>(ch), 0};
         kxprocess_write(t->child, one);
@@ -605,6 +614,42 @@ void act(kxTerminal *t, int code, int value)
     case KX_ANSI_LINE: t->cy = clamp(t->home + (value ? value : 1) - 1, 0, t->lines - 1); break;
     default: break;
     }
+}
+
+// A decoded character goes to the screen where no escape sequence is
+// under way; inside one it is no part of it and is dropped.
+void decoded(kxTerminal *t, char32_t ch)
+{
+    if (kxansi_plain(&t->decoder, 'a') >= 0)
+        act(t, KX_ANSI_CHAR, static_cast<int>(ch));
+}
+
+// A byte of UTF-8 text: false while it is part of a character (which is
+// shown once whole), true when it is to be printed as it is (ASCII).  A
+// broken sequence shows as the mark, and the byte that broke it counts anew.
+bool utf8_byte(kxTerminal *t, int b)
+{
+    if (t->u8need > 0 && (b & 0xC0) == 0x80) {
+        t->u8char = t->u8char << 6 | static_cast<char32_t>(b & 0x3F);
+        if (--t->u8need == 0)
+            decoded(t, kxutf8_valid(t->u8char, t->u8min) ? t->u8char : KX_TERM_NOGLYPH);
+        return false;
+    }
+    if (t->u8need > 0) {
+        t->u8need = 0;
+        decoded(t, KX_TERM_NOGLYPH);
+    }
+    if (b < 0x80)
+        return true;
+    if (b >= 0xC2 && b <= 0xDF)
+        t->u8need = 1, t->u8char = b & 0x1F, t->u8min = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+        t->u8need = 2, t->u8char = b & 0x0F, t->u8min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+        t->u8need = 3, t->u8char = b & 0x07, t->u8min = 0x10000;
+    else
+        decoded(t, KX_TERM_NOGLYPH);
+    return false;
 }
 
 void draw_cursor(kxTerminal *t)
@@ -1133,6 +1178,7 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     t->wordbreak = ta.wordbreak;
     t->cursor = ta.cursor;
     t->directdraw = ta.directdraw;
+    t->utf8log = ta.logutf8;
     std::snprintf(t->logname, sizeof t->logname, "%s", ta.logfile);
     layout(t, ta);
 
@@ -1194,6 +1240,11 @@ void kxterm_putc(kxTerminal *t, int ch)
 {
     if (!t->created)
         return;
+    if (t->utf8in && !utf8_byte(t, ch & 0xFF)) {
+        if (t->puts_depth == 0)
+            show_notices(t);
+        return;
+    }
     // Most bytes are plain characters: they skip the decoder's result ring.
     if (const int plain = kxansi_plain(&t->decoder, ch); plain >= 0) {
         act(t, KX_ANSI_CHAR, plain);
@@ -1278,6 +1329,18 @@ void kxterm_clear(kxTerminal *t)
 }
 
 int kxterm_extent(const kxTerminal *t) { return extent_of(t); }
+
+void kxterm_setutf8log(kxTerminal *t, bool on) { t->utf8log = on; }
+
+void kxterm_setutf8input(kxTerminal *t, bool on)
+{
+    if (!on && t->u8need > 0 && t->created) {
+        t->u8need = 0;
+        decoded(t, KX_TERM_NOGLYPH);  // a character cut off at the end of its text
+    }
+    t->u8need = 0;
+    t->utf8in = on;
+}
 
 void kxterm_gotoxy(kxTerminal *t, int column, int line)
 {

@@ -46,6 +46,8 @@ constexpr int KX_TERM_LOGNAMES = 9;
 constexpr int KX_TERM_SCROLLBACK_MAX = 100000;
 constexpr int KX_TERM_LINES_MAX = 1000;
 constexpr int KX_TERM_COLUMNS_MAX = 2000;
+// The mark shown for a character the fonts do not have, or broken UTF-8.
+constexpr int KX_TERM_NOGLYPH = 0xBF;
 // Lines a notch of the mouse wheel scrolls.
 constexpr int KX_TERM_WHEEL_LINES = 3;
 // A click this soon after a double click selects the whole line.
@@ -119,6 +121,10 @@ struct kxTerminal : kxwidget {
     bool echoing = false;
     int exitcode = 0;
     int puts_depth = 0;
+    bool utf8log = false;  // the log is UTF-8 (else ISO 8859-1)
+    bool utf8in = false;   // printed text is UTF-8 (else ISO 8859-1)
+    int u8need = 0;        // bytes still to come of a UTF-8 character
+    char32_t u8char = 0, u8min = 0;
 };
 
 // The colour of a colour number 1..15.
@@ -148,6 +154,12 @@ void kxterm_clear(kxTerminal *t);
 void kxterm_gotoxy(kxTerminal *t, int column, int line);
 void kxterm_settext(kxTerminal *t, const char *text);
 int kxterm_bottom(const kxTerminal *t);
+// The encoding of the log: UTF-8 (each character of ISO 8859-1 as its
+// UTF-8 bytes) or, as by default, ISO 8859-1.
+void kxterm_setutf8log(kxTerminal *t, bool on);
+// Whether text printed from now on is UTF-8 (received text of a device that
+// speaks it); turned off, a character cut short shows as the mark.
+void kxterm_setutf8input(kxTerminal *t, bool on);
 // The buffer lines that exist: the last one written and all before it.
 int kxterm_extent(const kxTerminal *t);
 // A new size of the pane in pixels (its frame outside, as "xs=" and "ys="
