@@ -999,7 +999,7 @@ TEST(QuenlorixX11, ThePaneIsARecordToSelectCopyAndScrollBack)
     if (!kxtest_have("xclip"))
         GTEST_SKIP() << "xclip is not installed";
     Tester t;
-    t.settings += "encoding=utf-8\n";
+    t.settings += "encoding=utf-8\nscrollback=5000\n";
     KX_STEP(t.start());
     KX_STEP(t.confirm());
     const auto clip = [](const char *selection) {
@@ -1052,6 +1052,8 @@ TEST(QuenlorixX11, ThePaneIsARecordToSelectCopyAndScrollBack)
     ASSERT_TRUE(t.logged("vorher 39\n"));
     kxtest_shot before;
     ASSERT_TRUE(kxtest_xwd(t.main, &before));
+    kxtest_sh("import -window " + std::to_string(t.main) + " '" KX_TEST_BINARY_DIR
+              "/quenlorix_pane_42_lines.png' 2>/dev/null");
     xdo("mousemove " + at(t.mx + left + 100, line_y(3)) + " click 4");
     const int pane_bottom = bands[0] - lineh + 10 * lineh;
     const int upper = pane_bottom - lineh - 8 - TERMINAL_TOP;  // above the sign
@@ -1123,6 +1125,18 @@ TEST(QuenlorixX11, ThePaneIsARecordToSelectCopyAndScrollBack)
         [&] { return clip("clipboard") == "Serielle Schnittstelle 3 ge\xc3\xb6" "ffnet, Baudrate=19200"; },
         10000))
         << clip("clipboard");
+    // The thumb after 3,000 lines more: its smallest.
+    lines.clear();
+    for (int i = 0; i < 3000; i++)
+        lines += "Zeile " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(t.peer.send(lines));
+    ASSERT_TRUE(t.logged("Zeile 2999\n"));
+    xdo("key ctrl+End");
+    copy_line(9);
+    EXPECT_TRUE(kxtest_waitfor([&] { return clip("clipboard") == "Zeile 2999"; }, 10000))
+        << clip("clipboard");
+    kxtest_sh("import -window " + std::to_string(t.main) + " '" KX_TEST_BINARY_DIR
+              "/quenlorix_pane_3000_lines.png' 2>/dev/null");
     t.close();
     ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
 }
