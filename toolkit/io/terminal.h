@@ -18,7 +18,7 @@
 // "<name>.1" (the latest) to "<name>.5".  A log is locked while it is
 // written: no other terminal moves or empties it, and one that finds it held
 // writes to a name of its own ("quenlorix-2.log" for "quenlorix.log") and
-// says so.  With "logdeferred" the log waits for kxterm_startlog, so that a
+// says so.  With "logutf8" the log is written in UTF-8.  With "logdeferred" the log waits for kxterm_startlog, so that a
 // program whose session never starts leaves the earlier logs alone.  When the
 // file cannot be written, logging stops and the terminal says so once.
 #pragma once
@@ -187,8 +187,9 @@ std::string kxterm_selectedtext(const kxTerminal *t);
 // The word (letters, digits and what joins them) around a cell: columns
 // from and to, the cell at to not in it; from == to on a blank.
 void kxterm_wordat(const kxTerminal *t, int column, int line, int *from, int *to);
-// The selection to the clipboard (and on X11 as the primary selection);
-// false when nothing is selected.
+// The selection to the clipboard; false when nothing is selected.  (One
+// made with the mouse is offered as the primary selection when the button
+// is let go.)
 bool kxterm_copy(kxTerminal *t);
 // The cell at a column and buffer line (a blank one outside the grid).
 kxTermCell kxterm_cell(const kxTerminal *t, int column, int line);
