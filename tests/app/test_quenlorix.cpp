@@ -467,7 +467,7 @@ TEST_F(App, TheWindowGrowsWithItsTerminalAndIsRememberedAtItsSize)
     ASSERT_TRUE(peer.start(1));
     confirm_dialog();
     wait_main();
-    int made_xs = 0, made_ys = 0, rows = 0, footer = 0, tries = 0;
+    int made_xs = 0, made_ys = 0, rows = 0, footer = 0, state = 0, tries = 0;
     steps.push_back([&] {
         kxllgui_window *m = titled("Quenlorix");
         made_xs = m->pixmap.width, made_ys = m->pixmap.height;
@@ -483,7 +483,8 @@ TEST_F(App, TheWindowGrowsWithItsTerminalAndIsRememberedAtItsSize)
         const kxllgui_window *m = titled("Quenlorix");
         rows = red_rows(m, 0, 800);
         footer = ink(m, 865, 790, 1000, 800);
-        return rows >= 25 * 7 || ++tries > 5000;
+        state = ink(m, 10, 788, 555, 800);
+        return (rows >= 25 * 7 && state > 20) || ++tries > 5000;
     });
     close_main();
     run();
@@ -491,6 +492,7 @@ TEST_F(App, TheWindowGrowsWithItsTerminalAndIsRememberedAtItsSize)
     EXPECT_EQ(made_ys, 700);
     EXPECT_GE(rows, 25 * 7) << "fewer than 25 lines of the terminal are shown";
     EXPECT_GT(footer, 20) << "no footer in the bottom-right corner";
+    EXPECT_GT(state, 20) << "the port's state is not at the bottom";
     EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=9600\nsize=1000x800\n");
 }
 

@@ -3,6 +3,7 @@
 // in one list per byte of the line (each position at most once).
 #include "io/pattern.h"
 
+#include "base/hexdigit.h"
 #include "core/language.h"
 
 namespace {
@@ -101,17 +102,6 @@ struct Parser {
     int bracket();
 };
 
-int hex_value(char ch)
-{
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    return -1;
-}
-
 bool is_alnum(char ch)
 {
     return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
@@ -145,8 +135,8 @@ bool Parser::escape_into(Set *s, int *byte)
     case 'e': *byte = 0x1B; return true;
     case '0': *byte = 0; return true;
     case 'x': {
-        const int hi = end() ? -1 : hex_value(src[pos]);
-        const int lo = pos + 1 < src.size() ? hex_value(src[pos + 1]) : -1;
+        const int hi = end() ? -1 : kxhex_digit(src[pos]);
+        const int lo = pos + 1 < src.size() ? kxhex_digit(src[pos + 1]) : -1;
         if (hi < 0 || lo < 0) {
             stop(Fault::xdigits, at);
             return false;
