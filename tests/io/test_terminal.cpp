@@ -785,6 +785,19 @@ TEST_F(TerminalTest, SelectAndCopy)
     kxterm_handler(term, KX_EV_LDOUBLE, x2, y2, 0, 0, 0, 0, 0, 0);
     kxterm_handler(term, KX_EV_LUP, x2, y2, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(kxterm_selectedtext(term), "Zeile");
+    // Dragged on from a double click: whole words, backwards too.
+    auto [x3, y3] = at(1, 0);
+    kxterm_handler(term, KX_EV_LDOUBLE, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_MOTION, x3, y3, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_MOTION, x1 - 2, y1, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x1 - 2, y1, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(kxterm_selectedtext(term), "zweite Zeile");
+    kxterm_handler(term, KX_EV_LDOUBLE, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_MOTION, x3, y3, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x3, y3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(kxterm_selectedtext(term), "Temp 25 C\nzweite Zeile");
+    kxterm_handler(term, KX_EV_LDOUBLE, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x2, y2, 0, 0, 0, 0, 0, 0);
     kxterm_handler(term, KX_EV_LDOWN, x2, y2, 0, 0, 0, 0, 0, 0);
     kxterm_handler(term, KX_EV_LUP, x2, y2, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(kxterm_selectedtext(term), "zweite Zeile");

@@ -724,15 +724,25 @@ bool on_bar(const kxTerminal *t, int x)
     return t->bar.created && x >= t->geom.x + t->geom.xs - t->bar.vwidth;
 }
 
+// Dragged on from a double click: whole words from the first one to the
+// one under the pointer, either way.
 void select_words(kxTerminal *t, int line, int column)
 {
-    int from = 0, to = 0, afrom = 0, ato = 0;
+    int from = 0, to = 0;
     kxterm_wordat(t, column, line, &from, &to);
-    kxterm_wordat(t, t->sel_c0, t->sel_l0, &afrom, &ato);
-    if (line < t->sel_l0 || (line == t->sel_l0 && column < t->sel_c0))
-        kxterm_select(t, t->sel_l0, std::max(ato, t->sel_c0), line, from);
+    if (line < t->anchor_l || (line == t->anchor_l && column < t->anchor_from))
+        kxterm_select(t, t->anchor_l, t->anchor_to, line, from);
     else
-        kxterm_select(t, t->sel_l0, afrom, line, std::max(to, column + 1));
+        kxterm_select(t, t->anchor_l, t->anchor_from, line, std::max(to, column + 1));
+}
+
+// Dragged on from a third click: whole lines.
+void select_lines(kxTerminal *t, int line)
+{
+    if (line < t->anchor_l)
+        kxterm_select(t, t->anchor_l, t->columns, line, 0);
+    else
+        kxterm_select(t, t->anchor_l, 0, line, t->columns);
 }
 
 // Drag to select, a double click for a word, a click after it for the line.
@@ -750,7 +760,8 @@ void select_by_mouse(kxTerminal *t, int code, int x, int y)
         place_at(t, x, y, true, &line, &column);
         if (t->doubled_at >= 0 && kxsys_ticks() - t->doubled_at < KX_TERM_TRIPLE_MS) {
             t->doubled_at = -1;
-            kxterm_select(t, line, 0, line, t->columns);
+            t->anchor_l = line;
+            select_lines(t, line);
             t->dragging = 3;
         } else {
             kxterm_unselect(t);
@@ -766,7 +777,7 @@ void select_by_mouse(kxTerminal *t, int code, int x, int y)
         place_at(t, x, y, false, &line, &column);
         int from = 0, to = 0;
         kxterm_wordat(t, column, line, &from, &to);
-        t->sel_l0 = line, t->sel_c0 = column;
+        t->anchor_l = line, t->anchor_from = from, t->anchor_to = std::max(to, from + 1);
         kxterm_select(t, line, from, line, to);
         t->doubled_at = kxsys_ticks();
         t->dragging = 2;
@@ -786,10 +797,8 @@ void select_by_mouse(kxTerminal *t, int code, int x, int y)
             kxterm_select(t, t->sel_l0, t->sel_c0, line, column);
         else if (t->dragging == 2)
             select_words(t, line, column);
-        else if (line < t->sel_l0)
-            kxterm_select(t, t->sel_l0, t->columns, line, 0);
         else
-            kxterm_select(t, std::min(t->sel_l0, line), 0, line, t->columns);
+            select_lines(t, line);
         return;
     case KX_EV_LUP:
         if (!t->dragging)

@@ -104,6 +104,7 @@ struct kxTerminal : kxwidget {
     bool selection = false;
     int sel_l0 = 0, sel_c0 = 0, sel_l1 = 0, sel_c1 = 0;
     int dragging = 0;              // 1 by characters, 2 by words, 3 by lines
+    int anchor_l = 0, anchor_from = 0, anchor_to = 0;  // the word or line it began with
     std::int64_t doubled_at = -1;  // kxsys_ticks of the last double click
     kxTermRows rows;
     std::vector<kxTermCell> open;     // the line being written, as cells
