@@ -40,7 +40,7 @@ int colour_of(int number) { return number > 0 && number < KX_TERM_COLOURS ? pale
 void close_line(kxTerminal *t)
 {
     if (t->openline >= 0)
-        kxtermrows_set(&t->rows, t->openline, t->open.data(), t->columns);
+        kxtermrows_set(&t->rows, t->openline, t->open.data(), std::min(t->openused, t->columns));
     t->openline = -1;
 }
 
@@ -50,7 +50,7 @@ kxTermCell *edit_row(kxTerminal *t, int l)
     if (l != t->openline) {
         close_line(t);
         t->open.resize(static_cast<std::size_t>(t->columns));
-        kxtermrows_get(&t->rows, l, t->open.data(), t->columns);
+        t->openused = kxtermrows_get(&t->rows, l, t->open.data(), t->columns);
         t->openline = l;
     }
     return t->open.data();
@@ -506,8 +506,10 @@ void put_char(kxTerminal *t, int ch)
         t->cy = t->lines - 1;
         scroll_up(t);
     }
-    edit_row(t, t->cy)[t->cx] = {static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(t->fg),
-                                 static_cast<std::uint8_t>(t->bg), 0};
+    kxTermCell *r = edit_row(t, t->cy);
+    t->openused = std::max(t->openused, t->cx + 1);
+    r[t->cx] = {static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(t->fg),
+                static_cast<std::uint8_t>(t->bg), 0};
     if (t->cursor)
         draw_cursor(t);
     else

@@ -109,6 +109,7 @@ struct kxTerminal : kxwidget {
     kxTermRows rows;
     std::vector<kxTermCell> open;     // the line being written, as cells
     int openline = -1;                // its buffer line
+    int openused = 0;                 // its cells that may not be blank
     std::vector<kxTermCell> scratch;  // a line read for drawing
     int cursor_drawn_x = -1, cursor_drawn_y = 0;
     int fg = 0, bg = 0;

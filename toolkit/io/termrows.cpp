@@ -1,7 +1,6 @@
 #include "io/termrows.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -42,14 +41,14 @@ void kxtermrows_reset(kxTermRows *r, int limit)
 
 int kxtermrows_count(const kxTermRows *r) { return static_cast<int>(r->rows.size()); }
 
-void kxtermrows_get(const kxTermRows *r, int line, kxTermCell *cells, int columns)
+int kxtermrows_get(const kxTermRows *r, int line, kxTermCell *cells, int columns)
 {
     std::fill_n(cells, columns, kxTermCell{});
     if (line < 0 || line >= kxtermrows_count(r))
-        return;
+        return 0;
     const std::uint8_t *p = slot(const_cast<kxTermRows *>(r), line).get();
     if (!p)
-        return;
+        return 0;
     const int length = p[0] | p[1] << 8;
     std::uint8_t fg = 0, bg = 0;
     int c = 0;
@@ -62,6 +61,7 @@ void kxtermrows_get(const kxTermRows *r, int line, kxTermCell *cells, int column
         }
         cells[c++] = {p[i], fg, bg, 0};
     }
+    return c;
 }
 
 void kxtermrows_set(kxTermRows *r, int line, const kxTermCell *cells, int columns)
@@ -73,26 +73,32 @@ void kxtermrows_set(kxTermRows *r, int line, const kxTermCell *cells, int column
     int used = columns;
     while (used > 0 && blank(cells[used - 1]))
         used--;
-    std::vector<std::uint8_t> bytes(HEAD);
+    // Measured first, then written in place: one allocation a line.
+    std::size_t length = static_cast<std::size_t>(used);
     std::uint8_t fg = 0, bg = 0;
-    for (int c = 0; c < used; c++) {
-        const kxTermCell &k = cells[c];
-        if (k.fg != fg || k.bg != bg) {
-            fg = k.fg, bg = k.bg;
-            bytes.insert(bytes.end(), {COLOURS, fg, bg});
+    for (int c = 0; c < used; c++)
+        if (cells[c].fg != fg || cells[c].bg != bg) {
+            fg = cells[c].fg, bg = cells[c].bg;
+            length += 3;
         }
-        bytes.push_back(k.ch < 32 ? ' ' : k.ch);
-    }
     auto &s = slot(r, line);
-    const std::size_t length = bytes.size() - HEAD;
     if (length == 0) {
         s.reset();
         return;
     }
-    bytes[0] = static_cast<std::uint8_t>(length & 0xFF);
-    bytes[1] = static_cast<std::uint8_t>(length >> 8);
-    s = std::make_unique_for_overwrite<std::uint8_t[]>(bytes.size());
-    std::memcpy(s.get(), bytes.data(), bytes.size());
+    s = std::make_unique_for_overwrite<std::uint8_t[]>(length + HEAD);
+    std::uint8_t *p = s.get();
+    *p++ = static_cast<std::uint8_t>(length & 0xFF);
+    *p++ = static_cast<std::uint8_t>(length >> 8);
+    fg = bg = 0;
+    for (int c = 0; c < used; c++) {
+        const kxTermCell &k = cells[c];
+        if (k.fg != fg || k.bg != bg) {
+            fg = k.fg, bg = k.bg;
+            *p++ = COLOURS, *p++ = fg, *p++ = bg;
+        }
+        *p++ = k.ch < 32 ? ' ' : k.ch;
+    }
 }
 
 void kxtermrows_scroll(kxTermRows *r)

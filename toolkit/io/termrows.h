@@ -24,8 +24,9 @@ struct kxTermRows {
 void kxtermrows_reset(kxTermRows *r, int limit);
 // The lines that exist: the highest written one and all before it.
 int kxtermrows_count(const kxTermRows *r);
-// The first columns cells of a line; blanks beyond its text or the lines.
-void kxtermrows_get(const kxTermRows *r, int line, kxTermCell *cells, int columns);
+// The first columns cells of a line, blanks beyond its text or the lines;
+// how many cells its text gave.
+int kxtermrows_get(const kxTermRows *r, int line, kxTermCell *cells, int columns);
 // Stores a line of columns cells (0 <= line < limit); the blank lines
 // before it come into being.
 void kxtermrows_set(kxTermRows *r, int line, const kxTermCell *cells, int columns);
