@@ -14,6 +14,7 @@
 #include "io/terminal.h"
 #include "layout.h"
 #include "markup/named.h"
+#include "platform/platform.h"
 #include "session.h"
 #include "widgets/popupmenu.h"
 
@@ -107,7 +108,8 @@ std::vector<Word> footer_words(const qxcontrol *c)
 
 void draw_footer(qxcontrol *c)
 {
-    const std::string text = qxcontrol_footer(c);
+    const std::string counters = qxcontrol_counters(c);
+    const std::string text = qxcontrol_footer(c) + "   " + counters;
     kxView *v = &c->win->views[c->win->current];
     if (!v->content)
         return;
@@ -122,7 +124,10 @@ void draw_footer(qxcontrol *c)
     const int space = kxtext_width(font, " ");
     kxview_draw(v, KX_DRAW_FILLRECT, FOOTER_X, y, FOOTER_END - FOOTER_X, h, v->bgcolor, 0, 0, 0);
     int x = FOOTER_X;
-    for (const Word &w : footer_words(c)) {
+    std::vector<Word> words = footer_words(c);
+    words.back().text += "  ";
+    words.push_back({counters});
+    for (const Word &w : words) {
         if (x >= FOOTER_END)
             break;
         const int colour = kxgui_color(w.off ? KX_GUI_TEXTGREY : KX_GUI_TEXT);
@@ -158,6 +163,8 @@ void restart(qxcontrol *c)
     c->modem = kxmodemlines{};
     c->lost = c->session->lost;
     read_lines(c);
+    c->counted_at = kxsys_ticks() - QX_COUNT_MS;
+    qxcontrol_count(c, kxsys_ticks());
 }
 
 void tell_linechange(qxcontrol *c)
@@ -198,7 +205,7 @@ void change_settings(qxcontrol *c)
             qxsettings_write(old, c->config);
         return;
     }
-    s->settings = chosen;
+    qxsession_reopened(s, chosen);
     s->lost = false;
     qxsession_notice(s, "Einstellungen ge\xe4ndert: " + connection(chosen));
     tell_linechange(c);
@@ -314,6 +321,7 @@ void qxcontrol_tick(qxcontrol *c)
         restart(c);  // lost, or back with its lines as at open
     else
         read_lines(c);
+    qxcontrol_count(c, kxsys_ticks());
     draw_footer(c);
 }
 
@@ -328,4 +336,19 @@ std::string qxcontrol_footer(const qxcontrol *c)
     for (const Word &w : footer_words(c))
         text += (text.empty() ? "" : " ") + w.text;
     return text;
+}
+
+bool qxcontrol_count(qxcontrol *c, std::int64_t now)
+{
+    if (now - c->counted_at < QX_COUNT_MS)
+        return false;
+    c->sent = c->session->count_sent;
+    c->received = c->session->count_received;
+    c->counted_at = now;
+    return true;
+}
+
+std::string qxcontrol_counters(const qxcontrol *c)
+{
+    return "gesendet " + std::to_string(c->sent) + "  empfangen " + std::to_string(c->received);
 }

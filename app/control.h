@@ -5,6 +5,7 @@
 // terminal and the log in the notice colour.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "base/protocol.h"
@@ -19,6 +20,10 @@ struct qxsession;
 // The port's actions, then the terminal pane's own (copy the selection,
 // select all, clear the screen but not the log).
 enum class qxaction { none, settings, dtr, rts, dtrpulse, rtspulse, brk, copy, selectall, clear };
+
+// The footer's byte counters change at most this often: a flood redraws
+// them a few times a second, not per line.
+constexpr int QX_COUNT_MS = 250;
 
 // The keys of the actions, in the order of qxaction from settings on.
 constexpr int QX_ACTION_KEYS[] = {KX_KEY_F2, KX_KEY_F5, KX_KEY_F6, KX_KEY_F7, KX_KEY_F8, KX_KEY_F9};
@@ -36,6 +41,8 @@ struct qxcontrol {
     kxmodemlines modem;
     bool lost = false;            // the session's loss as the footer shows it
     std::string footer;           // the footer's text as drawn
+    std::uint64_t sent = 0, received = 0;  // the session's counters as the footer shows them
+    std::int64_t counted_at = 0;  // kxsys_ticks when they were taken
     int drawn_xs = 0, drawn_ys = 0;  // the content's size then: a new layout wipes it
 };
 
@@ -56,3 +63,8 @@ std::string qxcontrol_title(const qxsettings &s);
 // DSR, DCD and RI as read, each upper case when on and lower case when off
 // ("COM3 offen   DTR rts   CTS dsr dcd ri"), or that the device has none.
 std::string qxcontrol_footer(const qxcontrol *c);
+// Takes the session's byte counters for the footer when QX_COUNT_MS have
+// passed since they were last taken (now: kxsys_ticks); true when taken.
+bool qxcontrol_count(qxcontrol *c, std::int64_t now);
+// The counters as the footer shows them: "gesendet 12  empfangen 3456".
+std::string qxcontrol_counters(const qxcontrol *c);

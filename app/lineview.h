@@ -10,6 +10,9 @@
 
 constexpr int QX_SENT_COLOUR = 4;      // blue
 constexpr int QX_RECEIVED_COLOUR = 1;  // red
+// Before the rest of a received line that a sent row or a notice broke off,
+// in the notice colour.
+constexpr const char *QX_CONTINUED = "... ";
 
 struct qxpiece {
     std::string text;

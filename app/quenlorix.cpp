@@ -200,7 +200,7 @@ int quenlorix_main()
         int id = kxevent_wait();
         // The program's own ids, ten a second when idle, are no row's.
         const bool own = id == timer.id || id == more || id == kxport_arrivalid() ||
-                         qxdesk_event(&desk, id);
+                         id == session.pause.id || qxdesk_event(&desk, id);
         for (int r = 1; !own && r <= ROWS; r++)
             if (kxtable_rowevent(tab, id, r) == 2)
                 send_row(&session, tab, r);
@@ -226,6 +226,7 @@ int quenlorix_main()
     if (!saved)  // ended another way than by its window
         save_at_close(&table, tab, &told);
     remember_size(&session.settings);
+    qxsession_end(&session);  // a line shown in part, or not yet, is logged whole
     kxtimer_destroy(&timer);
     cleanup();
     return 0;

@@ -166,6 +166,9 @@ int run_script(Run *run, const kxscript &script, kxTerminal *term, const qxsetti
         }
         due = kxscript_advance(&run->script);
     }
+    // A line the device left in part is logged; the run's verdict is made.
+    run->session.received = nullptr;
+    qxsession_end(&run->session);
     kxtimer_destroy(&timer);
     if (due >= 0) {  // ended from outside
         kxterm_notice(term, "Skript abgebrochen");

@@ -10,11 +10,12 @@
 #include <functional>
 #include <string_view>
 
+#include "core/timer.h"
 #include "io/port.h"
+#include "io/rxsplit.h"
 #include "settings.h"
 
 struct kxTerminal;
-struct kxTimer;
 
 constexpr int QX_RETRY_MS = 1000;
 constexpr int QX_TIMER_MS = 100;  // the program's timer, which reads the port
@@ -22,6 +23,9 @@ constexpr int QX_TIMER_MS = 100;  // the program's timer, which reads the port
 // time or per tick of the timer: a flood costs a few redraws, and its last
 // line shows by the next tick.
 constexpr int QX_FRAME_MS = 10;
+
+// Writes bytes to the current port; false at the first that did not leave.
+bool qxsession_write_bytes(const std::string &bytes);
 
 struct qxsession {
     kxTerminal *term = nullptr;
@@ -36,23 +40,46 @@ struct qxsession {
     // Given every line read, its line end included (an unattended run
     // looks for its answers there); may be empty.
     std::function<void(std::string_view)> received;
+    // The bytes of a row in the notation, NULs included.
+    bool (*write_bytes)(const std::string &bytes) = qxsession_write_bytes;
+    kxsplitter split;      // received bytes into lines or frames
+    bool open = false;     // a received line is shown in part: the cursor ends it
+    bool spaced = false;   // hex on the open line: the next piece needs a blank
+    bool holding = false;  // the terminal's drawing is held for received lines
+    int shown = 0;         // pieces shown in the current batch
+    kxTimer pause;         // wakes the program once when the held bytes are due
+    bool pause_armed = false;
+    std::int64_t pause_due = 0;  // kxsys_ticks at which it fires
+    std::uint64_t count_sent = 0, count_received = 0;  // bytes since the port opened
+    std::string line;      // the open line's bytes given out so far, for received
+    bool delivering = false;  // received is being given lines
 };
 
 // Starts on the port the dialog opened: says so in the terminal.
 void qxsession_start(qxsession *s, kxTerminal *term, const qxsettings &settings);
+// The port opened again with these settings: the line it was showing is
+// ended, the counters start from 0.
+void qxsession_reopened(qxsession *s, const qxsettings &settings);
+// The program ends: what has arrived is shown and logged, a partial line
+// too, and the pause's timer is stopped.
+void qxsession_end(qxsession *s);
 // A line in the notice colour, time-stamped when the lines are.
 void qxsession_notice(qxsession *s, const std::string &text);
-// Sends a row and its line feed; a row that cannot be sent is shown with a
-// notice that says why, and one whose line feed alone failed as sent, with
-// a notice that its line end was not.  True when all of it left.  A mark
-// (an answer's) is shown before the text in the notice colour.
+// Sends a row (read in the notation when the settings say so) and the line
+// end chosen; a row that cannot be read or sent is shown with a notice that
+// says why, and one whose line end alone failed as sent, with a notice that
+// its line end was not.  True when all of it left.  The text view shows the
+// row as typed, the hex and both views the bytes that left; a mark (an
+// answer's) is shown before it in the notice colour.
 bool qxsession_send(qxsession *s, const char *text, const char *mark = nullptr);
 // Sends bytes, shown as the text they were written as; bytes that cannot
 // be sent are shown with a notice that says why.
 bool qxsession_sendbytes(qxsession *s, const char *text, std::string_view bytes);
-// Shows every complete line that has arrived, tells a loss and tries to
+// Shows every complete line that has arrived and an incomplete one quiet
+// for the pause (the next bytes continue it), tells a loss and tries to
 // reopen a lost port when its time has come; true when a batch was cut and
-// more lines may be waiting.
+// more lines may be waiting.  Holds no timer that polls: one wake-up of
+// s->pause for a line's pause.
 bool qxsession_poll(qxsession *s);
 // Draws the lines shown since the last drawing, unless that is younger than
 // QX_FRAME_MS and the timer has not fired since (ticked: this event is its

@@ -19,6 +19,8 @@ namespace {
 constexpr std::size_t SETTINGS_FILE_MAX = 65536;
 
 constexpr const char *show_names[] = {"text", "hex", "both"};
+constexpr const char *lineend_names[] = {"lf", "cr", "crlf", "none"};
+constexpr const char *lineend_bytes[] = {"\n", "\r", "\r\n", ""};
 constexpr const char *parity_names[] = {"none", "odd", "even", "mark", "space"};
 constexpr const char *flow_names[] = {"none", "rtscts", "xonxoff"};
 
@@ -62,6 +64,32 @@ void read_binding(std::string_view line, qxsettings *s)
     std::string path;
     if (n >= 1 && n <= QX_PORT_MAX && line_value(line, line.substr(0, eq + 1), &path))
         s->bound[static_cast<std::size_t>(n)] = path;
+}
+
+// How rows are sent: "escapes=1", "lineend=cr".
+bool read_sending(std::string_view line, qxsettings *s)
+{
+    std::string v;
+    if (line_value(line, "escapes=", &v)) {
+        s->escapes = v == "1";
+        return true;
+    }
+    if (!line_value(line, "lineend=", &v))
+        return false;
+    for (std::size_t i = 0; i < std::size(lineend_names); i++)
+        if (v == lineend_names[i])
+            s->lineend = static_cast<qxlineend>(i);
+    return true;
+}
+
+std::string format_sending(const qxsettings &s)
+{
+    std::string text;
+    if (s.escapes)
+        text += "escapes=1\n";
+    if (s.lineend != qxlineend::lf)
+        text += std::string("lineend=") + qxlineend_name(s.lineend) + "\n";
+    return text;
 }
 
 // The index of a value among names, or -1.
@@ -170,7 +198,7 @@ void read_size(const std::string &v, qxsettings *s)
 void read_line(std::string_view line, qxsettings *s)
 {
     std::string v;
-    if (read_lineskey(line, s))
+    if (read_lineskey(line, s) || read_sending(line, s))
         return;
     if (line.substr(0, 6) == "period") {
         read_period(line, s);
@@ -188,6 +216,11 @@ void read_line(std::string_view line, qxsettings *s)
             s->utf8 = v == "utf-8";
     } else if (line_value(line, "scrollback=", &v)) {
         s->scrollback = number_in(v, QX_SCROLLBACK_MIN, QX_SCROLLBACK_MAX, s->scrollback);
+    } else if (line_value(line, "pause=", &v)) {
+        s->pause_ms = number_in(v, 0, KX_SPLIT_PAUSE_MAX, s->pause_ms);
+    } else if (line_value(line, "frames=", &v)) {
+        if (v == "pause" || v == "lines")
+            s->frames_by_pause = v == "pause";
     } else if (line_value(line, "size=", &v)) {
         read_size(v, s);
     } else {
@@ -220,6 +253,11 @@ std::string qxsettings_format(const qxsettings &s)
         text += std::string("show=") + qxshow_name(s.show) + "\n";
     if (s.timestamps)
         text += "timestamps=1\n";
+    if (s.pause_ms != KX_SPLIT_PAUSE_DEFAULT)
+        text += "pause=" + std::to_string(s.pause_ms) + "\n";
+    if (s.frames_by_pause)
+        text += "frames=pause\n";
+    text += format_sending(s);
     if (s.utf8)
         text += "encoding=utf-8\n";
     if (s.scrollback != QX_SCROLLBACK_DEFAULT)
@@ -279,6 +317,10 @@ void qxsettings_bind(const qxsettings &s)
 }
 
 const char *qxshow_name(qxshow show) { return show_names[static_cast<std::size_t>(show)]; }
+
+const char *qxlineend_name(qxlineend end) { return lineend_names[static_cast<std::size_t>(end)]; }
+
+const char *qxlineend_bytes(qxlineend end) { return lineend_bytes[static_cast<std::size_t>(end)]; }
 
 const char *qxparity_name(kxparity parity)
 {

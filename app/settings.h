@@ -3,10 +3,15 @@
 // line of its own and only when not at its default, the line's framing and
 // control lines ("databits=7", "parity=even", "stopbits=2", "flow=rtscts",
 // "dtr=0", "rts=0", "pulse=50", "break=500"), the view of received lines
-// ("show=hex"), time stamps ("timestamps=1"), the lines the pane keeps
-// ("scrollback=5000"), the device's text encoding ("encoding=utf-8"), the main window's size ("size=1000x800"), paths bound to port numbers ("com3=/dev/serial/by-id/..."),
-// rows sent on a period ("period3=500") and answer rules ("answer=2 RING").
-// A reader that knows only the first line finds its two keys as before.
+// ("show=hex"), time stamps ("timestamps=1"), the pause after which an
+// incomplete received line is shown ("pause=250") and frames of the hex
+// view cut by that pause ("frames=pause"), how rows are sent ("escapes=1",
+// "lineend=cr"), the device's text encoding ("encoding=utf-8"), the lines
+// the pane keeps ("scrollback=5000"), the main window's size
+// ("size=1000x800"), paths bound to port numbers
+// ("com3=/dev/serial/by-id/..."), rows sent on a period ("period3=500") and
+// answer rules ("answer=2 RING").  A reader that knows only the first line
+// finds its two keys as before.
 #pragma once
 
 #include <array>
@@ -14,6 +19,7 @@
 #include <vector>
 
 #include "io/portline.h"
+#include "io/rxsplit.h"
 
 constexpr int QX_PORT_MAX = 255;
 constexpr int QX_ROWS = 14;               // the table's rows
@@ -32,6 +38,8 @@ constexpr int QX_SCROLLBACK_MAX = 100000;
 
 // How received lines are shown and logged.
 enum class qxshow { text, hex, both };
+// What follows each row sent: LF as the tester always sent, CR, CR LF or nothing.
+enum class qxlineend { lf, cr, crlf, none };
 
 struct qxsettings {
     int port = 1;
@@ -41,6 +49,10 @@ struct qxsettings {
     int break_ms = KX_BREAK_MS_DEFAULT;
     qxshow show = qxshow::text;
     bool timestamps = false;
+    int pause_ms = KX_SPLIT_PAUSE_DEFAULT;  // 0: a line waits for its end
+    bool frames_by_pause = false;  // the hex view ends a frame at the pause only
+    bool escapes = false;  // rows are read in the notation (io/notation.h)
+    qxlineend lineend = qxlineend::lf;
     int scrollback = QX_SCROLLBACK_DEFAULT;
     bool utf8 = false;  // the device speaks UTF-8 (else ISO 8859-1)
     int width = QX_WINDOW_XS, height = QX_WINDOW_YS;  // of the main window's content
@@ -70,6 +82,9 @@ void qxsettings_bind(const qxsettings &s);
 
 // The names of the views, as the file and the dialog have them.
 const char *qxshow_name(qxshow show);
+// "lf", "cr", "crlf", "none" as the file has them, and the bytes of each.
+const char *qxlineend_name(qxlineend end);
+const char *qxlineend_bytes(qxlineend end);
 // The names of parities and flow controls as the file has them.
 const char *qxparity_name(kxparity parity);
 const char *qxflow_name(kxflow flow);

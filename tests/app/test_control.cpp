@@ -39,6 +39,24 @@ TEST(Control, TheFooterShowsTheStateAndEachLineOnOrOff)
     EXPECT_EQ(qxcontrol_footer(&c), "COM3 getrennt - warte auf das Ger\xe4t");
 }
 
+// The byte counters follow the session a few times a second, not per byte.
+TEST(Control, TheCountersAreTakenAtMostEveryQuarterSecond)
+{
+    qxsession session;
+    qxcontrol c;
+    c.session = &session;
+    EXPECT_EQ(qxcontrol_counters(&c), "gesendet 0  empfangen 0");
+    session.count_sent = 12;
+    session.count_received = 4294967301u;  // past 32 bits
+    ASSERT_TRUE(qxcontrol_count(&c, 1000));
+    EXPECT_EQ(qxcontrol_counters(&c), "gesendet 12  empfangen 4294967301");
+    session.count_sent = 13;
+    EXPECT_FALSE(qxcontrol_count(&c, 1000 + QX_COUNT_MS - 1));
+    EXPECT_EQ(c.sent, 12u);
+    EXPECT_TRUE(qxcontrol_count(&c, 1000 + QX_COUNT_MS));
+    EXPECT_EQ(c.sent, 13u);
+}
+
 TEST(Control, TheDialogsFirstSentenceSaysWhatTheFramingIs)
 {
     kxserialline l;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -548,6 +549,51 @@ TEST_F(App, AFloodOfLinesIsLoggedCompleteAndInOrder)
     EXPECT_TRUE(traffic() == expect) << "the log differs from the lines sent";
 }
 
+// A prompt without a line end appears once the device is quiet for the
+// pause, by the program's own wake-up; the rest of its line joins it.
+TEST_F(App, APromptAppearsAtThePauseAndItsRestJoinsItsLine)
+{
+    ASSERT_TRUE(peer.start(1));
+    confirm_dialog();
+    wait_main();
+    until([&] { return peer.send("login: "); });
+    until([&] { return traffic().find("login: ") != std::string::npos; });
+    until([&] { return peer.send("root\r\n"); });
+    until([&] { return traffic().find("root") != std::string::npos; });
+    close_main();
+    run();
+    EXPECT_EQ(traffic(), opened + "login: root\n");
+}
+
+// Without a pause a line waits for its end, but the program's end, by its
+// window or by SIGTERM, logs what has come of it.
+void expect_partial_line_logged(App &app, const std::function<void()> &end)
+{
+    ASSERT_TRUE(kxfile_save("port=1   baud=9600\npause=0\n", "quenlorix.cfg"));
+    ASSERT_TRUE(app.peer.start(1));
+    app.confirm_dialog();
+    app.wait_main();
+    // The whole line before it shows that the program has read the part.
+    app.until([&] { return app.peer.send("OK\r\nPasswort: "); });
+    app.until([&] { return app.traffic().find("OK\n") != std::string::npos; });
+    end();
+    app.run();
+    EXPECT_EQ(app.rc, 0);
+    EXPECT_EQ(app.traffic(), opened + "OK\nPasswort: \n");
+}
+
+TEST_F(App, APartialLineIsLoggedWhenTheWindowCloses)
+{
+    expect_partial_line_logged(*this, [this] { close_main(); });
+}
+
+TEST_F(App, APartialLineIsLoggedWhenSigtermEndsTheProgram)
+{
+    expect_partial_line_logged(*this, [this] {
+        until([] { return raise(SIGTERM) == 0; });
+    });
+}
+
 // The dialog's line under the port number: '#' where it differs from the
 // dialog's background.
 std::string device_line(const kxllgui_window *d)
@@ -805,7 +851,7 @@ TEST_F(App, HexViewWithTimeStampsAndATypedRate)
     run();
     EXPECT_EQ(slurp(home + "/quenlorix.cfg"), "port=1   baud=250000\nshow=hex\ntimestamps=1\n");
     expect_stamped(lines_of(traffic()), {"Serielle Schnittstelle 1 ge\xf6" "ffnet, Baudrate=250000",
-                                         "AT", "4F 4B 0D 0A", "41 00 42 0A"});
+                                         "41 54 0A", "4F 4B 0D 0A", "41 00 42 0A"});
 }
 
 TEST_F(App, BothViewShowsControlBytesAsTokens)

@@ -106,6 +106,26 @@ TEST(Settings, ThePanesHistoryAndTheDevicesEncoding)
     EXPECT_FALSE(qxsettings_parse("encoding=utf-8\nencoding=iso-8859-1\n").utf8);
 }
 
+// How rows are sent: written only when not the default, read back, and a
+// value that does not fit keeps the default.
+TEST(Settings, TheNotationAndTheLineEndAreWrittenOnlyWhenSet)
+{
+    qxsettings s;
+    s.escapes = true;
+    s.lineend = qxlineend::crlf;
+    const std::string text = qxsettings_format(s);
+    EXPECT_EQ(text, "port=1   baud=9600\nescapes=1\nlineend=crlf\n");
+    const qxsettings back = qxsettings_parse(text.c_str());
+    EXPECT_TRUE(back.escapes);
+    EXPECT_EQ(back.lineend, qxlineend::crlf);
+    for (qxlineend e : {qxlineend::cr, qxlineend::none})
+        EXPECT_EQ(qxsettings_parse((std::string("lineend=") + qxlineend_name(e) + "\r\n").c_str()).lineend,
+                  e);
+    const qxsettings bad = qxsettings_parse("escapes=yes\nlineend=CR\n");
+    EXPECT_FALSE(bad.escapes);
+    EXPECT_EQ(bad.lineend, qxlineend::lf);
+}
+
 TEST(Settings, TheLineKeysAreWrittenOnlyWhenNotTheDefault)
 {
     qxsettings s;
@@ -147,6 +167,25 @@ TEST(Settings, TheLineKeysAreWrittenOnlyWhenNotTheDefault)
     EXPECT_TRUE(back.line.dtr);
     EXPECT_FALSE(back.line.rts);
     EXPECT_EQ(qxsettings_format(back), "port=1   baud=9600\ndatabits=5\nrts=0\n");
+}
+
+// The pause and the frames of the hex view: only when not the default; a
+// value that does not fit keeps it.
+TEST(Settings, ThePauseAndTheFramesAreWrittenOnlyWhenSet)
+{
+    qxsettings s;
+    s.pause_ms = 0;
+    s.frames_by_pause = true;
+    const std::string text = qxsettings_format(s);
+    EXPECT_EQ(text, "port=1   baud=9600\npause=0\nframes=pause\n");
+    const qxsettings back = qxsettings_parse(text.c_str());
+    EXPECT_EQ(back.pause_ms, 0);
+    EXPECT_TRUE(back.frames_by_pause);
+    const qxsettings bad = qxsettings_parse("pause=-5\nframes=PAUSE\n");
+    EXPECT_EQ(bad.pause_ms, KX_SPLIT_PAUSE_DEFAULT);
+    EXPECT_FALSE(bad.frames_by_pause);
+    EXPECT_EQ(qxsettings_parse("pause=60001\n").pause_ms, KX_SPLIT_PAUSE_DEFAULT);
+    EXPECT_FALSE(qxsettings_parse("frames=pause\nframes=lines\n").frames_by_pause);
 }
 
 TEST(Settings, PeriodsAndAnswerRulesAreLinesOfTheirOwn)

@@ -248,3 +248,22 @@ TEST_F(Timers, TimersOfDifferentPhasesShareTheWakeUpWithinTheirSlack)
     kxtimer_remove(&c, 1);
     EXPECT_EQ(kxtimer_wakeafter(), -1);
 }
+
+// A punctual timer ends a wait the user watches: it wakes the pump at its
+// own time, where an ordinary one would wait for the next timer.
+TEST_F(Timers, APunctualTimerWakesAtItsOwnTime)
+{
+    Ticked a;
+    start(&a, 100);
+    kxTimer p;
+    kxtimer_create(&p, 70);
+    const int id = p.id;
+    EXPECT_EQ(kxtimer_wakeafter(), 10);  // 70 ms may wait 30 for the 100 ms timer
+    kxtimer_restart(&p, 70, true);
+    EXPECT_EQ(kxtimer_wakeafter(), 7);
+    EXPECT_EQ(p.id, id);
+    kxtimer_destroy(&p);
+    kxtimer_restart(&p, 70, false);
+    EXPECT_EQ(kxtimer_wakeafter(), 10);
+    kxtimer_destroy(&p);
+}

@@ -18,6 +18,7 @@ struct Slot {
     int period = 0;
     int elapsed = 0;
     int number = 0;
+    bool punctual = false;
 };
 
 std::array<Slot, KX_MAX_TIMERS> slots;
@@ -85,6 +86,8 @@ std::int64_t fire_tick(const Slot &s)
 // How many ticks a slot's firing may wait for the wake-up of another.
 std::int64_t slack_ticks(const Slot &s)
 {
+    if (s.punctual)
+        return 0;
     return std::min(s.period / 2, KX_TIMER_SLACK_MS) / KX_TICK_MS;
 }
 
@@ -162,6 +165,7 @@ void kxtimer_add(kxhandler handler, void *object, int period, int number)
         s->handler = handler;
         s->period = period;
         s->elapsed = 0;
+        s->punctual = false;
         replan();
         return;
     }
@@ -204,6 +208,16 @@ void kxtimer_create(kxTimer *t, int period)
 }
 
 void kxtimer_destroy(kxTimer *t) { kxtimer_remove(t, 0); }
+
+void kxtimer_restart(kxTimer *t, int period, bool punctual)
+{
+    t->period = period;
+    kxtimer_add(post_timer_id, t, period, 0);
+    if (Slot *s = find(t, 0); s && punctual) {
+        s->punctual = true;
+        replan();
+    }
+}
 
 // Ticks that passed while the pump slept are counted first, so that they
 // reach the timers before anything the waking input starts.

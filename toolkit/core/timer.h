@@ -25,6 +25,10 @@ void kxtimer_remove(void *object, int number);
 void kxtimer_setperiod(int period, void *object, int number);
 void kxtimer_create(kxTimer *t, int period);
 void kxtimer_destroy(kxTimer *t);
+// Starts a created (or destroyed) timer anew with its id: it fires period ms
+// from now and every period after.  A punctual timer, one that ends a wait
+// the user watches, never waits to share the wake-up of another.
+void kxtimer_restart(kxTimer *t, int period, bool punctual);
 // Delivers counted ticks, at most KX_TICKS_PER_PUMP per call.
 void kxtimer_deliver();
 // Slots in use and the ticks not yet delivered.
