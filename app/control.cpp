@@ -23,10 +23,11 @@ namespace {
 constexpr int FOOTER_X = QX_FOOTER_LEFT;
 constexpr int FOOTER_END = 555;  // where the program's name begins
 
-// The popup menu's entries: [entry number - 1], a separator after the first.
-constexpr qxaction menu_actions[] = {qxaction::settings, qxaction::none,     qxaction::dtr,
-                                     qxaction::rts,      qxaction::dtrpulse, qxaction::rtspulse,
-                                     qxaction::brk};
+// The popup menu's entries: [entry number - 1], separators as none.
+constexpr qxaction menu_actions[] = {
+    qxaction::settings, qxaction::none, qxaction::dtr,       qxaction::rts,
+    qxaction::dtrpulse, qxaction::rtspulse, qxaction::brk,   qxaction::none,
+    qxaction::copy,     qxaction::selectall, qxaction::clear};
 
 int port_of(const qxcontrol *c) { return c->session->settings.port; }
 
@@ -49,15 +50,23 @@ std::string action_text(const qxcontrol *c, qxaction a)
     case qxaction::dtrpulse: return "DTR-Puls " + std::to_string(s.pulse_ms) + " ms";
     case qxaction::rtspulse: return "RTS-Puls " + std::to_string(s.pulse_ms) + " ms";
     case qxaction::brk: return "BREAK " + std::to_string(s.break_ms) + " ms";
+    case qxaction::copy: return "Kopieren";
+    case qxaction::selectall: return "Alles markieren";
+    case qxaction::clear: return "Anzeige l\xf6schen";
     case qxaction::none: break;
     }
     return "";
 }
 
-int action_key(qxaction a)
+// The key an entry names after its text.
+std::string entry_key(qxaction a)
 {
+    if (a == qxaction::copy)
+        return "  Strg+C";
     const int i = static_cast<int>(a) - static_cast<int>(qxaction::settings);
-    return QX_ACTION_KEYS[i];
+    if (i < 0 || i >= static_cast<int>(std::size(QX_ACTION_KEYS)))
+        return "";
+    return "  F" + std::to_string(QX_ACTION_KEYS[i] - KX_KEY_F1 + 1);
 }
 
 // The footer's words, each with whether it is a line that is off.
@@ -245,9 +254,7 @@ qxaction menu_choice(qxcontrol *c)
     std::string entries;
     for (qxaction a : menu_actions) {
         entries += entries.empty() ? "" : "|";
-        entries += a == qxaction::none
-                       ? std::string("-")
-                       : action_text(c, a) + "  F" + std::to_string(action_key(a) - KX_KEY_F1 + 1);
+        entries += a == qxaction::none ? std::string("-") : action_text(c, a) + entry_key(a);
     }
     const int chosen = kxmenu_popup("entries=%s", entries.c_str());
     if (chosen < 1 || chosen > static_cast<int>(std::size(menu_actions)))
@@ -289,10 +296,23 @@ bool qxcontrol_event(qxcontrol *c, int id)
 
 void qxcontrol_act(qxcontrol *c, qxaction a)
 {
-    if (a == qxaction::settings)
-        change_settings(c);
-    else if (a != qxaction::none)
-        drive(c, a);
+    switch (a) {
+    case qxaction::none: break;
+    case qxaction::settings: change_settings(c); break;
+    case qxaction::copy:
+        if (c->term)
+            kxterm_copy(c->term);
+        break;
+    case qxaction::selectall:
+        if (c->term)
+            kxterm_selectall(c->term);
+        break;
+    case qxaction::clear:
+        if (c->term)
+            kxterm_clear(c->term);  // the screen: the log keeps it all
+        break;
+    default: drive(c, a); break;
+    }
 }
 
 void qxcontrol_tick(qxcontrol *c)

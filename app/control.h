@@ -1,6 +1,6 @@
 // The port during a session: the settings dialog again, DTR and RTS
 // switched and pulsed and BREAK sent (by key and by the terminal's popup
-// menu), the input lines and the port's state in the footer, and what the
+// menu, which also copies from the pane, selects all of it and clears it), the input lines and the port's state in the footer, and what the
 // window is connected to in its title.  Each action is noted in the
 // terminal and the log in the notice colour.
 #pragma once
@@ -17,7 +17,9 @@ struct kxTerminal;
 struct kxWindow;
 struct qxsession;
 
-enum class qxaction { none, settings, dtr, rts, dtrpulse, rtspulse, brk };
+// The port's actions, then the terminal pane's own (copy the selection,
+// select all, clear the screen but not the log).
+enum class qxaction { none, settings, dtr, rts, dtrpulse, rtspulse, brk, copy, selectall, clear };
 
 // The footer's byte counters change at most this often: a flood redraws
 // them a few times a second, not per line.

@@ -42,7 +42,7 @@ kxWindow mainwin;
 kxGUIScript content;
 qxlayout layout;
 
-std::string main_markup()
+std::string main_markup(int scrollback)
 {
     std::string m =
         "<b>Quenlorix</b> dient zum Testen von Kommunikationsprotokollen \xfc"
@@ -56,8 +56,8 @@ std::string main_markup()
     for (int r = 0; r < ROWS; r++)
         m += "#edit,#edit,senden#button\n";
     // The terminal keeps clear of the table's shadow and its last row.
-    m += "</table>"
-         "<yinc=8><terminal=term,lines=10,scrollback=500,xs=680,logfile=quenlorix.log,logdeferred>"
+    m += "</table><yinc=8><terminal=term,lines=10,scrollback=" + std::to_string(scrollback) +
+         ",xs=680,logfile=quenlorix.log,logdeferred>"
          "<y=560><save=yFooter><x=565><rightborder=0><font=5x7>Quenlorix mit kx9d";
     return m;
 }
@@ -151,7 +151,7 @@ int quenlorix_main()
                     settings.width, settings.height, QX_WINDOW_XS, QX_WINDOW_YS);
     kxgui_init(&content);
     // The text wraps as in the window's own width, whatever size it has.
-    kxgui_setcontent(&content, "<rightborderpos=%d>%s", QX_TEXT_RIGHT, main_markup().c_str());
+    kxgui_setcontent(&content, "<rightborderpos=%d>%s", QX_TEXT_RIGHT, main_markup(settings.scrollback).c_str());
     auto *term = static_cast<kxTerminal *>(kxgui_find(&content, "term"));
     auto *tab = static_cast<kxTable *>(kxgui_find(&content, "tab"));
     if (!term || !tab) {
@@ -171,6 +171,7 @@ int quenlorix_main()
     }
 
     // Only a session that really starts keeps the earlier logs and begins its own.
+    kxterm_setutf8log(term, settings.utf8);  // one encoding for the whole log
     kxterm_startlog(term);
     qxsession session;
     qxsession_start(&session, term, settings);

@@ -223,7 +223,7 @@ int qxrun_main(const qxrunoptions &o)
                                             kxport_problem(settings.port));
     kxTerminal term;
     kxterm_init(&term);
-    kxterm_create(&term, LOG_TERMINAL);
+    kxterm_create(&term, "%s%s", LOG_TERMINAL, settings.utf8 ? ",logutf8" : "");
     const int code = run_script(&run, parsed.script, &term, settings);
     kxterm_destroy(&term);
     return code;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/id.h"
+#include "base/utf8.h"
 #include "core/target.h"
 #include "core/timer.h"
 #include "core/view.h"
@@ -135,10 +136,13 @@ void show_bytes(qxsession *s, const kxsplitpiece &p)
     }
     if (seen && s->spaced)
         kxterm_puts(t, " ");  // hex bytes of one line, read apart
+    // The hex and both views show the bytes as they are.
+    kxterm_setutf8input(t, s->settings.utf8 && s->settings.show == qxshow::text);
     for (const qxpiece &piece : pieces) {
         kxterm_setcolor(t, piece.colour);
         put_text(t, piece.text);
     }
+    kxterm_setutf8input(t, false);
     s->spaced |= seen && s->settings.show == qxshow::hex;
     kxterm_setcolor(t, QX_RECEIVED_COLOUR);
     if (p.ended)
@@ -291,7 +295,8 @@ void start_counting(qxsession *s, const qxsettings &settings)
 bool send_row(qxsession *s, const char *text, const char *mark)
 {
     const std::string when = stamp(s, kxsys_daytime_ms());
-    std::string bytes = text;
+    // Typed text leaves in the device's encoding; the notation's bytes as they are.
+    std::string bytes = s->settings.utf8 ? kxutf8_from_latin1(text) : std::string(text);
     if (s->settings.escapes) {
         const kxnotation_result r = kxnotation_parse(text);
         if (!r.ok) {
@@ -301,7 +306,7 @@ bool send_row(qxsession *s, const char *text, const char *mark)
         bytes = r.bytes;
     }
     const char *end = qxlineend_bytes(s->settings.lineend);
-    const bool left = s->settings.escapes ? s->write_bytes(bytes) : s->write(text);
+    const bool left = s->settings.escapes ? s->write_bytes(bytes) : s->write(bytes.c_str());
     const bool ended = left && (!*end || s->write(end));
     if (!ended && (!left || bytes.empty())) {
         not_sent(s, when, text, kxport_problem(s->settings.port));

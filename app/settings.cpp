@@ -211,6 +211,11 @@ void read_line(std::string_view line, qxsettings *s)
                 s->show = static_cast<qxshow>(i);
     } else if (line_value(line, "timestamps=", &v)) {
         s->timestamps = v == "1";
+    } else if (line_value(line, "encoding=", &v)) {
+        if (v == "utf-8" || v == "iso-8859-1")
+            s->utf8 = v == "utf-8";
+    } else if (line_value(line, "scrollback=", &v)) {
+        s->scrollback = number_in(v, QX_SCROLLBACK_MIN, QX_SCROLLBACK_MAX, s->scrollback);
     } else if (line_value(line, "pause=", &v)) {
         s->pause_ms = number_in(v, 0, KX_SPLIT_PAUSE_MAX, s->pause_ms);
     } else if (line_value(line, "frames=", &v)) {
@@ -253,6 +258,10 @@ std::string qxsettings_format(const qxsettings &s)
     if (s.frames_by_pause)
         text += "frames=pause\n";
     text += format_sending(s);
+    if (s.utf8)
+        text += "encoding=utf-8\n";
+    if (s.scrollback != QX_SCROLLBACK_DEFAULT)
+        text += "scrollback=" + std::to_string(s.scrollback) + "\n";
     if (s.width != QX_WINDOW_XS || s.height != QX_WINDOW_YS)
         text += "size=" + std::to_string(s.width) + "x" + std::to_string(s.height) + "\n";
     for (int n = 1; n <= QX_PORT_MAX; n++)

@@ -6,10 +6,12 @@
 // ("show=hex"), time stamps ("timestamps=1"), the pause after which an
 // incomplete received line is shown ("pause=250") and frames of the hex
 // view cut by that pause ("frames=pause"), how rows are sent ("escapes=1",
-// "lineend=cr"), the main window's size ("size=1000x800"), paths bound to
-// port numbers ("com3=/dev/serial/by-id/..."), rows sent on a period
-// ("period3=500") and answer rules ("answer=2 RING").  A reader that knows
-// only the first line finds its two keys as before.
+// "lineend=cr"), the device's text encoding ("encoding=utf-8"), the lines
+// the pane keeps ("scrollback=5000"), the main window's size
+// ("size=1000x800"), paths bound to port numbers
+// ("com3=/dev/serial/by-id/..."), rows sent on a period ("period3=500") and
+// answer rules ("answer=2 RING").  A reader that knows only the first line
+// finds its two keys as before.
 #pragma once
 
 #include <array>
@@ -29,6 +31,10 @@ constexpr int QX_BAUD_DEFAULT = 9600;
 constexpr int QX_WINDOW_XS = 700;
 constexpr int QX_WINDOW_YS = 570;
 constexpr int QX_WINDOW_MAX = 16384;
+// The lines of the terminal pane's history.
+constexpr int QX_SCROLLBACK_DEFAULT = 500;
+constexpr int QX_SCROLLBACK_MIN = 10;
+constexpr int QX_SCROLLBACK_MAX = 100000;
 
 // How received lines are shown and logged.
 enum class qxshow { text, hex, both };
@@ -47,6 +53,8 @@ struct qxsettings {
     bool frames_by_pause = false;  // the hex view ends a frame at the pause only
     bool escapes = false;  // rows are read in the notation (io/notation.h)
     qxlineend lineend = qxlineend::lf;
+    int scrollback = QX_SCROLLBACK_DEFAULT;
+    bool utf8 = false;  // the device speaks UTF-8 (else ISO 8859-1)
     int width = QX_WINDOW_XS, height = QX_WINDOW_YS;  // of the main window's content
     std::array<std::string, QX_PORT_MAX + 1> bound;  // [n]: the path of port n, "" for none
     std::array<int, QX_ROWS + 1> periods{};  // [row]: its period in ms; 0 for none chosen

@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <string>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "../tests/serialpeer.h"
 #include "core/window.h"
 #include "io/port.h"
@@ -88,6 +92,50 @@ void BM_TerminalFlood(benchmark::State &state)
     std::remove(log.c_str());
 }
 BENCHMARK(BM_TerminalFlood)->Unit(benchmark::kMillisecond);
+
+// The heap a history holds (what destroying the terminal gives back):
+// 100,000 received lines of 21 characters with scrollback=100000, against
+// the same with the default 500 (the bound: at most 8 MB more).
+std::size_t heap_in_use()
+{
+#ifdef __GLIBC__
+    return mallinfo2().uordblks;
+#else
+    return 0;
+#endif
+}
+
+double history_mb(int scrollback)
+{
+    Shown s;
+    kxterm_create(s.term, "x=10,y=10,lines=10,scrollback=%d,xs=680", scrollback);
+    std::string text;
+    for (int i = 0; i < 100000; i++) {
+        char line[32];
+        std::snprintf(line, sizeof line, "OK %05d abcdefghijkl\n", i);  // 21 + LF
+        text += line;
+    }
+    kxterm_setcolor(s.term, 1);
+    kxterm_puts(s.term, text.c_str());
+    text = std::string();
+    const std::size_t held = heap_in_use();
+    kxterm_destroy(s.term);
+    return (static_cast<double>(held) - static_cast<double>(heap_in_use())) / 1e6;
+}
+
+void BM_TerminalHistoryMemory(benchmark::State &state)
+{
+    double small = 0, large = 0;
+    for (auto _ : state) {
+        small = history_mb(500);
+        large = history_mb(KX_TERM_SCROLLBACK_MAX);
+    }
+    state.counters["MB_scrollback_500"] = small;
+    state.counters["MB_scrollback_100000"] = large;
+    state.counters["MB_more"] = large - small;
+    state.SetLabel("heap after 100,000 lines of 21 characters");
+}
+BENCHMARK(BM_TerminalHistoryMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_PortReadline(benchmark::State &state)
 {

@@ -1261,7 +1261,7 @@ TEST_F(App, KeysAndTheMenuSwitchPulseAndBreakTheLinesAndTheFooterFollowsTheDevic
     for (K k : {K::f5, K::f6, K::f7, K::f8, K::f9, K::f5})
         until([k] { return press_in("Quenlorix", k); });
     until([&] { return traffic().find("BREAK 40 ms\nDTR aus\n") != std::string::npos; });
-    // The right button on the terminal: its menu's last entry is BREAK.
+    // The right button on the terminal: its menu's seventh entry is BREAK.
     const int entry = kxfont_height(kxgui_defaultfont()) + 8;
     const int y = 2 + 5 * entry + KX_MENU_SEPARATOR + entry / 2;
     until([] { return kxheadless_click(titled("Quenlorix"), 3, 300, 470), true; });

@@ -952,3 +952,196 @@ TEST(QuenlorixX11, TheLineIsChosenChangedMidSessionAndEveryActionIsNoted)
     t.close();
     ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
 }
+
+// ---- the pane as a record read back
+
+// The tops of the bands of rows with red text below the table.
+std::vector<int> red_bands(const kxtest_shot &s)
+{
+    std::vector<int> tops;
+    bool in = false;
+    for (int y = TERMINAL_TOP; y < s.height; y++) {
+        const bool red = count(s, y, y + 1).red > 0;
+        if (red && !in)
+            tops.push_back(y);
+        in = red;
+    }
+    return tops;
+}
+
+int pixels_of(const kxtest_shot &s, std::uint32_t colour, int top, int bottom)
+{
+    int n = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, s.height); y++)
+        for (int x = 0; x < s.width; x++)
+            n += s.pixels[static_cast<std::size_t>(y) * s.width + x] == colour;
+    return n;
+}
+
+// Rows of the pane with a run of at least 12 pixels of colour: a cell
+// background, not a glyph.
+int rows_with_run(const kxtest_shot &s, std::uint32_t colour, int top, int bottom)
+{
+    int rows = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, s.height); y++) {
+        int run = 0, longest = 0;
+        for (int x = 0; x < s.width; x++) {
+            run = s.pixels[static_cast<std::size_t>(y) * s.width + x] == colour ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        rows += longest >= 12;
+    }
+    return rows;
+}
+
+// Drag-selecting a received UTF-8 line and copying it with Ctrl+C, the view
+// that stays where the reader is, the device's colours and erase, each read
+// back with xclip.
+TEST(QuenlorixX11, ThePaneIsARecordToSelectCopyAndScrollBack)
+{
+    kxxvfb x;
+    KX_NEED_XVFB(x);
+    if (!kxtest_have("xclip"))
+        GTEST_SKIP() << "xclip is not installed";
+    Tester t;
+    t.settings += "encoding=utf-8\nscrollback=5000\n";
+    KX_STEP(t.start());
+    KX_STEP(t.confirm());
+    const auto clip = [](const char *selection) {
+        return kxtest_sh_out(std::string("timeout 5 xclip -o -selection ") + selection);
+    };
+    const auto xdo = [](const std::string &what) { kxtest_sh("xdotool " + what); };
+    const auto at = [](int px, int py) { return std::to_string(px) + " " + std::to_string(py); };
+
+    // Two received lines show where the pane's lines lie.
+    ASSERT_TRUE(t.peer.send("Temp 25 \xc2\xb0" "C\r\nTemp 25 \xc2\xb0" "C\r\n"));
+    kxtest_shot shot;
+    ASSERT_TRUE(kxtest_wait_shot(
+        t.main, [](const kxtest_shot &s) { return red_bands(s).size() == 2; }, &shot));
+    const std::vector<int> bands = red_bands(shot);
+    const int lineh = bands[1] - bands[0];
+    // The left edge of the received text.
+    int left = shot.width;
+    for (int y = bands[0]; y < bands[1]; y++)
+        for (int px = 0; px < shot.width; px++) {
+            const std::uint32_t p = shot.pixels[static_cast<std::size_t>(y) * shot.width + px];
+            if ((p >> 16) >= 0x80 && (p >> 8 & 255) < 0x40 && (p & 255) < 0x40)
+                left = std::min(left, px);
+        }
+    // The middle of line l (from 0) of the view, in screen coordinates.
+    const auto line_y = [&](int l) { return t.my + bands[0] + (l - 1) * lineh + lineh / 3; };
+    const int bar_left = left - 2 + 680 - 15;  // the pane's scroll bar changes as lines come
+    // Each time elsewhere in the line: clicks at one place would be taken
+    // as going on from the last.
+    int spot = 0;
+    const auto copy_line = [&](int l) {
+        spot += 6;
+        xdo("mousemove " + at(t.mx + left + spot, line_y(l)) + " click --repeat 3 --delay 60 1");
+        xdo("key ctrl+c");
+    };
+
+    // Dragged from before the line's start to beyond its end, and Ctrl+C.
+    xdo("mousemove " + at(t.mx + left - 1, line_y(1)) + " mousedown 1");
+    xdo("mousemove " + at(t.mx + left + 200, line_y(1)) + " mouseup 1");
+    xdo("key ctrl+c");
+    const std::string temp = "Temp 25 \xc2\xb0" "C";
+    EXPECT_TRUE(kxtest_waitfor([&] { return clip("clipboard") == temp; }, 10000))
+        << clip("clipboard");
+    EXPECT_EQ(clip("primary"), temp);
+
+    // Scrolled up, 50 arriving lines leave the view as it was.
+    std::string lines;
+    for (int i = 0; i < 40; i++)
+        lines += "vorher " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(t.peer.send(lines));
+    ASSERT_TRUE(t.logged("vorher 39\n"));
+    kxtest_shot before;
+    ASSERT_TRUE(kxtest_xwd(t.main, &before));
+    kxtest_sh("import -window " + std::to_string(t.main) + " '" KX_TEST_BINARY_DIR
+              "/quenlorix_pane_42_lines.png' 2>/dev/null");
+    xdo("mousemove " + at(t.mx + left + 100, line_y(3)) + " click 4");
+    const int pane_bottom = bands[0] - lineh + 10 * lineh;
+    const int upper = pane_bottom - lineh - 8 - TERMINAL_TOP;  // above the sign
+    kxtest_shot scrolled, after;
+    ASSERT_TRUE(kxtest_wait_shot(
+        t.main,
+        [&](const kxtest_shot &s) {
+            return !same_area(s, 0, TERMINAL_TOP, before, 0, TERMINAL_TOP, bar_left, upper);
+        },
+        &scrolled));
+    lines.clear();
+    for (int i = 0; i < 50; i++)
+        lines += "neu " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(t.peer.send(lines));
+    ASSERT_TRUE(t.logged("neu 49\n"));
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main,
+        [](const kxtest_shot &s) { return pixels_of(s, 0xFFF4C0, TERMINAL_TOP, s.height) > 50; },
+        &after))
+        << "no sign of the lines waiting below";
+    EXPECT_TRUE(same_area(scrolled, 0, TERMINAL_TOP, after, 0, TERMINAL_TOP, bar_left, upper));
+    kxtest_sh("import -window " + std::to_string(t.main) + " '" KX_TEST_BINARY_DIR
+              "/quenlorix_pane_waiting.png' 2>/dev/null");
+    // End follows the output again: the last line is the view's last.
+    xdo("key End");
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main,
+        [](const kxtest_shot &s) { return pixels_of(s, 0xFFF4C0, TERMINAL_TOP, s.height) == 0; },
+        &after));
+    copy_line(9);
+    EXPECT_TRUE(kxtest_waitfor([&] { return clip("clipboard") == "neu 49"; }, 10000))
+        << clip("clipboard");
+
+    // A background the device sets ends with ESC[0m: the next received
+    // line and a sent row are on white.
+    ASSERT_TRUE(t.peer.send("\x1b[44mblau\x1b[0m\r\ndanach\r\n"));
+    ASSERT_TRUE(t.logged("danach\n"));
+    t.edit(1, 60, "AT");
+    EXPECT_TRUE(t.send(1, "AT"));
+    const auto blue_band = [&](const kxtest_shot &s, int *first, int *last) {
+        *first = *last = -1;
+        for (int y = TERMINAL_TOP; y < s.height; y++)
+            if (rows_with_run(s, 0x0000C0, y, y + 1)) {
+                *first = *first < 0 ? y : *first;
+                *last = y;
+            }
+    };
+    int first = 0, last = 0;
+    EXPECT_TRUE(kxtest_wait_shot(
+        t.main,
+        [&](const kxtest_shot &s) {
+            blue_band(s, &first, &last);
+            // Only the line set blue is on blue, and the sent row shows below it.
+            return first >= 0 && last - first < lineh &&
+                   count(s, last + lineh + 1, s.height).blue > 0;
+        },
+        &after))
+        << "rows on blue from " << first << " to " << last;
+
+    // The device's erase leaves the lines before it in the history.
+    ASSERT_TRUE(t.peer.send("\x1b[2Jnachher\r\n"));
+    ASSERT_TRUE(t.logged("nachher\n"));
+    copy_line(0);
+    EXPECT_TRUE(kxtest_waitfor([&] { return clip("clipboard") == "nachher"; }, 10000))
+        << clip("clipboard");
+    xdo("key ctrl+Home");
+    copy_line(0);
+    EXPECT_TRUE(kxtest_waitfor(
+        [&] { return clip("clipboard") == "Serielle Schnittstelle 3 ge\xc3\xb6" "ffnet, Baudrate=19200"; },
+        10000))
+        << clip("clipboard");
+    // The thumb after 3,000 lines more: its smallest.
+    lines.clear();
+    for (int i = 0; i < 3000; i++)
+        lines += "Zeile " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(t.peer.send(lines));
+    ASSERT_TRUE(t.logged("Zeile 2999\n"));
+    xdo("key ctrl+End");
+    copy_line(9);
+    EXPECT_TRUE(kxtest_waitfor([&] { return clip("clipboard") == "Zeile 2999"; }, 10000))
+        << clip("clipboard");
+    kxtest_sh("import -window " + std::to_string(t.main) + " '" KX_TEST_BINARY_DIR
+              "/quenlorix_pane_3000_lines.png' 2>/dev/null");
+    t.close();
+    ASSERT_TRUE(t.app.finish(15000)) << "the program did not end";
+}

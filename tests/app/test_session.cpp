@@ -168,6 +168,51 @@ TEST(Session, ARowWhoseLineFeedFailedIsShownAsSentWithoutItsLineEnd)
     EXPECT_EQ(kxterm_cell(pane.term.get(), 0, 2).fg, KX_TERM_NOTICE);
 }
 
+#ifndef _WIN32
+// A device that speaks UTF-8: its text is decoded, a row leaves as UTF-8,
+// and the log is UTF-8 throughout, the program's own lines too; the hex view
+// keeps showing the bytes.
+TEST(Session, WithUtf8TheTextIsDecodedRowsLeaveAsUtf8AndTheLogIsOneEncoding)
+{
+    kxtest_headless();
+    ASSERT_TRUE(kxapp_init());
+    kxtest_serialpeer peer;
+    ASSERT_TRUE(peer.start(9));
+    kxport_reset();
+    ASSERT_TRUE(kxport_open(9, 9600));
+    Pane pane(peer.dir.file("utf8.log"));
+    kxterm_setutf8log(pane.term.get(), true);
+    qxsession s;
+    qxsettings settings;
+    settings.port = 9;
+    settings.utf8 = true;
+    qxsession_start(&s, pane.term.get(), settings);
+    ASSERT_TRUE(qxsession_send(&s, "Gr\xfc\xdf" "e"));
+    EXPECT_EQ(peer.receive(7), "Gr\xc3\xbc\xc3\x9f" "e\n");
+    ASSERT_TRUE(peer.send("Temp 25 \xc2\xb0" "C \xe2\x82\xac\r\n"));
+    ASSERT_TRUE(kxtest_waitfor(
+        [&] {
+            qxsession_poll(&s);
+            return pane.term->cy >= 3;
+        },
+        5000));
+    EXPECT_EQ(pane.line(1), "Gr\xfc\xdf" "e");
+    EXPECT_EQ(pane.line(2), "Temp 25 \xb0" "C \xbf");
+    s.settings.show = qxshow::hex;
+    ASSERT_TRUE(peer.send("\xc2\xb0\r\n"));
+    ASSERT_TRUE(kxtest_waitfor(
+        [&] {
+            qxsession_poll(&s);
+            return pane.term->cy >= 4;
+        },
+        5000));
+    EXPECT_EQ(pane.line(3), "C2 B0 0D 0A");
+    EXPECT_EQ(pane.logged(), "Serielle Schnittstelle 9 ge\xc3\xb6" "ffnet, Baudrate=9600\n"
+                             "Gr\xc3\xbc\xc3\x9f" "e\nTemp 25 \xc2\xb0" "C \xe2\x82\xac\nC2 B0 0D 0A\n");
+    kxport_close(9);
+}
+#endif
+
 #ifndef _WIN32  // pseudo-terminal peers: POSIX only
 namespace {
 

@@ -94,6 +94,18 @@ TEST(Settings, TheNewKeysAreLinesAfterTheOldOneAndOnlyWhenSet)
     EXPECT_EQ(qxsettings_format(back), "port=1   baud=9600\ncom7=/d\n");
 }
 
+TEST(Settings, ThePanesHistoryAndTheDevicesEncoding)
+{
+    qxsettings s = qxsettings_parse("port=1   baud=9600\nscrollback=100000\nencoding=utf-8\n");
+    EXPECT_EQ(s.scrollback, QX_SCROLLBACK_MAX);
+    EXPECT_TRUE(s.utf8);
+    EXPECT_EQ(qxsettings_format(s), "port=1   baud=9600\nencoding=utf-8\nscrollback=100000\n");
+    for (const char *bad : {"scrollback=100001\n", "scrollback=9\n", "scrollback=1e5\n"})
+        EXPECT_EQ(qxsettings_parse(bad).scrollback, QX_SCROLLBACK_DEFAULT) << bad;
+    EXPECT_FALSE(qxsettings_parse("encoding=UTF8\n").utf8);
+    EXPECT_FALSE(qxsettings_parse("encoding=utf-8\nencoding=iso-8859-1\n").utf8);
+}
+
 // How rows are sent: written only when not the default, read back, and a
 // value that does not fit keeps the default.
 TEST(Settings, TheNotationAndTheLineEndAreWrittenOnlyWhenSet)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,8 @@
 #include "graphics/text.h"
 #include "io/terminal.h"
 #include "kx9d.h"
+#include "platform/headless/headless.h"
+#include "platform/platform.h"
 #include "support.h"
 
 #ifdef __linux__
@@ -496,14 +499,15 @@ TEST_F(TerminalTest, ScrollBackFollowsTheCursorAndTheWheelScrolls)
     EXPECT_EQ(term->top, 16);  // cursor line on the last visible line
     EXPECT_EQ(line(19), "Zeile 19");
     kxterm_handler(term, KX_EV_WHEEL_UP, 50, 30, 0, 0, 0, 0, 0, 0);
-    EXPECT_EQ(term->top, 15);
+    EXPECT_EQ(term->top, 16 - KX_TERM_WHEEL_LINES);
     kxterm_handler(term, KX_TERM_TOP, 0, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(term->top, 0);
-    EXPECT_EQ(term->bar.vpos, 2);  // (0 * 100 + 100) / 45
+    EXPECT_EQ(term->bar.vpos, 0);
     kxterm_handler(term, KX_SB_PAGEDOWN, 0, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(term->top, 5);
+    // The bar's end is the last line written, not the end of the buffer.
     kxterm_handler(term, KX_SB_VPOS, 100, 0, 0, 0, 0, 0, 0, 0);
-    EXPECT_EQ(term->top, 45);
+    EXPECT_EQ(term->top, 21 - 5);
 }
 
 TEST_F(TerminalTest, ScrollBackKeepsTheLastLinesInOrderAsItGoesRound)
@@ -516,6 +520,296 @@ TEST_F(TerminalTest, ScrollBackKeepsTheLastLinesInOrderAsItGoesRound)
     kxterm_clear(term);
     kxterm_puts(term, "leer");
     EXPECT_EQ(line(0), "leer");
+}
+
+// WCAG's relative luminance and contrast of two colours.
+double luminance(int rgb)
+{
+    double sum = 0;
+    const double weight[] = {0.2126, 0.7152, 0.0722};
+    for (int i = 0; i < 3; i++) {
+        const double c = ((rgb >> (16 - 8 * i)) & 0xFF) / 255.0;
+        sum += weight[i] * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+}
+double contrast(int a, int b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A device can colour its own text but not hide the program's, and an
+// erase of the whole screen leaves the lines before it in the history.
+TEST_F(TerminalTest, TheRecordCannotBeHiddenOrErasedByTheDevice)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=50,xs=300");
+    kxterm_puts(term, "\x1b[44mblau\x1b[0mweiss\x1b[41;33mX\x1b[mY\n");
+    EXPECT_EQ(kxterm_cell(term, 0, 0).bg, 4);
+    EXPECT_EQ(kxterm_cell(term, 4, 0).bg, 0);
+    EXPECT_EQ(kxterm_cell(term, 9, 0).bg, 1);
+    EXPECT_EQ(kxterm_cell(term, 10, 0).bg, 0);
+    EXPECT_EQ(kxterm_cell(term, 10, 0).fg, 0);
+    // A background left set: the program's own line and a notice are on white.
+    kxterm_puts(term, "\x1b[44m");
+    kxterm_setcolor(term, 4);
+    kxterm_puts(term, "gesendet\n");
+    kxterm_notice(term, "Hinweis");
+    EXPECT_EQ(kxterm_cell(term, 0, 1).bg, 0);
+    EXPECT_EQ(kxterm_cell(term, 0, 2).bg, 0);
+    EXPECT_EQ(kxpxmap_getpixel(&win->plat.pixmap, 12 + 7 * term->charw, 12 + term->lineh + 1),
+              0xFFFFFF);
+    EXPECT_GE(contrast(kxterm_palette(KX_TERM_NOTICE), 0xFFFFFF), 4.5);
+    EXPECT_NE(kxterm_palette(KX_TERM_NOTICE), kxterm_palette(1));
+    EXPECT_NE(kxterm_palette(KX_TERM_NOTICE), kxterm_palette(4));
+
+    kxterm_puts(term, "\x1b[2Jneu\x1b[2;3HQ");
+    EXPECT_EQ(line(0), "blauweissXY");
+    EXPECT_EQ(line(2), "Hinweis");
+    EXPECT_EQ(term->home, 3);
+    EXPECT_EQ(term->top, 3);  // the screen starts blank below the history
+    EXPECT_EQ(line(3), "neu");
+    EXPECT_EQ(kxterm_cell(term, 2, 4).ch, 'Q');  // positions count from the new screen
+    kxterm_handler(term, KX_TERM_TOP, 0, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(term->top, 0);
+    // At the end of the history the oldest lines make room for the screen.
+    for (int i = 0; i < 60; i++)
+        kxterm_printf(term, "Zeile %d\n", i);
+    kxterm_puts(term, "\x1b[2J\x1b[HA");
+    EXPECT_LE(term->home + term->visible, term->lines);
+    EXPECT_EQ(line(term->home - 1), "Zeile 59");
+    EXPECT_EQ(line(term->home), "A");
+    // Without a history the screen is blanked, as before.
+    kxterm_create(term, "x=10,y=10,lines=5,columns=20");
+    kxterm_puts(term, "alt\x1b[2J");
+    EXPECT_EQ(line(0), "");
+}
+
+// Scrolled up, the view stays on its lines while more arrive, even as the
+// oldest leave the history; a sign counts them, and End follows again.
+TEST_F(TerminalTest, TheViewStaysWhereTheReaderIs)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=60,xs=300");
+    for (int i = 0; i < 40; i++)
+        kxterm_printf(term, "Zeile %d\n", i);
+    kxterm_handler(term, KX_EV_WHEEL_UP, 50, 30, 0, 0, 0, 0, 0, 0);
+    ASSERT_EQ(term->top, 35 - KX_TERM_WHEEL_LINES);
+    EXPECT_FALSE(term->follow);
+    const std::string shown = line(term->top);
+    for (int i = 40; i < 90; i++)
+        kxterm_printf(term, "Zeile %d\n", i);
+    EXPECT_EQ(line(term->top), shown);
+    EXPECT_EQ(term->waiting, 50);
+    EXPECT_GT(term->sign_w, 0);
+    // The sign's click follows the output.
+    kxterm_handler(term, KX_EV_LDOWN, 10 + term->sign_x + 2, 10 + term->sign_y + 2, 0, 0, 0, 0,
+                   0, 0);
+    EXPECT_TRUE(term->follow);
+    EXPECT_EQ(term->waiting, 0);
+    EXPECT_EQ(line(term->top + term->visible - 1), "Zeile 89");
+    // Scrolling down to the last line follows too.
+    kxterm_handler(term, KX_SB_UP, 0, 0, 0, 0, 0, 0, 0, 0);
+    kxterm_puts(term, "mehr\n");
+    EXPECT_EQ(term->waiting, 1);
+    kxterm_handler(term, KX_SB_DOWN, 0, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_FALSE(term->follow);
+    kxterm_handler(term, KX_SB_DOWN, 0, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(term->follow);
+    EXPECT_EQ(term->waiting, 0);
+}
+
+TEST_F(TerminalTest, KeysAndTheWheelScrollTheView)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=100,xs=300");
+    for (int i = 0; i < 40; i++)
+        kxterm_printf(term, "Zeile %d\n", i);
+    kxevent_poll();
+    const auto key = [this](kxhostkey k) {
+        kxheadless_keydown(&win->plat, k);
+        kxheadless_keyup(&win->plat, k);
+        kxevent_poll();
+    };
+    ASSERT_EQ(term->top, 35);
+    key(kxhostkey::pgup);
+    EXPECT_EQ(term->top, 30);
+    key(kxhostkey::up);
+    EXPECT_EQ(term->top, 29);
+    key(kxhostkey::down);
+    key(kxhostkey::pgdown);
+    EXPECT_EQ(term->top, 35);
+    EXPECT_TRUE(term->follow);
+    kxheadless_keydown(&win->plat, kxhostkey::ctrl);
+    key(kxhostkey::home);
+    EXPECT_EQ(term->top, 0);
+    key(kxhostkey::end);
+    kxheadless_keyup(&win->plat, kxhostkey::ctrl);
+    EXPECT_EQ(term->top, 35);
+    kxterm_handler(term, KX_TERM_TOP, 0, 0, 0, 0, 0, 0, 0, 0);
+    key(kxhostkey::home);  // without Ctrl it is not the view's
+    EXPECT_EQ(term->top, 0);
+    key(kxhostkey::end);
+    EXPECT_EQ(term->top, 35);
+    kxterm_handler(term, KX_EV_WHEEL_DOWN, 50, 30, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(term->top, 35);
+    kxterm_handler(term, KX_EV_WHEEL_UP, 50, 30, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(term->top, 32);
+}
+
+// The thumb is the share of the lines written that the view shows, and its
+// end is the last of them: no position shows an empty pane.
+TEST_F(TerminalTest, TheScrollBarStandsForTheLinesThatExist)
+{
+    kxterm_create(term, "x=10,y=10,lines=10,scrollback=5000,xs=300");
+    for (int i = 0; i < 40; i++)
+        kxterm_printf(term, "Zeile %d\n", i);
+    EXPECT_EQ(kxterm_extent(term), 40);
+    EXPECT_EQ(term->bar.vsize, 25);
+    EXPECT_EQ(term->bar.vpos, 100);
+    kxterm_handler(term, KX_SB_VPOS, 50, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(term->top, 15);
+    std::string more;  // one string: one drawing
+    for (int i = 40; i < 3000; i++)
+        more += "Zeile " + std::to_string(i) + "\n";
+    kxterm_puts(term, more.c_str());
+    EXPECT_EQ(term->bar.vsize, 0);  // the bar's smallest thumb
+    kxterm_handler(term, KX_SB_VPOS, 100, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(line(term->top + term->visible - 1), "Zeile 2999");
+    EXPECT_EQ(term->bar.vpos, 100);
+}
+
+// The window's mouse reaches the pane: a drag selects, a notch scrolls three lines.
+TEST_F(TerminalTest, TheWindowsMouseSelectsAndScrolls)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=50,xs=300");
+    kxterm_puts(term, "Temp 25 C\n");
+    kxevent_poll();
+    kxheadless_press(&win->plat, 1, 11, 15);
+    kxevent_poll();
+    kxheadless_move(&win->plat, 200, 15);
+    kxevent_poll();
+    kxheadless_release(&win->plat, 1, 200, 15);
+    kxevent_poll();
+    EXPECT_EQ(kxterm_selectedtext(term), "Temp 25 C");
+    for (int i = 0; i < 20; i++)
+        kxterm_puts(term, "x\n");
+    const int top = term->top;
+    kxheadless_wheel(&win->plat, 1, 50, 30);
+    kxevent_poll();
+    EXPECT_EQ(term->top, top - 3);
+}
+
+// UTF-8 text shows the characters the fonts have and one mark for any
+// other or for broken bytes; a UTF-8 log holds the characters, the
+// program's own ISO 8859-1 text as UTF-8 too.
+TEST_F(TerminalTest, Utf8TextAndAUtf8Log)
+{
+    const std::string log = kxtest_output_dir() + "/term_utf8.log";
+    std::remove(log.c_str());
+    kxterm_create(term, "x=10,y=10,lines=5,columns=40,logfile=%s,logutf8", log.c_str());
+    kxterm_puts(term, "ge\xf6" "ffnet\n");
+    kxterm_setutf8input(term, true);
+    kxterm_puts(term, "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xff \xc3(\x1b[31m\xc3\xa4\xc0\xaf\n");
+    kxterm_puts(term, "\xe2\x82");
+    kxterm_setutf8input(term, false);  // a character cut short
+    kxterm_puts(term, "\n");
+    EXPECT_EQ(line(0), "ge\xf6" "ffnet");
+    EXPECT_EQ(line(1), "Gr\xfc\xdf" "e \xbf \xbf \xbf(\xe4\xbf\xbf");
+    EXPECT_EQ(kxterm_cell(term, 12, 1).fg, 1);  // the colour reached the character
+    EXPECT_EQ(line(2), "\xbf");
+    kxterm_destroy(term);
+    EXPECT_EQ(logged(log), "ge\xc3\xb6" "ffnet\nGr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xc2\xbf \xc2\xbf("
+                           "\xc3\xa4\xc2\xbf\xc2\xbf\n\xc2\xbf\n");
+}
+
+// Lines are stored without their blank cells, in a ring that grows with
+// them: a long history of short lines takes little more than its text.
+TEST(TerminalRows, AHistoryCostsWhatItKeeps)
+{
+    kxTermRows r;
+    kxtermrows_reset(&r, 100000);
+    std::vector<kxTermCell> cells(120);
+    for (int i = 0; i < 21; i++)
+        cells[static_cast<std::size_t>(i)] = {static_cast<std::uint8_t>('a' + i % 26), 1, 0, 0};
+    cells[3].bg = 4;
+    for (int l = 0; l < 100000; l++)
+        kxtermrows_set(&r, l, cells.data(), 120);
+    EXPECT_EQ(kxtermrows_count(&r), 100000);
+    EXPECT_LE(r.rows.capacity(), 100000u);
+    EXPECT_EQ(kxtermrows_bytes(&r), 100000u * (2 + 21 + 3 * 3));
+    std::vector<kxTermCell> back(120);
+    kxtermrows_get(&r, 99999, back.data(), 120);
+    for (int c = 0; c < 120; c++) {
+        const kxTermCell &a = cells[static_cast<std::size_t>(c)], &b = back[static_cast<std::size_t>(c)];
+        EXPECT_TRUE(a.ch == b.ch && a.fg == b.fg && a.bg == b.bg) << c;
+    }
+    kxtermrows_scroll(&r);
+    EXPECT_EQ(kxtermrows_count(&r), 100000);
+    kxtermrows_get(&r, 99999, back.data(), 120);
+    EXPECT_EQ(back[0].ch, ' ');
+    // Nothing written: nothing kept.
+    kxtermrows_reset(&r, 100000);
+    kxtermrows_set(&r, 5, back.data(), 120);
+    EXPECT_EQ(kxtermrows_count(&r), 6);
+    EXPECT_EQ(kxtermrows_bytes(&r), 0u);
+}
+
+// Dragging, a double click and a third click select characters, a word and
+// a line; the text is as shown, lines joined with LF, and Ctrl+C copies it.
+TEST_F(TerminalTest, SelectAndCopy)
+{
+    kxterm_create(term, "x=10,y=10,lines=5,scrollback=50,xs=300");
+    kxterm_puts(term, "Temp 25 C   \nzweite Zeile\n");
+    const auto at = [this](int column, int line) {
+        return std::pair{10 + 2 + column * term->charw, 10 + 2 + line * term->lineh + 3};
+    };
+    auto [x0, y0] = at(5, 0);
+    auto [x1, y1] = at(6, 1);
+    kxterm_handler(term, KX_EV_LDOWN, x0, y0, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_MOTION, x1, y1, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x1, y1, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(kxterm_selectedtext(term), "25 C\nzweite");
+    EXPECT_TRUE(kxterm_selected(term, 5, 0));
+    EXPECT_FALSE(kxterm_selected(term, 6, 1));
+    kxevent_poll();
+    kxheadless_keydown(&win->plat, kxhostkey::ctrl);
+    kxheadless_type(&win->plat, "\x03");
+    kxheadless_keyup(&win->plat, kxhostkey::ctrl);
+    kxevent_poll();
+    const char *clip = kxclip_gettext();
+    ASSERT_NE(clip, nullptr);
+    EXPECT_STREQ(clip, "25 C\r\nzweite");  // the clipboard's line ends
+    auto [x2, y2] = at(8, 1);
+    kxterm_handler(term, KX_EV_LDOWN, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x2, y2, 0, 0, 0, 0, 0, 0);
+    EXPECT_FALSE(term->selection);
+    kxterm_handler(term, KX_EV_LDOUBLE, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x2, y2, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(kxterm_selectedtext(term), "Zeile");
+    // Dragged on from a double click: whole words, backwards too.
+    auto [x3, y3] = at(1, 0);
+    kxterm_handler(term, KX_EV_LDOUBLE, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_MOTION, x3, y3, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_MOTION, x1 - 2, y1, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x1 - 2, y1, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(kxterm_selectedtext(term), "zweite Zeile");
+    kxterm_handler(term, KX_EV_LDOUBLE, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_MOTION, x3, y3, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x3, y3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(kxterm_selectedtext(term), "Temp 25 C\nzweite Zeile");
+    kxterm_handler(term, KX_EV_LDOUBLE, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LDOWN, x2, y2, 0, 0, 0, 0, 0, 0);
+    kxterm_handler(term, KX_EV_LUP, x2, y2, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(kxterm_selectedtext(term), "zweite Zeile");
+    kxterm_selectall(term);
+    EXPECT_EQ(kxterm_selectedtext(term), "Temp 25 C\nzweite Zeile");
+    // The selection moves with its lines as the oldest leave.
+    kxterm_select(term, 1, 0, 1, 6);
+    for (int i = 0; i < 49; i++)
+        kxterm_puts(term, "x\n");
+    EXPECT_EQ(kxterm_selectedtext(term), "zweite");
+    kxterm_puts(term, "x\n");
+    EXPECT_FALSE(term->selection);
 }
 
 // A pane given more room shows more lines and columns, the last line

@@ -18,7 +18,7 @@ constexpr FlagRow<T> terminal_words[] = {
     {"cursor=on", &T::cursor},       {"cursor=1", &T::cursor},
     {"cursoron", &T::cursor},        {"directdraw", &T::directdraw},
     {"drawdirect", &T::directdraw},  {"nostandardview", &T::nostandardview},
-    {"logdeferred", &T::logdeferred},
+    {"logdeferred", &T::logdeferred}, {"logutf8", &T::logutf8},
 };
 constexpr IntRow<T> terminal_numbers[] = {
     {"scrollback=", &T::scrollback, Num::keep},

@@ -9,5 +9,6 @@ struct kxtermattr {
     char logfile[KX_CFG_TEXT] = {};  // "" = no log
     bool wordbreak = false, cursor = false, directdraw = false, nostandardview = false;
     bool logdeferred = false;  // the log opens at kxterm_startlog, not at creation
+    bool logutf8 = false;      // the log is written in UTF-8
 };
 void kxcfgstr_terminal(char **tokens, int start, kxtermattr *t);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/reason.h"
+#include "base/utf8.h"
 #include "core/cfgstr.h"
 #include "core/event.h"
 #include "core/language.h"
@@ -25,7 +26,7 @@ namespace {
 
 constexpr std::array<int, KX_TERM_COLOURS> palette = {
     0x000000, 0xC00000, 0x00FF00, 0xFFFF00, 0x0000C0, 0xC000C0, 0x00C0C0, 0xFFFFFF,
-    0x000000, 0x0000C0, 0x00C000, 0x00C0C0, 0xC00000, 0xC000C0, 0xC0C000, 0xC0C0C0,
+    0x000000, 0x0000C0, 0x007878, 0x00C0C0, 0xC00000, 0xC000C0, 0xC0C000, 0xC0C0C0,
 };
 constexpr std::size_t KX_TERM_FORMAT = 65536;
 constexpr std::size_t KX_TERM_COMMAND = 100000;
@@ -34,18 +35,36 @@ bool blink_on = false;  // one phase for every terminal
 
 int colour_of(int number) { return number > 0 && number < KX_TERM_COLOURS ? palette[number] : -1; }
 
-// The cells of buffer line l (0 <= l < lines).  The lines are a ring whose
-// line 0 is cell row first, so scrolling moves first and copies nothing.
-kxTermCell *row(kxTerminal *t, int l)
+// The line being written is kept as cells and stored compactly once the
+// cursor leaves it, so that a line costs one encoding, not one a character.
+void close_line(kxTerminal *t)
 {
-    int r = t->first + l;
-    if (r >= t->lines)
-        r -= t->lines;
-    return &t->cells[static_cast<std::size_t>(r) * t->columns];
+    if (t->openline >= 0)
+        kxtermrows_set(&t->rows, t->openline, t->open.data(), std::min(t->openused, t->columns));
+    t->openline = -1;
 }
-const kxTermCell *row(const kxTerminal *t, int l) { return row(const_cast<kxTerminal *>(t), l); }
 
-kxTermCell &cell(kxTerminal *t, int c, int l) { return row(t, l)[c]; }
+// The cells of buffer line l (0 <= l < lines), to change.
+kxTermCell *edit_row(kxTerminal *t, int l)
+{
+    if (l != t->openline) {
+        close_line(t);
+        t->open.resize(static_cast<std::size_t>(t->columns));
+        t->openused = kxtermrows_get(&t->rows, l, t->open.data(), t->columns);
+        t->openline = l;
+    }
+    return t->open.data();
+}
+
+// The cells of buffer line l, valid until the next line is read.
+const kxTermCell *read_row(kxTerminal *t, int l)
+{
+    if (l == t->openline)
+        return t->open.data();
+    t->scratch.resize(static_cast<std::size_t>(t->columns));
+    kxtermrows_get(&t->rows, l, t->scratch.data(), t->columns);
+    return t->scratch.data();
+}
 
 bool can_draw(const kxTerminal *t) { return t->created && t->drawing && t->parent_pixmap; }
 
@@ -122,11 +141,15 @@ void log_flush(kxTerminal *t)
         log_failed(t, "write", err);
 }
 
+// A character of the log: one byte, or in a UTF-8 log its UTF-8 bytes.
 void log_char(kxTerminal *t, int ch)
 {
     if (!t->logging)
         return;
-    t->logbuf += static_cast<char>(ch);
+    if (!t->utf8log || ch < 0x80)
+        t->logbuf += static_cast<char>(ch < 0x100 ? ch : KX_TERM_NOGLYPH);
+    else
+        kxutf8_append(&t->logbuf, static_cast<char32_t>(ch));
     if (t->logbuf.size() >= KX_TERM_LOGBUF)
         log_flush(t);
 }
@@ -279,20 +302,84 @@ void copy_background(kxTerminal *t, int x, int y, int w, int h)
         kxpxmap_merge4(dst, &t->background, x, y, sx, sy, w, h, 0);
 }
 
+void draw_one(kxTerminal *t, int c, int l, const kxTermCell &k, bool restore, bool update)
+{
+    int x = cell_x(t, c), y = cell_y(t, l);
+    if (restore)
+        copy_background(t, x, y, t->charw, t->lineh);
+    int fg = k.fg ? colour_of(k.fg) : t->deftext, bg = colour_of(k.bg);
+    if (kxterm_selected(t, c, l)) {
+        fg = kxgui_color(KX_GUI_WHITE);
+        bg = kxgui_color(KX_GUI_TEXTSEL);
+    }
+    kxtext_drawchar(t->parent_pixmap, t->font, x, y, fg, false, false, bg, k.ch, -1, -1);
+    if (update)
+        kxwidget_request(t, KX_REQ_UPDATE, x, y, t->charw, t->lineh);
+}
+
 void draw_cell(kxTerminal *t, int c, int l, bool restore, bool update)
 {
     if (!can_draw(t) || !line_visible(t, l) || c < 0 || c >= t->columns)
         return;
     log_flush(t);
-    int x = cell_x(t, c), y = cell_y(t, l);
-    if (restore)
-        copy_background(t, x, y, t->charw, t->lineh);
-    const kxTermCell &k = cell(t, c, l);
-    int fg = k.fg ? colour_of(k.fg) : t->deftext;
-    kxtext_drawchar(t->parent_pixmap, t->font, x, y, fg, false, false, colour_of(k.bg), k.ch, -1,
-                    -1);
-    if (update)
-        kxwidget_request(t, KX_REQ_UPDATE, x, y, t->charw, t->lineh);
+    draw_one(t, c, l, read_row(t, l)[c], restore, update);
+}
+
+// Cells c0..c1 - 1 of a visible line, over the background already there.
+void draw_cells(kxTerminal *t, int l, int c0, int c1)
+{
+    const kxTermCell *r = read_row(t, l);
+    for (int c = std::max(c0, 0); c < c1 && c < t->columns; c++)
+        draw_one(t, c, l, r[c], false, false);
+}
+
+// A screen the device erased exists from its first line on, blank.
+int extent_of(const kxTerminal *t)
+{
+    const int cursor = t->cx > 0 ? t->cy + 1 : t->cy;
+    const int screen = t->home > 0 ? t->home + t->visible : 0;
+    const int n = std::max({kxtermrows_count(&t->rows), t->openline + 1, cursor, screen});
+    return std::min(n, t->lines);
+}
+
+int max_top(const kxTerminal *t) { return std::max(extent_of(t) - t->visible, 0); }
+
+// The thumb stands for the lines that exist and the view among them.
+void update_bar(kxTerminal *t)
+{
+    if (!t->bar.created)
+        return;
+    const int extent = std::max(extent_of(t), t->visible), range = max_top(t);
+    t->bar.set_vsize(t->visible * 100 / extent);
+    t->bar.set_vpos(range > 0 ? (t->top * 100 + range / 2) / range : 0);
+}
+
+struct SignTexts {
+    const char *one, *many;
+};
+constexpr SignTexts sign_texts[] = {{"1 new line below", "%d new lines below"},
+                                    {"1 neue Zeile unten", "%d neue Zeilen unten"}};
+
+// The sign in the lower right corner that says how many lines wait below.
+void draw_sign(kxTerminal *t)
+{
+    t->sign_w = t->sign_h = 0;
+    if (t->follow || t->waiting <= 0 || !can_draw(t))
+        return;
+    const SignTexts &texts = sign_texts[kxlanguage_get() == KX_LANG_GERMAN ? 1 : 0];
+    char text[64];
+    std::snprintf(text, sizeof text, t->waiting == 1 ? texts.one : texts.many, t->waiting);
+    const int w = kxtext_width(t->font, text) + 8, h = t->lineh + 4;
+    const int right = t->bar.created ? t->geom.xs - t->bar.vwidth : t->geom.xs;
+    t->sign_x = std::max(right - w - 2, 0);
+    t->sign_y = std::max(t->geom.ys - h - 2, 0);
+    t->sign_w = w, t->sign_h = h;
+    const int x = t->geom.x + t->sign_x, y = t->geom.y + t->sign_y;
+    kxpxmap_fillrect(t->parent_pixmap, x, y, w, h, 0xFFF4C0);
+    kxgraphic_rect(t->parent_pixmap, x, y, w, h, t->deftext);
+    kxtext_draw(t->parent_pixmap, t->font, x + 4, y + 2, t->deftext, false, false, -1, w, -1, text,
+                -1, -1);
+    kxwidget_request(t, KX_REQ_UPDATE, x, y, w, h);
 }
 
 void redraw(kxTerminal *t)
@@ -307,22 +394,25 @@ void redraw(kxTerminal *t)
                         g.ys + 4, -1, -1, -1, -1);
     int last = t->top + t->visible;
     for (int l = t->top; l < last && l < t->lines; l++)
-        for (int c = 0; c < t->columns; c++)
-            draw_cell(t, c, l, false, false);
+        draw_cells(t, l, 0, t->columns);
     t->cursor_drawn_x = -1;
+    update_bar(t);
     if (t->bar.created)
         t->bar.draw();
+    draw_sign(t);
     kxwidget_request(t, KX_REQ_UPDATE, g.x - 2, g.y - 2, g.xs + 4, g.ys + 4);
 }
 
 void blank_all(kxTerminal *t)
 {
-    std::fill(t->cells.begin(), t->cells.end(), kxTermCell{});
-    t->first = 0;
-    t->cx = t->cy = 0;
+    kxtermrows_reset(&t->rows, t->lines);
+    t->openline = -1;
+    t->cx = t->cy = t->home = 0;
+    t->top = 0;
+    t->follow = true;
+    t->waiting = 0;
+    t->selection = false;
 }
-
-int max_top(const kxTerminal *t) { return t->lines > t->visible ? t->lines - t->visible : 0; }
 
 void set_top(kxTerminal *t, int top, bool only_if_changed = false)
 {
@@ -333,20 +423,65 @@ void set_top(kxTerminal *t, int top, bool only_if_changed = false)
     if (only_if_changed && top == t->top)
         return;
     t->top = top;
-    if (t->bar.created) {
-        int range = t->lines - t->visible;
-        t->bar.set_vpos(range > 0 ? (top * 100 + 100) / range : 0);
-    }
     redraw(t);
 }
 
+// A scroll the reader asked for: at the bottom the view follows the output
+// again, above it stays where it is.
+void view_to(kxTerminal *t, int top)
+{
+    const bool signed_before = !t->follow && t->waiting > 0;
+    set_top(t, top, true);
+    t->follow = t->top >= max_top(t);
+    if (t->follow) {
+        t->waiting = 0;
+        if (signed_before)
+            redraw(t);
+    }
+}
+
+void follow_output(kxTerminal *t)
+{
+    view_to(t, max_top(t));
+}
+
+// The oldest line leaves; a view that does not follow keeps its lines.
 void scroll_up(kxTerminal *t)
 {
-    if (t->lines <= 0)
+    close_line(t);
+    kxtermrows_scroll(&t->rows);
+    t->home = std::max(t->home - 1, 0);
+    if (!t->follow)
+        t->top = std::max(t->top - 1, 0);
+    // The selection moves with its text; gone when its start went.
+    t->sel_l0--, t->sel_l1--;
+    if (t->sel_l0 < 0 || t->sel_l1 < 0)
+        t->selection = false;
+    redraw(t);
+}
+
+// An erase of the whole screen from the data: with a history, what is shown
+// moves up into it and the screen starts below; without, it is blanked.
+void erase_screen(kxTerminal *t)
+{
+    if (t->lines <= t->visible) {
+        blank_all(t);
+        redraw(t);
         return;
-    // The top line leaves and comes back, blank, as the last one.
-    std::fill_n(row(t, 0), t->columns, kxTermCell{});
-    t->first = t->first + 1 < t->lines ? t->first + 1 : 0;
+    }
+    int home = extent_of(t);
+    close_line(t);
+    while (home + t->visible > t->lines && home > 0) {
+        kxtermrows_scroll(&t->rows);
+        home--;
+        if (!t->follow)
+            t->top = std::max(t->top - 1, 0);
+    }
+    t->home = home;
+    t->cx = 0;
+    t->cy = home;
+    if (t->follow)
+        t->top = home;  // the new screen, blank, as the device meant it
     redraw(t);
 }
 
@@ -371,8 +506,10 @@ void put_char(kxTerminal *t, int ch)
         t->cy = t->lines - 1;
         scroll_up(t);
     }
-    cell(t, t->cx, t->cy) = {static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(t->fg),
-                             static_cast<std::uint8_t>(t->bg), 0};
+    kxTermCell *r = edit_row(t, t->cy);
+    t->openused = std::max(t->openused, t->cx + 1);
+    r[t->cx] = {static_cast<std::uint8_t>(ch), static_cast<std::uint8_t>(t->fg),
+                static_cast<std::uint8_t>(t->bg), 0};
     if (t->cursor)
         draw_cursor(t);
     else
@@ -414,14 +551,24 @@ void word_char(kxTerminal *t, int ch)
 
 void printed(kxTerminal *t, int ch)
 {
-    if (t->bar.created && (t->cy < t->top || t->cy >= t->top + t->visible)) {
-        int want = t->cy - t->visible + 1;
-        want = want < 0 ? 0 : want > max_top(t) ? max_top(t) : want;
-        if (want != t->top)
-            set_top(t, want);
+    // Following, the view shows the line a character lands on; a line end
+    // alone shows nothing new yet.
+    const bool lands = ch != '\n' && ch != '\r';
+    if (t->bar.created && t->follow && lands &&
+        (t->cy < t->top || t->cy >= t->top + t->visible)) {
+        const int want = std::clamp(std::min(t->cy, t->lines - 1) - t->visible + 1, 0,
+                                    std::max(t->lines - t->visible, 0));
+        if (want != t->top) {
+            t->top = want;
+            redraw(t);
+        }
     }
     int before = t->top;
     log_char(t, ch);
+    // What has no glyph in the fonts (beyond ISO 8859-1, and the C1
+    // controls) shows as one mark; the log keeps the character.
+    if (ch >= 0x80 && (ch < 0xA0 || ch > 0xFF))
+        ch = KX_TERM_NOGLYPH;
     if (t->child >= 0 && !t->echoing) {
         char one[2] = {static_cast<char>(ch), 0};
         kxprocess_write(t->child, one);
@@ -444,6 +591,10 @@ void printed(kxTerminal *t, int ch)
             put_char(t, ' ');
         while (t->cx % 4 != 0 && t->cx != 0);
     }
+    if (ch == '\n' && !t->follow) {
+        t->waiting++;
+        draw_sign(t);
+    }
     if (t->top != before && t->drawing)
         redraw(t);
 }
@@ -454,18 +605,53 @@ void act(kxTerminal *t, int code, int value)
 {
     switch (code) {
     case KX_ANSI_CHAR: printed(t, value); break;
+    case KX_ANSI_RESET:
+    case KX_ANSI_RESET_LATER: t->fg = t->bg = 0; break;
     case KX_ANSI_FG: t->fg = value; break;
     case KX_ANSI_BG: t->bg = value; break;
     case KX_ANSI_FG_DEFAULT: t->fg = 0; break;
     case KX_ANSI_BG_DEFAULT: t->bg = 0; break;
-    case KX_ANSI_ERASE_SCREEN:
-        blank_all(t);
-        redraw(t);
-        break;
+    case KX_ANSI_ERASE_SCREEN: erase_screen(t); break;
     case KX_ANSI_COLUMN: t->cx = clamp((value ? value : 1) - 1, 0, t->columns - 1); break;
-    case KX_ANSI_LINE: t->cy = clamp((value ? value : 1) - 1, 0, t->lines - 1); break;
+    case KX_ANSI_LINE: t->cy = clamp(t->home + (value ? value : 1) - 1, 0, t->lines - 1); break;
     default: break;
     }
+}
+
+// A decoded character goes to the screen where no escape sequence is
+// under way; inside one it is no part of it and is dropped.
+void decoded(kxTerminal *t, char32_t ch)
+{
+    if (kxansi_plain(&t->decoder, 'a') >= 0)
+        act(t, KX_ANSI_CHAR, static_cast<int>(ch));
+}
+
+// A byte of UTF-8 text: false while it is part of a character (which is
+// shown once whole), true when it is to be printed as it is (ASCII).  A
+// broken sequence shows as the mark, and the byte that broke it counts anew.
+bool utf8_byte(kxTerminal *t, int b)
+{
+    if (t->u8need > 0 && (b & 0xC0) == 0x80) {
+        t->u8char = t->u8char << 6 | static_cast<char32_t>(b & 0x3F);
+        if (--t->u8need == 0)
+            decoded(t, kxutf8_valid(t->u8char, t->u8min) ? t->u8char : KX_TERM_NOGLYPH);
+        return false;
+    }
+    if (t->u8need > 0) {
+        t->u8need = 0;
+        decoded(t, KX_TERM_NOGLYPH);
+    }
+    if (b < 0x80)
+        return true;
+    if (b >= 0xC2 && b <= 0xDF)
+        t->u8need = 1, t->u8char = b & 0x1F, t->u8min = 0x80;
+    else if (b >= 0xE0 && b <= 0xEF)
+        t->u8need = 2, t->u8char = b & 0x0F, t->u8min = 0x800;
+    else if (b >= 0xF0 && b <= 0xF4)
+        t->u8need = 3, t->u8char = b & 0x07, t->u8min = 0x10000;
+    else
+        decoded(t, KX_TERM_NOGLYPH);
+    return false;
 }
 
 void draw_cursor(kxTerminal *t)
@@ -499,8 +685,12 @@ void blink(kxTerminal *t)
     draw_cursor(t);
 }
 
+bool view_key(kxTerminal *t, int k);
+
 void put_key(kxTerminal *t, int k)
 {
+    if (view_key(t, k))
+        return;
     if (t->child >= 0) {
         kxterm_putc(t, k);
         return;
@@ -510,6 +700,118 @@ void put_key(kxTerminal *t, int k)
     t->keys[t->keywrite] = k;
     t->keywrite = (t->keywrite + 1) % KX_TERM_KEYS;
     t->keycount++;
+}
+
+// The place between cells nearest to a point of the widget (a column up to
+// columns), or the cell under it; the line is one that exists.
+void place_at(const kxTerminal *t, int x, int y, bool between, int *line, int *column)
+{
+    const int rx = x - t->geom.x - 2, ry = y - t->geom.y - 2;
+    const int row = ry < 0 ? -1 : ry / t->lineh;
+    *line = clamp(t->top + row, 0, std::max(extent_of(t) - 1, 0));
+    *column = clamp((rx + (between ? t->charw / 2 : 0)) / t->charw, 0,
+                    between ? t->columns : t->columns - 1);
+    if (rx < 0)
+        *column = 0;
+}
+
+bool on_sign(const kxTerminal *t, int x, int y)
+{
+    const int sx = x - t->geom.x - t->sign_x, sy = y - t->geom.y - t->sign_y;
+    return t->sign_w > 0 && sx >= 0 && sx < t->sign_w && sy >= 0 && sy < t->sign_h;
+}
+
+bool on_bar(const kxTerminal *t, int x)
+{
+    return t->bar.created && x >= t->geom.x + t->geom.xs - t->bar.vwidth;
+}
+
+// Dragged on from a double click: whole words from the first one to the
+// one under the pointer, either way.
+void select_words(kxTerminal *t, int line, int column)
+{
+    int from = 0, to = 0;
+    kxterm_wordat(t, column, line, &from, &to);
+    if (line < t->anchor_l || (line == t->anchor_l && column < t->anchor_from))
+        kxterm_select(t, t->anchor_l, t->anchor_to, line, from);
+    else
+        kxterm_select(t, t->anchor_l, t->anchor_from, line, std::max(to, column + 1));
+}
+
+// Dragged on from a third click: whole lines.
+void select_lines(kxTerminal *t, int line)
+{
+    if (line < t->anchor_l)
+        kxterm_select(t, t->anchor_l, t->columns, line, 0);
+    else
+        kxterm_select(t, t->anchor_l, 0, line, t->columns);
+}
+
+// Drag to select, a double click for a word, a click after it for the line.
+void select_by_mouse(kxTerminal *t, int code, int x, int y)
+{
+    int line = 0, column = 0;
+    switch (code) {
+    case KX_EV_LDOWN:
+        if (on_sign(t, x, y)) {
+            follow_output(t);
+            return;
+        }
+        if (on_bar(t, x))
+            return;
+        place_at(t, x, y, true, &line, &column);
+        if (t->doubled_at >= 0 && kxsys_ticks() - t->doubled_at < KX_TERM_TRIPLE_MS) {
+            t->doubled_at = -1;
+            t->anchor_l = line;
+            select_lines(t, line);
+            t->dragging = 3;
+        } else {
+            kxterm_unselect(t);
+            t->sel_l0 = t->sel_l1 = line;
+            t->sel_c0 = t->sel_c1 = column;
+            t->dragging = 1;
+        }
+        kxwidget_request(t, KX_REQ_GRAB, t->index);
+        return;
+    case KX_EV_LDOUBLE: {
+        if (on_bar(t, x) || on_sign(t, x, y))
+            return;
+        place_at(t, x, y, false, &line, &column);
+        int from = 0, to = 0;
+        kxterm_wordat(t, column, line, &from, &to);
+        t->anchor_l = line, t->anchor_from = from, t->anchor_to = std::max(to, from + 1);
+        kxterm_select(t, line, from, line, to);
+        t->doubled_at = kxsys_ticks();
+        t->dragging = 2;
+        kxwidget_request(t, KX_REQ_GRAB, t->index);
+        return;
+    }
+    case KX_EV_MOTION:
+        if (!t->dragging)
+            return;
+        // Beyond the pane's edge the view moves along.
+        if (y < t->geom.y)
+            view_to(t, t->top - 1);
+        else if (y >= t->geom.y + t->geom.ys)
+            view_to(t, t->top + 1);
+        place_at(t, x, y, t->dragging == 1, &line, &column);
+        if (t->dragging == 1)
+            kxterm_select(t, t->sel_l0, t->sel_c0, line, column);
+        else if (t->dragging == 2)
+            select_words(t, line, column);
+        else
+            select_lines(t, line);
+        return;
+    case KX_EV_LUP:
+        if (!t->dragging)
+            return;
+        t->dragging = 0;
+        kxwidget_request(t, KX_REQ_UNGRAB);
+        if (t->selection)
+            kxclip_putprimary(kxterm_selectedtext(t).c_str());
+        return;
+    default: return;
+    }
 }
 
 void mouse(kxTerminal *t, int code, int x, int y)
@@ -529,9 +831,11 @@ void mouse(kxTerminal *t, int code, int x, int y)
         t->pointer_y = y - t->geom.y;
     }
     if (code == KX_EV_WHEEL_UP)
-        set_top(t, t->top - 1);
+        view_to(t, t->top - KX_TERM_WHEEL_LINES);
     else if (code == KX_EV_WHEEL_DOWN)
-        set_top(t, t->top + 1);
+        view_to(t, t->top + KX_TERM_WHEEL_LINES);
+    if (x != KX_TERM_NOPOSITION)
+        select_by_mouse(t, code, x, y);
     if (x == KX_TERM_NOPOSITION)
         return;
     for (auto &row : ids)
@@ -576,12 +880,6 @@ void layout(kxTerminal *t, const kxtermattr &ta)
     t->visible = clamp(t->visible, 1, KX_TERM_LINES_MAX);
     t->columns = clamp(t->columns, 1, KX_TERM_COLUMNS_MAX);
     t->lines = clamp(t->lines, t->visible, KX_TERM_SCROLLBACK_MAX);
-    if (static_cast<long long>(t->lines) * t->columns > KX_TERM_CELLS_MAX) {
-        int fit = static_cast<int>(KX_TERM_CELLS_MAX / t->columns);
-        std::printf("kxterm_create: scrollback=%d cut to %d for %d columns\n", t->lines, fit,
-                    t->columns);
-        t->lines = std::max(fit, t->visible);
-    }
 }
 
 // The drawing commands that neither change nor read the background's pixels.
@@ -608,10 +906,10 @@ void update_area(kxTerminal *t, int x, int y, int w, int h)
     const int first_line = t->top + std::max((y0 - 2) / t->lineh, 0);
     const int last_line = t->top + (y1 - 3) / t->lineh;
     for (int l = first_line; l <= last_line && l < t->lines; l++)
-        for (int c = first_col; c <= last_col && c < t->columns; c++)
-            draw_cell(t, c, l, false, false);
+        draw_cells(t, l, first_col, last_col + 1);
     if (t->bar.created)
         t->bar.draw();  // it lies over the widget's right edge
+    draw_sign(t);
     kxwidget_request(t, KX_REQ_UPDATE, g.x + x0, g.y + y0, x1 - x0, y1 - y0);
 }
 
@@ -683,20 +981,37 @@ void resize(kxTerminal *t, int container_xs, int container_ys)
 void scroll(kxTerminal *t, int code, int percent)
 {
     switch (code) {
-    case KX_SB_UP: set_top(t, t->top - 1); break;
-    case KX_SB_DOWN: set_top(t, t->top + 1); break;
-    case KX_SB_PAGEUP: set_top(t, t->top - t->visible); break;
-    case KX_SB_PAGEDOWN: {
-        int bottom = t->lines - t->visible - 1;
-        int top = t->top + t->visible;
-        set_top(t, top > bottom ? (bottom > 0 ? bottom : 0) : top);
+    case KX_SB_UP: view_to(t, t->top - 1); break;
+    case KX_SB_DOWN: view_to(t, t->top + 1); break;
+    case KX_SB_PAGEUP: view_to(t, t->top - t->visible); break;
+    case KX_SB_PAGEDOWN: view_to(t, t->top + t->visible); break;
+    case KX_SB_VPOS: {
+        const int range = max_top(t);
+        view_to(t, (clamp(percent, 0, 100) * range + 50) / 100);
         break;
     }
-    case KX_SB_VPOS:
-        set_top(t, clamp(percent, 0, 100) * (t->lines - t->visible) / 100, true);
-        break;
-    case KX_TERM_TOP: set_top(t, 0); break;
+    case KX_TERM_TOP: view_to(t, 0); break;
     default: break;
+    }
+}
+
+// The keys that move the view; false for the others.
+bool view_key(kxTerminal *t, int k)
+{
+    const bool ctrl = (kxsys_modifiers() & KX_MOD_CTRL) != 0;
+    switch (k) {
+    case KX_KEY_PGUP: view_to(t, t->top - t->visible); return true;
+    case KX_KEY_PGDOWN: view_to(t, t->top + t->visible); return true;
+    case KX_KEY_UP: view_to(t, t->top - 1); return true;
+    case KX_KEY_DOWN: view_to(t, t->top + 1); return true;
+    case KX_KEY_END: follow_output(t); return true;
+    case KX_KEY_CTRL_A + 2: return kxterm_copy(t);  // Ctrl+C with a selection
+    case KX_KEY_HOME:
+        if (!ctrl)
+            return false;
+        view_to(t, 0);
+        return true;
+    default: return false;
     }
 }
 
@@ -874,6 +1189,7 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     t->wordbreak = ta.wordbreak;
     t->cursor = ta.cursor;
     t->directdraw = ta.directdraw;
+    t->utf8log = ta.logutf8;
     std::snprintf(t->logname, sizeof t->logname, "%s", ta.logfile);
     layout(t, ta);
 
@@ -881,7 +1197,7 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     t->created = 1;
     kxwidget_register(t, kxterm_handler,
                       KX_REG_MOUSE | KX_REG_FOCUSABLE | KX_REG_HOVER | KX_REG_SCROLLS);
-    t->cells.assign(static_cast<std::size_t>(t->lines) * t->columns, kxTermCell{});
+    kxtermrows_reset(&t->rows, t->lines);
     // A cursor placed before the creation stays inside this grid.
     t->cx = clamp(t->cx, 0, t->columns - 1);
     t->cy = clamp(t->cy, 0, t->lines - 1);
@@ -892,8 +1208,7 @@ int kxterm_create(kxTerminal *t, const char *fmt, ...)
     if (t->scrollback > 0) {
         t->bar.create(bar_notice, t, t->parent_handler, t->parent, t->parent_pixmap, g.x, g.y,
                       g.xs, g.ys, true, false, 0);
-        t->bar.set_vsize(t->visible * 100 / t->lines);
-        t->bar.set_vpos(0);
+        update_bar(t);
     }
     redraw(t);
     t->logdeferred = ta.logdeferred && t->logname[0];
@@ -936,6 +1251,11 @@ void kxterm_putc(kxTerminal *t, int ch)
 {
     if (!t->created)
         return;
+    if (t->utf8in && !utf8_byte(t, ch & 0xFF)) {
+        if (t->puts_depth == 0)
+            show_notices(t);
+        return;
+    }
     // Most bytes are plain characters: they skip the decoder's result ring.
     if (const int plain = kxansi_plain(&t->decoder, ch); plain >= 0) {
         act(t, KX_ANSI_CHAR, plain);
@@ -985,17 +1305,23 @@ void kxterm_printf(kxTerminal *t, const char *fmt, ...)
     }
     va_end(again);
 }
-void kxterm_setcolor(kxTerminal *t, int number) { t->fg = clamp(number, 0, KX_TERM_COLOURS - 1); }
+void kxterm_setcolor(kxTerminal *t, int number)
+{
+    t->fg = clamp(number, 0, KX_TERM_COLOURS - 1);
+    t->bg = 0;
+}
 
 void kxterm_notice(kxTerminal *t, const char *text)
 {
-    const int fg = t->fg;
+    const int fg = t->fg, bg = t->bg;
     t->fg = KX_TERM_NOTICE;
+    t->bg = 0;
     std::string line = t->cx > 0 ? "\n" : "";
     line += text;
     line += "\n";
     kxterm_puts(t, line.c_str());
     t->fg = fg;
+    t->bg = bg;
 }
 
 void kxterm_setfont(kxTerminal *t, int font)
@@ -1011,6 +1337,20 @@ void kxterm_clear(kxTerminal *t)
         return;
     blank_all(t);
     redraw(t);
+}
+
+int kxterm_extent(const kxTerminal *t) { return extent_of(t); }
+
+void kxterm_setutf8log(kxTerminal *t, bool on) { t->utf8log = on; }
+
+void kxterm_setutf8input(kxTerminal *t, bool on)
+{
+    if (!on && t->u8need > 0 && t->created) {
+        t->u8need = 0;
+        decoded(t, KX_TERM_NOGLYPH);  // a character cut off at the end of its text
+    }
+    t->u8need = 0;
+    t->utf8in = on;
 }
 
 void kxterm_gotoxy(kxTerminal *t, int column, int line)
@@ -1035,9 +1375,13 @@ int kxterm_bottom(const kxTerminal *t) { return t->geom.y + t->geom.ys; }
 
 kxTermCell kxterm_cell(const kxTerminal *t, int column, int line)
 {
-    if (column < 0 || column >= t->columns || line < 0 || line >= t->lines || t->cells.empty())
+    if (column < 0 || column >= t->columns || line < 0 || line >= t->lines)
         return kxTermCell{};
-    return row(t, line)[column];
+    if (line == t->openline)
+        return t->open[static_cast<std::size_t>(column)];
+    std::vector<kxTermCell> cells(static_cast<std::size_t>(t->columns));
+    kxtermrows_get(&t->rows, line, cells.data(), t->columns);
+    return cells[static_cast<std::size_t>(column)];
 }
 
 int kxterm_getkey(kxTerminal *t)
@@ -1158,15 +1502,12 @@ namespace {
 int regrid(kxTerminal *t, int columns, int lines)
 {
     const int keep_from = std::max(0, std::min(t->cy, t->lines - 1) + 1 - lines);
-    std::vector<kxTermCell> cells(static_cast<std::size_t>(lines) * columns, kxTermCell{});
-    const int width = std::min(columns, t->columns);
-    for (int l = keep_from; l < t->lines && l - keep_from < lines; l++)
-        std::copy_n(row(t, l), width,
-                    cells.begin() + static_cast<std::ptrdiff_t>(l - keep_from) * columns);
-    t->cells = std::move(cells);
-    t->first = 0;
+    close_line(t);
+    // A line keeps its text beyond the columns: cut where it is read.
+    kxtermrows_keepfrom(&t->rows, keep_from, lines);
     t->columns = columns;
     t->lines = lines;
+    t->home = std::max(t->home - keep_from, 0);
     return keep_from;
 }
 
@@ -1221,7 +1562,6 @@ void kxterm_setsize(kxTerminal *t, int xs, int ys)
         t->bar.remove();
         t->bar.create(bar_notice, t, t->parent_handler, t->parent, t->parent_pixmap, g.x, g.y,
                       g.xs, g.ys, true, false, 0);
-        t->bar.set_vsize(t->visible * 100 / t->lines);
     }
     t->cursor_drawn_x = -1;
     // The last line written stays the last one shown while the pane showed it.

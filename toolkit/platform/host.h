@@ -137,6 +137,9 @@ struct kxhost {
     virtual bool lost() const = 0;
     virtual void clip_put(const std::string &text) = 0;
     virtual bool clip_get(std::string *text) = 0;
+    // The text offered as the primary selection (a middle click elsewhere
+    // pastes it), where the host has one; the others keep it to themselves.
+    virtual void primary_put(const std::string &text) = 0;
 };
 
 kxhost *kxhost_headless();

@@ -482,6 +482,12 @@ void kxclip_puttext(const char *text)
         host->clip_put(s);
 }
 
+void kxclip_putprimary(const char *text)
+{
+    if (text && live())
+        host->primary_put(text);
+}
+
 const char *kxclip_gettext()
 {
     clip_held = live() && host->clip_get(&clip_text);

@@ -353,6 +353,8 @@ kxlinecall kxserial_modemlines(int slot, kxmodemlines *lines);
 // --------------------------------------------------- clipboard and processes
 
 void kxclip_puttext(const char *text);
+// Offers text as the primary selection on hosts that have one (X11).
+void kxclip_putprimary(const char *text);
 // The clipboard's text, or null; valid until the next call.
 const char *kxclip_gettext();
 

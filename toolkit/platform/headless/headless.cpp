@@ -29,7 +29,7 @@ struct Headless final : kxhost {
     kxidlehook idle = nullptr;
     void *idle_ctx = nullptr;
     bool hand = false;
-    kxclipstore clipboard;
+    kxclipstore clipboard, primary;
 
     const char *name() const override { return "headless"; }
 
@@ -201,6 +201,7 @@ struct Headless final : kxhost {
     bool lost() const override { return false; }  // nothing to lose
     void clip_put(const std::string &text) override { clipboard.put(text); }
     bool clip_get(std::string *text) override { return clipboard.get(text); }
+    void primary_put(const std::string &text) override { primary.put(text); }
 };
 
 Headless the_host;

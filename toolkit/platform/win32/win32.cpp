@@ -272,6 +272,7 @@ struct Win32 final : kxhost {
 
     void clip_put(const std::string &text) override { win32_clip_put(text); }
     bool clip_get(std::string *text) override { return win32_clip_get(text); }
+    void primary_put(const std::string &) override {}  // Windows has no primary selection
 
     LRESULT paint(HWND hwnd)
     {

@@ -553,7 +553,9 @@ bool X11::translate(XEvent &e, kxhostmsg *m)
         clip_request(e.xselectionrequest);
         return false;
     case SelectionClear:
-        if (e.xselectionclear.window == clip_window)
+        if (e.xselectionclear.window == clip_window && e.xselectionclear.selection == XA_PRIMARY)
+            primary = kxclipstore{};
+        else if (e.xselectionclear.window == clip_window)
             clipboard = kxclipstore{};
         return false;
     default:

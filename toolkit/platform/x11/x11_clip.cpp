@@ -140,6 +140,14 @@ void X11::clip_put(const std::string &text)
     XFlush(dpy);
 }
 
+void X11::primary_put(const std::string &text)
+{
+    primary.put(text);
+    clip_window_make();
+    XSetSelectionOwner(dpy, XA_PRIMARY, clip_window, last_time);
+    XFlush(dpy);
+}
+
 // Another client asks for our text.  Requests we cannot serve are refused
 // with property None, as the selection protocol says.
 void X11::clip_request(const XSelectionRequestEvent &r)
@@ -153,14 +161,16 @@ void X11::clip_request(const XSelectionRequestEvent &r)
     ev.time = r.time;
     ev.property = None;
     Atom property = r.property != None ? r.property : r.target;  // obsolete clients
-    if (r.owner == clip_window && r.selection == clipboard_atom && clipboard.held) {
+    const kxclipstore &held = r.selection == XA_PRIMARY ? primary : clipboard;
+    if (r.owner == clip_window && (r.selection == clipboard_atom || r.selection == XA_PRIMARY) &&
+        held.held) {
         if (r.target == targets) {
             Atom list[] = {targets, utf8, XA_STRING, text_atom};
             XChangeProperty(dpy, r.requestor, property, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<unsigned char *>(list), 4);
             ev.property = property;
         } else if (r.target == utf8 || r.target == XA_STRING || r.target == text_atom) {
-            std::string data = x11_crlf_to_lf(clipboard.text);
+            std::string data = x11_crlf_to_lf(held.text);
             if (r.target == utf8)
                 data = x11_latin1_to_utf8(data);
             clip_send(r.requestor, property, r.target == utf8 ? utf8 : XA_STRING,

@@ -110,7 +110,7 @@ struct X11 final : kxhost {
     Window last_window = 0;
     // Clipboard: what we offer while we own CLIPBOARD, served from a window
     // of our own that no toolkit window's end can take away.
-    kxclipstore clipboard;
+    kxclipstore clipboard, primary;
     Window clip_window = 0;
     std::vector<X11Transfer> transfers;
     bool use_shm = false;
@@ -140,6 +140,7 @@ struct X11 final : kxhost {
     void wait(int ms) override;
     bool lost() const override { return dead; }
     void clip_put(const std::string &text) override;
+    void primary_put(const std::string &text) override;
     bool clip_get(std::string *text) override;
 
     X11Window *find(Window xid);
