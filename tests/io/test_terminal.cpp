@@ -709,16 +709,20 @@ TEST_F(TerminalTest, Utf8TextAndAUtf8Log)
     kxterm_puts(term, "ge\xf6" "ffnet\n");
     kxterm_setutf8input(term, true);
     kxterm_puts(term, "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xff \xc3(\x1b[31m\xc3\xa4\xc0\xaf\n");
-    kxterm_puts(term, "\xe2\x82");
-    kxterm_setutf8input(term, false);  // a character cut short
-    kxterm_puts(term, "\n");
+    // A character split between two pieces of received text is whole; one
+    // cut short by the line's end is the mark.
+    kxterm_puts(term, "\xc2");
+    kxterm_setutf8input(term, false);
+    kxterm_setutf8input(term, true);
+    kxterm_puts(term, "\xb0\xe2\x82\n");
+    kxterm_setutf8input(term, false);
     EXPECT_EQ(line(0), "ge\xf6" "ffnet");
     EXPECT_EQ(line(1), "Gr\xfc\xdf" "e \xbf \xbf \xbf(\xe4\xbf\xbf");
     EXPECT_EQ(kxterm_cell(term, 12, 1).fg, 1);  // the colour reached the character
-    EXPECT_EQ(line(2), "\xbf");
+    EXPECT_EQ(line(2), "\xb0\xbf");
     kxterm_destroy(term);
     EXPECT_EQ(logged(log), "ge\xc3\xb6" "ffnet\nGr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xc2\xbf \xc2\xbf("
-                           "\xc3\xa4\xc2\xbf\xc2\xbf\n\xc2\xbf\n");
+                           "\xc3\xa4\xc2\xbf\xc2\xbf\n\xc2\xb0\xc2\xbf\n");
 }
 
 // Lines are stored without their blank cells, in a ring that grows with

@@ -1343,15 +1343,9 @@ int kxterm_extent(const kxTerminal *t) { return extent_of(t); }
 
 void kxterm_setutf8log(kxTerminal *t, bool on) { t->utf8log = on; }
 
-void kxterm_setutf8input(kxTerminal *t, bool on)
-{
-    if (!on && t->u8need > 0 && t->created) {
-        t->u8need = 0;
-        decoded(t, KX_TERM_NOGLYPH);  // a character cut off at the end of its text
-    }
-    t->u8need = 0;
-    t->utf8in = on;
-}
+// A character begun in one piece of received text and ended in the next
+// (a line shown at a pause) is kept across: the byte that follows decides.
+void kxterm_setutf8input(kxTerminal *t, bool on) { t->utf8in = on; }
 
 void kxterm_gotoxy(kxTerminal *t, int column, int line)
 {

@@ -160,7 +160,8 @@ int kxterm_bottom(const kxTerminal *t);
 // UTF-8 bytes) or, as by default, ISO 8859-1.
 void kxterm_setutf8log(kxTerminal *t, bool on);
 // Whether text printed from now on is UTF-8 (received text of a device that
-// speaks it); turned off, a character cut short shows as the mark.
+// speaks it).  A character begun before it is turned off goes on when it is
+// turned on again; a byte that cannot continue it shows it as the mark.
 void kxterm_setutf8input(kxTerminal *t, bool on);
 // The buffer lines that exist: the last one written and all before it.
 int kxterm_extent(const kxTerminal *t);
