@@ -51,18 +51,28 @@ bool line_value(std::string_view line, std::string_view key, std::string *value)
     return true;
 }
 
+// The n of a line "<prefix><n>=value" with n in 1..max (as many digits at
+// most as max has), and its value; 0 when the line is none.
+int numbered_key(std::string_view line, std::string_view prefix, int max, std::string *value)
+{
+    if (line.substr(0, prefix.size()) != prefix)
+        return 0;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos || eq < prefix.size())
+        return 0;
+    const std::string_view digits = line.substr(prefix.size(), eq - prefix.size());
+    if (digits.empty() || digits.size() > std::to_string(max).size() ||
+        digits.find_first_not_of("0123456789") != digits.npos)
+        return 0;
+    const int n = std::atoi(std::string(digits).c_str());
+    return n >= 1 && n <= max && line_value(line, line.substr(0, eq + 1), value) ? n : 0;
+}
+
 // "com<n>=path" with n in 1..255.
 void read_binding(std::string_view line, qxsettings *s)
 {
-    if (line.substr(0, 3) != "com")
-        return;
-    std::size_t eq = line.find('=');
-    std::string_view digits = line.substr(3, eq == std::string_view::npos ? 0 : eq - 3);
-    if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != digits.npos)
-        return;
-    int n = std::atoi(std::string(digits).c_str());
     std::string path;
-    if (n >= 1 && n <= QX_PORT_MAX && line_value(line, line.substr(0, eq + 1), &path))
+    if (const int n = numbered_key(line, "com", QX_PORT_MAX, &path))
         s->bound[static_cast<std::size_t>(n)] = path;
 }
 
@@ -167,16 +177,10 @@ std::string format_line(const qxsettings &s)
 // "period<row>=ms" with the row in 1..QX_ROWS and ms within the limits.
 void read_period(std::string_view line, qxsettings *s)
 {
-    const std::size_t eq = line.find('=');
-    std::string_view digits = line.substr(6, eq == std::string_view::npos ? 0 : eq - 6);
-    if (digits.empty() || digits.size() > 2 || digits.find_first_not_of("0123456789") != digits.npos)
-        return;
-    const int row = std::atoi(std::string(digits).c_str());
     std::string v;
-    if (row < 1 || row > QX_ROWS || !line_value(line, line.substr(0, eq + 1), &v))
-        return;
-    const int ms = number_after(("=" + v).c_str(), "=", QX_PERIOD_MIN, QX_PERIOD_MAX, 0);
-    s->periods[static_cast<std::size_t>(row)] = ms;
+    if (const int row = numbered_key(line, "period", QX_ROWS, &v))
+        s->periods[static_cast<std::size_t>(row)] =
+            number_after(("=" + v).c_str(), "=", QX_PERIOD_MIN, QX_PERIOD_MAX, 0);
 }
 
 // "WxH", each within the window's own size and QX_WINDOW_MAX.
